@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need (only the missing ones).
+set -euo pipefail
+packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 xvfb xdotool imagemagick
+  mscompress libmspack-dev liblnk-utils icoutils clang libclang-rt-14-dev osslsigncode binutils-mingw-w64-i686
+  valgrind hyperfine)
+if [ "${1:-}" = "--list" ]; then printf '%s\n' "${packages[@]}"; exit 0; fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: host unit tests (plain and with ASan+UBSan),
+# Win32 tests and end-to-end scenarios under Wine, short fuzz runs.
+# Ends with one line "N passed, M failed" and a non-zero exit status on any failure.
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+CORVANE_ROOT=$PWD
+bash scripts/deps.sh || exit 1
+source scripts/wine-env.sh
+jobs=$(nproc)
+passed=0 failed=0 broken=()
+log=$(mktemp)
+
+suite() { # name preset
+  local name=$1 preset=$2
+  echo "=== $name: configure and build"
+  if ! cmake --preset "$preset" -G Ninja >"$log" 2>&1 || ! cmake --build --preset "$preset" -j "$jobs" >>"$log" 2>&1; then
+    tail -n 60 "$log"; broken+=("$name (build)"); failed=$((failed + 1)); return
+  fi
+  echo "=== $name: tests"
+  ctest --preset "$preset" -j "${CTEST_JOBS:-$jobs}" --timeout 900 2>&1 | tee "$log"
+  local line
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ]; then broken+=("$name (no result)"); failed=$((failed + 1)); return; fi
+  local f t
+  f=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  t=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((passed + t - f)); failed=$((failed + f))
+  [ "$f" -eq 0 ] || broken+=("$name")
+}
+
+suite "host" host
+suite "host (ASan+UBSan)" host-asan
+corvane_make_template
+corvane_start_xvfb
+CTEST_JOBS=${CTEST_JOBS:-2} suite "win32 under Wine" win32
+corvane_stop_xvfb
+if [ -x scripts/fuzz-short.sh ]; then
+  echo "=== fuzz: short runs"
+  if bash scripts/fuzz-short.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); broken+=("fuzz"); fi
+fi
+rm -f "$log"
+
+[ ${#broken[@]} -eq 0 ] || printf 'Failing: %s\n' "${broken[@]}"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

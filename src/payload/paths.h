@@ -1,0 +1,24 @@
+// Path rules and folder creation. Lengths are counted in UTF-16 code units.
+#pragma once
+
+#include <string>
+
+#include "payload/file_system.h"
+
+namespace corvane {
+
+// Status codes of CreateFolderTree (Windows error numbers of the same meaning).
+inline constexpr int kFolderOk = 0;
+inline constexpr int kFolderAccessDenied = 5;
+inline constexpr int kFolderPathTooLong = 24;
+inline constexpr int kFolderBadPathname = 161;
+
+std::string StripTrailingBackslash(std::string path);
+bool IsValidName(const std::string& component);
+bool IsValidPath(const std::string& path);
+bool PathExists(FileSystem& fs, const std::string& path);
+bool FolderExists(FileSystem& fs, std::string path);
+int CreateFolderTree(FileSystem& fs, std::string path);
+bool EnsureFolder(FileSystem& fs, std::string path);
+
+}  // namespace corvane
