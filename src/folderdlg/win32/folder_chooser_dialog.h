@@ -1,0 +1,17 @@
+// The folder chooser dialog (template 149): a tree of drives and folders.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace corvane {
+
+// Runs the chooser modally over `parent`. `chooserPath` is the starting folder on entry (a
+// folder path ending with a backslash) and, when the user leaves with OK, the path of the
+// chosen node (also ending with a backslash). `platformKind` is 1 for the 9x family (no
+// free-space display) and 2 for the NT family. True on OK; false on Cancel, Esc or the close
+// box, in which case `chooserPath` is left as it came in.
+bool RunFolderChooser(HWND parent, int platformKind, std::string& chooserPath);
+
+}  // namespace corvane
