@@ -20,6 +20,9 @@ function(corvane_gtest)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    # The win32-threads MinGW runtime has no std::mutex: swap googletest's Notification.
+    target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+    target_compile_options(gtest PUBLIC -include ${PROJECT_SOURCE_DIR}/cmake/mingw-gtest-notification.h)
     # googletest 1.12 and later define these aliases themselves.
     if(NOT TARGET GTest::gtest_main)
       add_library(GTest::gtest_main ALIAS gtest_main)
