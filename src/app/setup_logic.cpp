@@ -1,0 +1,199 @@
+#include "app/setup_logic.h"
+
+#include "payload/paths.h"
+
+#ifndef CORVANE_UPDATE_HOST
+#define CORVANE_UPDATE_HOST "updates.corvane.example"
+#endif
+
+namespace corvane {
+namespace {
+
+constexpr std::string_view kMainExe = "kvx.exe";
+
+// Extraction reports its failures through the dialog's message boxes.
+class ViewErrorReporter final : public ErrorReporter {
+ public:
+  explicit ViewErrorReporter(SetupView& view) : view_(view) {}
+  void ShowError(std::string_view text) override { view_.Ask(text, Buttons::Ok); }
+
+ private:
+  SetupView& view_;
+};
+
+// Leaves the apartment on every way out, but only when it was entered.
+class ComScope {
+ public:
+  explicit ComScope(ComApartment& com) : com_(com), entered_(com.Enter()) {}
+  ~ComScope() { Leave(); }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  void Leave() {
+    if (entered_) com_.Leave();
+    entered_ = false;
+  }
+
+ private:
+  ComApartment& com_;
+  bool entered_;
+};
+
+}  // namespace
+
+std::string UpdatePageAddress() {
+  return std::string("http://") + CORVANE_UPDATE_HOST + "/init.asp?P=2&V=6.1";
+}
+
+std::vector<std::string> InstallFileList(const GlobalPaths& paths) {
+  const std::string& bin = paths.installFolder;
+  const std::string& data = paths.known.commonData;
+  return {
+      bin + "kvx.exe",
+      bin + "kvxh.exe",
+      bin + "uninstall.exe",
+      data + "default.rex",
+      data + "default.stg",
+      data + "default.pds",
+      data + "default.aws",
+      data + "help.bin",
+      data + "Workspace1- simple file after correction.aws",
+      data + "Workspace2- after making a clone and undo-ing modifications.aws",
+      data + "Workspace3- after comparing the 2 documents.aws",
+  };
+}
+
+void SetupLogic::PushDescription() { view_.SetText(kIdDescription, descriptionText); }
+
+void SetupLogic::InitDialog() {
+  paths_.known = SetUpKnownFolders(services_.folders, services_.registry,
+                                   std::string(kProductFolderName), false);
+  paths_.previousInstallFolder =
+      ReadAppPath(services_.registry, std::string(kMainExe), "Path") + "\\";
+  installPathText = StripTrailingBackslash(paths_.previousInstallFolder);
+
+  // The install folder is fixed: nothing enables these again.
+  view_.Enable(kIdInstallPath, false);
+  view_.Enable(kBrowseButton, false);
+
+  if (!installPathText.empty()) {
+    if (view_.Ask(kPreviousInstallQuestion, Buttons::YesNo) != Answer::Yes) view_.End(2);
+  } else {
+    installPathText = StripTrailingBackslash(paths_.known.defaultInstall);
+  }
+  view_.SetText(kIdInstallPath, installPathText);
+  descriptionText = std::string(kInstallPrompt);
+  PushDescription();
+}
+
+void SetupLogic::OnOk() {
+  if (busy) return;
+  switch (state) {
+    case 0:
+      RunInstall();
+      break;
+    case 1:
+      OpenUpdatePage();
+      break;
+    case 2:
+      RunInstalledProgram();
+      break;
+    default:
+      break;
+  }
+}
+
+// Opens kvx.exe for writing without truncating it: a previous installation survives the test,
+// while a running copy (which holds the file without write sharing) still makes it fail.
+bool SetupLogic::InstallFolderWritable() {
+  auto probe = services_.files.OpenForWriting(paths_.installFolder + std::string(kMainExe),
+                                              ShareMode::Read, OpenMode::OpenAlways);
+  return probe != nullptr;
+}
+
+void SetupLogic::ShowInstalledLook() {
+  descriptionText = std::string(kSuccessText);
+  PushDescription();
+  view_.Show(kBrowseButton, false);
+  view_.SetText(kIdOk, "Next");
+  view_.Show(kIdCancel, false);
+  view_.GrowDescriptionUp(kDescriptionGrowth);
+  view_.Show(kIdInstallPath, false);
+  view_.Show(kIdIconFrame, false);
+  view_.Show(kIdPathLabel, false);
+}
+
+void SetupLogic::RegisterProduct() {
+  const std::string& known = paths_.installFolder;
+  const KnownFolders& folders = paths_.known;
+  const std::string target = known + std::string(kMainExe);
+  const std::string description(kShortcutDescription);
+
+  ComScope com(services_.com);
+  services_.files.RemoveFile(folders.commonDesktop + "KVX.lnk");
+  WriteUninstallEntry(services_.registry, "Corvane", known + "Uninstall.exe");
+  services_.shell.CreateShortcut(target, folders.commonDesktop + "Corvane.lnk", description, "");
+  services_.shell.CreateShortcut(target, folders.commonPrograms + "Corvane.lnk", description, "");
+  installPathText = StripTrailingBackslash(known);
+  const std::string specialBuild = VersionString(services_.shell, "SpecialBuild");
+  fileVersionText = VersionString(services_.shell, "FileVersion");
+
+  const std::string key(kMainExe);
+  WriteAppPath(services_.registry, key, "", target);
+  WriteAppPath(services_.registry, key, "ProgramData", StripTrailingBackslash(folders.commonData));
+  WriteAppPath(services_.registry, key, "FileVersion", fileVersionText);
+  WriteAppPath(services_.registry, key, "Path", StripTrailingBackslash(known));
+  WriteAppPath(services_.registry, key, "SpecialBuild", specialBuild);
+  com.Leave();
+}
+
+void SetupLogic::RunInstall() {
+  WaitCursor wait(view_);
+  busy = 1;
+  paths_.installFolder = StripTrailingBackslash(view_.Text(kIdInstallPath)) + "\\";
+
+  if (!EnsureFolder(services_.files, paths_.installFolder) || !InstallFolderWritable()) {
+    view_.Ask(kAdminNeededText, Buttons::Ok);
+    busy = 0;
+    return;
+  }
+  EnsureFolder(services_.files, paths_.known.commonData);
+  EnsureFolder(services_.files, paths_.known.work);
+
+  {
+    const std::vector<std::string> files = InstallFileList(paths_);
+    ViewErrorReporter reporter(view_);
+    ExtractServices extract{services_.files, services_.lz, services_.resources, reporter};
+    if (!ExtractPayload(extract, files, paths_.known.work + "prog.tmp", kInstallFileTime,
+                        kPayloadResourceId)) {
+      view_.Ask(kInstallErrorText, Buttons::Ok);
+      busy = 0;
+      return;
+    }
+  }
+
+  ShowInstalledLook();
+  RegisterProduct();
+  services_.shell.Launch(paths_.installFolder + "kvxh.exe");
+
+  state = 1;
+  busy = 0;
+  view_.Show(kIdUpdateInfo, true);
+}
+
+void SetupLogic::OpenUpdatePage() {
+  state = 2;
+  view_.Enable(kIdOk, false);
+  services_.shell.ShellOpen(UpdatePageAddress(), view_.Window());
+  view_.Enable(kIdOk, true);
+  view_.SetText(kIdCancel, "Close");
+  view_.Show(kIdCancel, true);
+  view_.SetText(kIdOk, "Run Program");
+  view_.Show(kIdUpdateInfo, false);
+}
+
+void SetupLogic::RunInstalledProgram() {
+  services_.shell.ShellOpen(paths_.installFolder + std::string(kMainExe), view_.Window());
+  view_.End(2);
+}
+
+}  // namespace corvane

@@ -1,0 +1,96 @@
+// The setup dialog's behaviour: start-up of the dialog, the three-state OK button and the
+// install sequence. Portable; the window it drives is behind SetupView.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/setup_view.h"
+#include "payload/extract.h"
+#include "payload/file_system.h"
+#include "system/known_folders.h"
+#include "system/registry.h"
+#include "system/shell.h"
+
+namespace corvane {
+
+inline constexpr std::string_view kProductFolderName = "Corvane";
+inline constexpr std::string_view kInstallPrompt = "Install Corvane?";
+inline constexpr std::string_view kPreviousInstallQuestion =
+    "A previous installation of a Corvane product is found.\r\n\r\nContinue?";
+inline constexpr std::string_view kAdminNeededText =
+    "Installation Folder needs Administrator Privilege.\r\n\r\nYou can either\r\nRun Setup "
+    "Program as Administrator (recommended)\r\nor\r\nSelect another Installation Folder";
+inline constexpr std::string_view kSuccessText =
+    "The program is successfully installed\r\n\r\nA shortcut (named Corvane) can be found on "
+    "Windows Desktop and in \"Programs\" of Windows \"Start\".";
+inline constexpr std::string_view kShortcutDescription = "Search and compare file utility";
+inline constexpr int kDescriptionGrowth = 80;
+// Every installed file gets this last-write time (stored as UTC: Unix time 1376119200).
+inline constexpr Timestamp kInstallFileTime{2013, 8, 10, 7, 20, 0};
+
+// Process-wide path strings; folder strings end with a backslash once set.
+struct GlobalPaths {
+  std::string installFolder;
+  std::string previousInstallFolder;
+  KnownFolders known;
+};
+
+// COM for the calling thread (single-threaded apartment).
+class ComApartment {
+ public:
+  virtual ~ComApartment() = default;
+  // True when the apartment was entered and must be left again.
+  virtual bool Enter() = 0;
+  virtual void Leave() = 0;
+};
+
+struct SetupServices {
+  FileSystem& files;
+  LzExpander& lz;
+  ResourceSource& resources;
+  RegistryApi& registry;
+  KnownFolderSource& folders;
+  Shell& shell;
+  ComApartment& com;
+};
+
+// http://<update host>/init.asp?P=2&V=6.1
+std::string UpdatePageAddress();
+
+// The eleven targets, in payload order.
+std::vector<std::string> InstallFileList(const GlobalPaths& paths);
+
+class SetupLogic {
+ public:
+  SetupLogic(SetupView& view, SetupServices& services, GlobalPaths& paths)
+      : view_(view), services_(services), paths_(paths) {}
+
+  // The dialog's own part of its initialisation: known folders, previous installation,
+  // install path and prompt.
+  void InitDialog();
+  // The OK button: install, open the update page or run the program, by state.
+  void OnOk();
+  void RunInstall();
+  void OpenUpdatePage();
+  void RunInstalledProgram();
+
+  std::string descriptionText;
+  std::string installPathText;
+  std::string fileVersionText;
+  int state = 0;  // 0 install pending, 1 installed, 2 update page opened
+  int busy = 0;   // 1 while RunInstall runs
+
+ private:
+  void PushDescription();
+  bool InstallFolderWritable();
+  void ShowInstalledLook();
+  void RegisterProduct();
+
+  SetupView& view_;
+  SetupServices& services_;
+  GlobalPaths& paths_;
+};
+
+}  // namespace corvane

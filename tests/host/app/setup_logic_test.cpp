@@ -1,0 +1,489 @@
+#include "app/setup_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "host/app/app_doubles.h"
+#include "payload/paths.h"
+#include "support/fake_setup_view.h"
+
+namespace corvane {
+namespace {
+
+using testing::AppFakeFolders;
+using testing::AppFakeRegistry;
+using testing::AppFakeShell;
+using testing::BytesText;
+using testing::EventLog;
+using testing::FakeCom;
+using testing::FakeFileSystem;
+using testing::FakeResources;
+using testing::FakeSetupView;
+using testing::StoredLz;
+
+constexpr const char* kAppPathsKey =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char* kUninstallKey =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char* kInstall = "C:\\Program Files\\Tamarind Software\\Corvane\\";
+constexpr const char* kData = "C:\\ProgramData\\Tamarind Software\\Corvane\\";
+constexpr const char* kWork = "C:\\users\\pat\\AppData\\Local\\Tamarind Software\\Corvane\\";
+constexpr const char* kDesktop = "C:\\users\\Public\\Desktop\\";
+constexpr const char* kPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
+
+const std::vector<std::string> kContents = {"main program", "helper", "uninstaller", "rex",
+                                            "stg",          "pds",    "aws",         "help",
+                                            "ws1",          "ws2",    "ws3"};
+
+class SetupLogicTest : public ::testing::Test {
+ protected:
+  SetupLogicTest() {
+    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
+                          "C:\\users\\Public\\Desktop",
+                          "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}) {
+      fs.AddDirectory(d);
+    }
+    fs.SetDriveType("C:\\", DriveType::Fixed);
+    reg.AddKey(kAppPathsKey);
+    reg.AddKey(kUninstallKey);
+    resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+    view.onEvent = [this](const std::string& e) { log.push_back(e); };
+  }
+
+  void Init() {
+    logic.InitDialog();
+    log.clear();
+  }
+
+  std::size_t IndexOf(const std::string& event) const {
+    auto it = std::find(log.begin(), log.end(), event);
+    EXPECT_NE(it, log.end()) << event;
+    return static_cast<std::size_t>(it - log.begin());
+  }
+
+  EventLog log;
+  FakeFileSystem fs;
+  AppFakeRegistry reg{log};
+  AppFakeShell shell{log};
+  AppFakeFolders folders;
+  StoredLz lz{fs};
+  FakeResources resources;
+  FakeCom com{log};
+  FakeSetupView view;
+  SetupServices services{fs, lz, resources, reg, folders, shell, com};
+  GlobalPaths paths;
+  SetupLogic logic{view, services, paths};
+};
+
+// --- InitDialog ---
+
+TEST_F(SetupLogicTest, FreshMachineOffersDefaultFolderWithoutQuestion) {
+  logic.InitDialog();
+  EXPECT_TRUE(view.Boxes().empty());
+  EXPECT_EQ(view.Get(kIdInstallPath).text, "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_EQ(logic.installPathText, view.Get(kIdInstallPath).text);
+  EXPECT_EQ(view.Get(kIdDescription).text, "Install Corvane?");
+  EXPECT_EQ(logic.descriptionText, "Install Corvane?");
+  EXPECT_FALSE(view.Get(kIdInstallPath).enabled);
+  EXPECT_FALSE(view.Get(kBrowseButton).enabled);
+  EXPECT_EQ(view.EndCalls(), 0);
+  EXPECT_EQ(paths.known.defaultInstall, kInstall);
+  EXPECT_EQ(paths.known.work, kWork);  // the local data folder, not the low one
+  EXPECT_EQ(paths.previousInstallFolder, "\\");
+  EXPECT_EQ(reg.OpenKeys(), 0);
+}
+
+TEST_F(SetupLogicTest, PreviousInstallationPathVariants) {
+  struct Case {
+    const char* stored;
+    bool asks;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"", false, "C:\\Program Files\\Tamarind Software\\Corvane"},
+      {"D:\\Tools\\Corvane", true, "D:\\Tools\\Corvane"},
+      {"D:\\Tools\\Corvane\\", true, "D:\\Tools\\Corvane\\"},  // one added, one removed
+      {"\\", true, "\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    FakeSetupView v;
+    GlobalPaths p;
+    reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", c.stored);
+    SetupLogic l(v, services, p);
+    v.QueueAnswer(Answer::Yes);
+    l.InitDialog();
+    EXPECT_EQ(v.Boxes().size(), c.asks ? 1u : 0u);
+    if (c.asks) {
+      EXPECT_EQ(v.Boxes()[0].text,
+                "A previous installation of a Corvane product is found.\r\n\r\nContinue?");
+      EXPECT_EQ(v.Boxes()[0].buttons, Buttons::YesNo);
+    }
+    EXPECT_EQ(v.Get(kIdInstallPath).text, c.shown);
+    EXPECT_EQ(v.EndCalls(), 0);
+    EXPECT_EQ(p.previousInstallFolder, std::string(c.stored) + "\\");
+  }
+}
+
+TEST_F(SetupLogicTest, NoToPreviousInstallationEndsDialogButFinishesInit) {
+  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\Old");
+  view.QueueAnswer(Answer::No);
+  logic.InitDialog();
+  EXPECT_EQ(view.EndCalls(), 1);
+  EXPECT_EQ(view.EndResult(), 2);
+  // The remaining steps still run before the dialog closes.
+  EXPECT_EQ(view.Get(kIdInstallPath).text, "D:\\Old");
+  EXPECT_EQ(view.Get(kIdDescription).text, "Install Corvane?");
+  // Nothing of the product was written.
+  EXPECT_EQ(fs.FileCount(), 0u);
+  EXPECT_TRUE(reg.writes.empty());
+}
+
+TEST_F(SetupLogicTest, UnreadablePathValueCountsAsNoPreviousInstallation) {
+  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", std::string(300, 'x'));
+  logic.InitDialog();
+  EXPECT_TRUE(view.Boxes().empty());
+  EXPECT_EQ(view.Get(kIdInstallPath).text, "C:\\Program Files\\Tamarind Software\\Corvane");
+}
+
+// --- RunInstall: success ---
+
+TEST_F(SetupLogicTest, InstallWritesEveryFileWithFixedTime) {
+  Init();
+  logic.OnOk();
+  const std::vector<std::string> targets = InstallFileList(paths);
+  ASSERT_EQ(targets.size(), 11u);
+  EXPECT_EQ(targets[0], std::string(kInstall) + "kvx.exe");
+  EXPECT_EQ(targets[2], std::string(kInstall) + "uninstall.exe");
+  EXPECT_EQ(targets[3], std::string(kData) + "default.rex");
+  EXPECT_EQ(targets[10], std::string(kData) + "Workspace3- after comparing the 2 documents.aws");
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    SCOPED_TRACE(targets[i]);
+    const auto* f = fs.FindFile(targets[i]);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(BytesText(f->bytes), kContents[i]);
+    ASSERT_TRUE(f->lastWriteTime.has_value());
+    // 2013-08-10 07:20:00 UTC in 100 ns ticks since 1601.
+    EXPECT_EQ(*f->lastWriteTime, (1376119200ull + 11644473600ull) * 10000000ull);
+  }
+  EXPECT_FALSE(fs.FileExists(std::string(kWork) + "prog.tmp"));
+  EXPECT_EQ(fs.OpenHandles(), 0);
+  EXPECT_EQ(logic.state, 1);
+  EXPECT_EQ(logic.busy, 0);
+  EXPECT_TRUE(view.Boxes().empty());
+  EXPECT_EQ(view.WaitDepth(), 0);
+  EXPECT_EQ(view.WaitCalls(), 1);
+}
+
+TEST_F(SetupLogicTest, InstallShowsInstalledLookWithExactSuccessText) {
+  Init();
+  logic.OnOk();
+  const std::string success =
+      "The program is successfully installed\r\n\r\nA shortcut (named Corvane) can be found on "
+      "Windows Desktop and in \"Programs\" of Windows \"Start\".";
+  EXPECT_EQ(view.Get(kIdDescription).text, success);
+  EXPECT_EQ(logic.descriptionText, success);
+  EXPECT_EQ(view.Get(kIdOk).text, "Next");
+  EXPECT_FALSE(view.Get(kIdCancel).visible);
+  EXPECT_FALSE(view.Get(kBrowseButton).visible);
+  EXPECT_FALSE(view.Get(kIdInstallPath).visible);
+  EXPECT_FALSE(view.Get(kIdIconFrame).visible);
+  EXPECT_FALSE(view.Get(kIdPathLabel).visible);
+  EXPECT_TRUE(view.Get(kIdUpdateInfo).visible);
+  EXPECT_TRUE(view.Get(kIdOk).visible);
+  EXPECT_EQ(view.DescriptionGrowth(), 80);
+  EXPECT_EQ(logic.installPathText, "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_EQ(logic.fileVersionText, "6, 1, 0, 0");
+}
+
+TEST_F(SetupLogicTest, InstallRegistersProductInOrder) {
+  fs.AddFile(std::string(kDesktop) + "KVX.lnk", {1, 2, 3});
+  Init();
+  logic.OnOk();
+
+  EXPECT_FALSE(fs.FileExists(std::string(kDesktop) + "KVX.lnk"));
+  const std::string app = std::string(kAppPathsKey) + "\\kvx.exe";
+  EXPECT_EQ(reg.Get(app, ""), std::string(kInstall) + "kvx.exe");
+  EXPECT_EQ(reg.Get(app, "ProgramData"), "C:\\ProgramData\\Tamarind Software\\Corvane");
+  EXPECT_EQ(reg.Get(app, "FileVersion"), "6, 1, 0, 0");
+  EXPECT_EQ(reg.Get(app, "Path"), "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_EQ(reg.Get(app, "SpecialBuild"), "0");
+  const std::string un = std::string(kUninstallKey) + "\\Corvane";
+  EXPECT_EQ(reg.Get(un, "DisplayName"), "Corvane");
+  EXPECT_EQ(reg.Get(un, "DisplayIcon"), std::string(kInstall) + "Uninstall.exe");
+  EXPECT_EQ(reg.OpenKeys(), 0);
+
+  ASSERT_EQ(shell.links.size(), 2u);
+  EXPECT_EQ(shell.links[0].linkPath, std::string(kDesktop) + "Corvane.lnk");
+  EXPECT_EQ(shell.links[1].linkPath, std::string(kPrograms) + "Corvane.lnk");
+  for (const auto& link : shell.links) {
+    EXPECT_EQ(link.target, std::string(kInstall) + "kvx.exe");
+    EXPECT_EQ(link.description, "Search and compare file utility");
+    EXPECT_EQ(link.arguments, "");
+  }
+
+  // App Paths values in the fixed order, after the uninstall entry and the shortcuts.
+  std::vector<std::string> appWrites;
+  for (const auto& w : reg.writes) {
+    if (w.rfind(app + "|", 0) == 0) appWrites.push_back(w.substr(app.size() + 1));
+  }
+  EXPECT_EQ(appWrites,
+            (std::vector<std::string>{"", "ProgramData", "FileVersion", "Path", "SpecialBuild"}));
+
+  const std::size_t enter = IndexOf("com enter");
+  const std::size_t uninstall = IndexOf("reg set " + un + "|DisplayName");
+  const std::size_t desktopLink = IndexOf("shell link " + std::string(kDesktop) + "Corvane.lnk");
+  const std::size_t special = IndexOf("shell version SpecialBuild");
+  const std::size_t fileVersion = IndexOf("shell version FileVersion");
+  const std::size_t lastApp = IndexOf("reg set " + app + "|SpecialBuild");
+  const std::size_t leave = IndexOf("com leave");
+  const std::size_t launch = IndexOf("shell launch " + std::string(kInstall) + "kvxh.exe");
+  const std::size_t grow = IndexOf("view grow");
+  EXPECT_LT(grow, enter);
+  EXPECT_LT(enter, uninstall);
+  EXPECT_LT(uninstall, desktopLink);
+  EXPECT_LT(desktopLink, special);
+  EXPECT_LT(special, fileVersion);
+  EXPECT_LT(fileVersion, lastApp);
+  EXPECT_LT(lastApp, leave);
+  EXPECT_LT(leave, launch);
+  EXPECT_LT(launch, IndexOf("view show 1005"));
+  EXPECT_EQ(shell.launched, std::vector<std::string>{std::string(kInstall) + "kvxh.exe"});
+  EXPECT_EQ(com.depth, 0);
+}
+
+TEST_F(SetupLogicTest, InstalledLookStepsInOrder) {
+  Init();
+  logic.OnOk();
+  std::vector<std::string> viewSteps;
+  for (const auto& e : log) {
+    if (e.rfind("view ", 0) == 0) viewSteps.push_back(e.substr(5));
+  }
+  EXPECT_EQ(viewSteps,
+            (std::vector<std::string>{"text 1002", "hide 66536", "text 1", "hide 2", "grow",
+                                      "hide 1001", "hide 1000", "hide 1003", "show 1005"}));
+}
+
+TEST_F(SetupLogicTest, InstallFolderFromEditTextBackslashes) {
+  struct Case {
+    const char* edit;
+    const char* folder;
+  };
+  const Case cases[] = {{"C:\\Apps\\Corvane", "C:\\Apps\\Corvane\\"},
+                        {"C:\\Apps\\Corvane\\", "C:\\Apps\\Corvane\\"},
+                        {"C:\\Apps\\Corvane\\\\", "C:\\Apps\\Corvane\\\\"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edit);
+    FakeSetupView v;
+    GlobalPaths p;
+    SetupLogic l(v, services, p);
+    l.InitDialog();
+    v.SetText(kIdInstallPath, c.edit);
+    l.OnOk();
+    EXPECT_EQ(p.installFolder, c.folder);
+    EXPECT_EQ(l.state, 1);
+    EXPECT_TRUE(fs.FileExists("C:\\Apps\\Corvane\\kvx.exe"));
+  }
+}
+
+TEST_F(SetupLogicTest, MissingVersionStringsAreWrittenEmpty) {
+  shell.version.clear();
+  Init();
+  logic.OnOk();
+  const std::string app = std::string(kAppPathsKey) + "\\kvx.exe";
+  EXPECT_EQ(reg.Get(app, "FileVersion"), "");
+  EXPECT_EQ(reg.Get(app, "SpecialBuild"), "");
+  EXPECT_EQ(logic.state, 1);
+}
+
+TEST_F(SetupLogicTest, ComNotEnteredIsNotLeft) {
+  com.enterResult = false;
+  Init();
+  logic.OnOk();
+  EXPECT_EQ(com.leaves, 0);
+  EXPECT_EQ(logic.state, 1);
+  EXPECT_EQ(shell.launched.size(), 1u);
+}
+
+// --- the write probe ---
+
+TEST_F(SetupLogicTest, WriteProbeKeepsPreviousInstallation) {
+  const std::string kvx = std::string(kInstall) + "kvx.exe";
+  fs.AddFile(kvx, {'o', 'l', 'd'});
+  resources.data[kPayloadResourceId] = {1, 0, 0, 0, 'x', 0, 0, 0, 0};  // broken record
+  Init();
+  logic.OnOk();
+  EXPECT_EQ(logic.state, 0);
+  ASSERT_TRUE(fs.FileExists(kvx));
+  EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "old");
+  ASSERT_FALSE(fs.Opens().empty());
+  const auto& probe = fs.Opens().front();
+  EXPECT_EQ(probe.path, kvx);
+  EXPECT_EQ(probe.share, ShareMode::Read);
+  EXPECT_EQ(probe.mode, OpenMode::OpenAlways);
+}
+
+// --- failure A ---
+
+TEST_F(SetupLogicTest, HeldMainProgramGivesFailureAAndTouchesNothingElse) {
+  const std::string kvx = std::string(kInstall) + "kvx.exe";
+  fs.AddFile(kvx, {'r', 'u', 'n'});
+  fs.FailOpen(kvx);
+  Init();
+  const auto before = view.Snapshot();
+  fs.ClearLog();
+  logic.OnOk();
+
+  ASSERT_EQ(view.Boxes().size(), 1u);
+  EXPECT_EQ(view.Boxes()[0].text,
+            "Installation Folder needs Administrator Privilege.\r\n\r\nYou can either\r\nRun "
+            "Setup Program as Administrator (recommended)\r\nor\r\nSelect another Installation "
+            "Folder");
+  EXPECT_EQ(view.Boxes()[0].buttons, Buttons::Ok);
+  EXPECT_EQ(logic.state, 0);
+  EXPECT_EQ(logic.busy, 0);
+  EXPECT_EQ(view.WaitDepth(), 0);
+  for (const auto& [id, c] : view.Snapshot()) {
+    EXPECT_EQ(c.text, before.at(id).text) << id;
+    EXPECT_EQ(c.visible, before.at(id).visible) << id;
+  }
+  EXPECT_EQ(fs.Opens().size(), 1u);  // only the probe
+  EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "run");
+  EXPECT_FALSE(fs.DirectoryExists(kData));
+  EXPECT_TRUE(reg.writes.empty());
+  EXPECT_TRUE(shell.links.empty());
+  EXPECT_TRUE(shell.launched.empty());
+  EXPECT_EQ(lz.calls, 0);
+}
+
+TEST_F(SetupLogicTest, UncreatableInstallFolderGivesFailureA) {
+  fs.ForceMakeDirectory("C:\\Program Files\\Tamarind Software", CreateDirResult::OtherError);
+  Init();
+  logic.OnOk();
+  ASSERT_EQ(view.Boxes().size(), 1u);
+  EXPECT_EQ(view.Boxes()[0].text.rfind("Installation Folder needs Administrator", 0), 0u);
+  EXPECT_TRUE(fs.Opens().empty());
+  EXPECT_EQ(logic.state, 0);
+  EXPECT_EQ(logic.busy, 0);
+}
+
+// --- failure B ---
+
+TEST_F(SetupLogicTest, ExpansionFailureShowsMessageTwiceAndKeepsStateZero) {
+  // The third record expands to nothing.
+  auto contents = kContents;
+  contents[2] = "";
+  resources.data[kPayloadResourceId] = testing::StoredPayload(contents);
+  Init();
+  const auto before = view.Snapshot();
+  logic.OnOk();
+
+  ASSERT_EQ(view.Boxes().size(), 2u);
+  EXPECT_EQ(view.Boxes()[0].text, "Error in installation");
+  EXPECT_EQ(view.Boxes()[1].text, "Error in installation");
+  EXPECT_EQ(logic.state, 0);
+  EXPECT_EQ(logic.busy, 0);
+  EXPECT_EQ(view.WaitDepth(), 0);
+  for (const auto& [id, c] : view.Snapshot()) {
+    EXPECT_EQ(c.text, before.at(id).text) << id;
+    EXPECT_EQ(c.visible, before.at(id).visible) << id;
+  }
+  // Earlier targets and the temp file stay; nothing is registered or started.
+  EXPECT_TRUE(fs.FileExists(std::string(kInstall) + "kvxh.exe"));
+  EXPECT_TRUE(fs.FileExists(std::string(kWork) + "prog.tmp"));
+  EXPECT_TRUE(reg.writes.empty());
+  EXPECT_TRUE(shell.links.empty());
+  EXPECT_TRUE(shell.launched.empty());
+  EXPECT_EQ(fs.OpenHandles(), 0);
+}
+
+TEST_F(SetupLogicTest, TargetFailureShowsMessageOnce) {
+  fs.FailWrite(std::string(kData) + "help.bin");
+  Init();
+  logic.OnOk();
+  ASSERT_EQ(view.Boxes().size(), 1u);
+  EXPECT_EQ(view.Boxes()[0].text, "Error in installation");
+  EXPECT_EQ(logic.state, 0);
+}
+
+TEST_F(SetupLogicTest, OkAfterFailureRunsWholeSequenceAgain) {
+  resources.data[kPayloadResourceId] = {};
+  Init();
+  logic.OnOk();
+  EXPECT_EQ(logic.state, 0);
+  EXPECT_EQ(view.Boxes().size(), 2u);
+
+  resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+  fs.ClearLog();
+  logic.OnOk();
+  EXPECT_EQ(logic.state, 1);
+  // Folder creation check and the probe ran again, first.
+  ASSERT_FALSE(fs.Log().empty());
+  EXPECT_EQ(fs.Opens().front().path, std::string(kInstall) + "kvx.exe");
+  EXPECT_EQ(fs.Opens().front().mode, OpenMode::OpenAlways);
+  EXPECT_EQ(BytesText(fs.FindFile(std::string(kInstall) + "kvx.exe")->bytes), "main program");
+  EXPECT_EQ(shell.launched.size(), 1u);
+  EXPECT_EQ(view.WaitCalls(), 2);
+  EXPECT_EQ(view.WaitDepth(), 0);
+}
+
+// --- busy and the OK button's states ---
+
+TEST_F(SetupLogicTest, OkWhileBusyChangesNothing) {
+  Init();
+  // A second OK press reaches the dialog while the extraction's message box is up.
+  resources.data[kPayloadResourceId] = {};
+  int nested = 0;
+  view.onAsk = [&](const FakeSetupView::Box&) {
+    ++nested;
+    const std::size_t opens = fs.Opens().size();
+    logic.OnOk();
+    EXPECT_EQ(fs.Opens().size(), opens);
+  };
+  logic.OnOk();
+  EXPECT_EQ(nested, 2);
+  EXPECT_EQ(view.Boxes().size(), 2u);  // no third box from a nested run
+  EXPECT_EQ(view.MaxWaitDepth(), 1);
+
+  view.onAsk = nullptr;
+  logic.busy = 1;
+  for (int s : {0, 1, 2}) {
+    logic.state = s;
+    const auto before = shell.opened.size();
+    logic.OnOk();
+    EXPECT_EQ(shell.opened.size(), before);
+    EXPECT_EQ(view.EndCalls(), 0);
+  }
+}
+
+TEST_F(SetupLogicTest, NextOpensUpdatePageThenRunProgramEnds) {
+  Init();
+  logic.OnOk();
+  ASSERT_EQ(logic.state, 1);
+  bool okEnabledDuringOpen = true;
+  shell.duringOpen = [&] { okEnabledDuringOpen = view.Get(kIdOk).enabled; };
+  logic.OnOk();
+  EXPECT_FALSE(okEnabledDuringOpen);
+  EXPECT_EQ(logic.state, 2);
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], "http://updates.corvane.example/init.asp?P=2&V=6.1");
+  EXPECT_EQ(shell.owners[0], FakeSetupView::kWindow);
+  EXPECT_TRUE(view.Get(kIdOk).enabled);
+  EXPECT_EQ(view.Get(kIdOk).text, "Run Program");
+  EXPECT_EQ(view.Get(kIdCancel).text, "Close");
+  EXPECT_TRUE(view.Get(kIdCancel).visible);
+  EXPECT_FALSE(view.Get(kIdUpdateInfo).visible);
+  EXPECT_EQ(view.EndCalls(), 0);
+
+  shell.duringOpen = nullptr;
+  logic.OnOk();
+  ASSERT_EQ(shell.opened.size(), 2u);
+  EXPECT_EQ(shell.opened[1], std::string(kInstall) + "kvx.exe");
+  EXPECT_EQ(view.EndCalls(), 1);
+  EXPECT_EQ(view.EndResult(), 2);
+  EXPECT_EQ(shell.launched.size(), 1u);  // kvxh only once
+}
+
+}  // namespace
+}  // namespace corvane
