@@ -1,0 +1,71 @@
+#include "payload/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include "system/win32/wide.h"
+
+namespace corvane {
+namespace {
+
+class Win32OutputFile : public OutputFile {
+ public:
+  explicit Win32OutputFile(HANDLE handle) : handle_(handle) {}
+  ~Win32OutputFile() override { CloseHandle(handle_); }
+  Win32OutputFile(const Win32OutputFile&) = delete;
+  Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    DWORD written = 0;
+    return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) !=
+           FALSE;
+  }
+
+  bool SetLastWriteTime(std::uint64_t fileTime) override {
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
+    ft.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+    return SetFileTime(handle_, nullptr, nullptr, &ft) != FALSE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& path,
+                                                            ShareMode share, OpenMode mode) {
+  const DWORD shareFlags = share == ShareMode::Read ? FILE_SHARE_READ : 0;
+  const DWORD disposition = mode == OpenMode::CreateAlways ? CREATE_ALWAYS : OPEN_ALWAYS;
+  HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, shareFlags, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32OutputFile>(h);
+}
+
+bool Win32FileSystem::RemoveFile(const std::string& path) {
+  return DeleteFileW(ToWide(path).c_str()) != FALSE;
+}
+
+bool Win32FileSystem::HasAttributes(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data) != FALSE;
+}
+
+DriveType Win32FileSystem::DriveTypeOf(const std::string& rootPath) {
+  return static_cast<DriveType>(GetDriveTypeW(ToWide(rootPath).c_str()));
+}
+
+CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
+  if (CreateDirectoryW(ToWide(path).c_str(), nullptr)) return CreateDirResult::Created;
+  switch (GetLastError()) {
+    case ERROR_ALREADY_EXISTS:
+      return CreateDirResult::AlreadyExists;
+    case ERROR_PATH_NOT_FOUND:
+      return CreateDirResult::PathNotFound;
+    default:
+      return CreateDirResult::OtherError;
+  }
+}
+
+}  // namespace corvane

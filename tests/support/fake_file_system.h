@@ -1,0 +1,189 @@
+// In-memory FileSystem for host tests: Windows-like path rules (case-insensitive, '\\'
+// separators, a trailing backslash names the same folder), configurable failures, and a log of
+// every call so that tests can check order and arguments.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "payload/file_system.h"
+
+namespace corvane::testing {
+
+class FakeFileSystem : public FileSystem {
+ public:
+  struct File {
+    std::vector<std::uint8_t> bytes;
+    std::optional<std::uint64_t> lastWriteTime;
+  };
+  struct OpenCall {
+    std::string path;
+    ShareMode share;
+    OpenMode mode;
+  };
+
+  // --- set-up ---
+  // Adds the folder and every folder above it (the drive root included).
+  void AddDirectory(const std::string& path) {
+    std::string key = Key(path);
+    while (true) {
+      dirs_.insert(key);
+      const std::string parent = ParentKey(key);
+      if (parent.empty() || parent == key) break;
+      key = parent;
+    }
+  }
+  // Adds a file (and its folders) with the given contents.
+  void AddFile(const std::string& path, std::vector<std::uint8_t> bytes = {}) {
+    const std::string parent = ParentKey(Key(path));
+    if (!parent.empty()) AddDirectory(parent);
+    files_[Key(path)] = File{std::move(bytes), std::nullopt};
+  }
+  void SetDriveType(const std::string& root, DriveType type) { drives_[Key(root)] = type; }
+  // The open of this path fails (as for a file that another process holds open).
+  void FailOpen(const std::string& path) { failOpen_.insert(Key(path)); }
+  void FailWrite(const std::string& path) { failWrite_.insert(Key(path)); }
+  void FailSetTime(const std::string& path) { failSetTime_.insert(Key(path)); }
+  void FailRemove(const std::string& path) { failRemove_.insert(Key(path)); }
+  // Attribute queries of this path fail although it exists (a folder without list rights).
+  void HideAttributes(const std::string& path) { hideAttributes_.insert(Key(path)); }
+  // MakeDirectory on this path reports `result` without creating anything.
+  void ForceMakeDirectory(const std::string& path, CreateDirResult result) {
+    forcedMkdir_[Key(path)] = result;
+  }
+
+  // --- inspection ---
+  const File* FindFile(const std::string& path) const {
+    auto it = files_.find(Key(path));
+    return it == files_.end() ? nullptr : &it->second;
+  }
+  bool FileExists(const std::string& path) const { return FindFile(path) != nullptr; }
+  bool DirectoryExists(const std::string& path) const { return dirs_.count(Key(path)) != 0; }
+  std::size_t FileCount() const { return files_.size(); }
+  int OpenHandles() const { return openHandles_; }
+  // Every call in order, as "op path" ("open", "write", "settime", "close", "remove", "attr",
+  // "drive", "mkdir").
+  const std::vector<std::string>& Log() const { return log_; }
+  const std::vector<OpenCall>& Opens() const { return opens_; }
+  void ClearLog() {
+    log_.clear();
+    opens_.clear();
+  }
+
+  // --- FileSystem ---
+  std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
+                                             OpenMode mode) override {
+    log_.push_back("open " + path);
+    opens_.push_back(OpenCall{path, share, mode});
+    const std::string key = Key(path);
+    if (failOpen_.count(key) || dirs_.count(key) || !ParentExists(key)) return nullptr;
+    File& f = files_[key];
+    if (mode == OpenMode::CreateAlways) f.bytes.clear();
+    ++openHandles_;
+    return std::make_unique<FakeOutputFile>(*this, path);
+  }
+
+  bool RemoveFile(const std::string& path) override {
+    log_.push_back("remove " + path);
+    const std::string key = Key(path);
+    if (failRemove_.count(key)) return false;
+    return files_.erase(key) != 0;
+  }
+
+  bool HasAttributes(const std::string& path) override {
+    log_.push_back("attr " + path);
+    const std::string key = Key(path);
+    if (hideAttributes_.count(key)) return false;
+    // A file named with a trailing backslash is not found, a folder is.
+    if (files_.count(key)) return path.empty() || path.back() != '\\';
+    return dirs_.count(key) != 0;
+  }
+
+  DriveType DriveTypeOf(const std::string& rootPath) override {
+    log_.push_back("drive " + rootPath);
+    auto it = drives_.find(Key(rootPath));
+    return it == drives_.end() ? DriveType::NoRootDir : it->second;
+  }
+
+  CreateDirResult MakeDirectory(const std::string& path) override {
+    log_.push_back("mkdir " + path);
+    const std::string key = Key(path);
+    if (auto it = forcedMkdir_.find(key); it != forcedMkdir_.end()) return it->second;
+    if (dirs_.count(key) || files_.count(key)) return CreateDirResult::AlreadyExists;
+    if (!ParentExists(key)) return CreateDirResult::PathNotFound;
+    dirs_.insert(key);
+    return CreateDirResult::Created;
+  }
+
+  // Lower-cased, one form per folder: "c:\" for a root, no trailing backslash otherwise.
+  static std::string Key(const std::string& path) {
+    std::string k = path;
+    std::transform(k.begin(), k.end(), k.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    while (k.size() > 3 && k.back() == '\\') k.pop_back();
+    if (k.size() == 2 && k[1] == ':') k.push_back('\\');
+    return k;
+  }
+
+ private:
+  class FakeOutputFile : public OutputFile {
+   public:
+    FakeOutputFile(FakeFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+    ~FakeOutputFile() override {
+      fs_.log_.push_back("close " + path_);
+      --fs_.openHandles_;
+    }
+    bool Write(std::span<const std::uint8_t> bytes) override {
+      fs_.log_.push_back("write " + path_);
+      const std::string key = Key(path_);
+      if (fs_.failWrite_.count(key)) return false;
+      auto& data = fs_.files_[key].bytes;
+      if (data.size() < pos_ + bytes.size()) data.resize(pos_ + bytes.size());
+      std::copy(bytes.begin(), bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(pos_));
+      pos_ += bytes.size();
+      return true;
+    }
+    bool SetLastWriteTime(std::uint64_t fileTime) override {
+      fs_.log_.push_back("settime " + path_);
+      const std::string key = Key(path_);
+      if (fs_.failSetTime_.count(key)) return false;
+      fs_.files_[key].lastWriteTime = fileTime;
+      return true;
+    }
+
+   private:
+    FakeFileSystem& fs_;
+    std::string path_;
+    std::size_t pos_ = 0;
+  };
+
+  static std::string ParentKey(const std::string& key) {
+    if (key.size() <= 3) return std::string();  // a root has no parent
+    const auto slash = key.rfind('\\');
+    if (slash == std::string::npos) return std::string();
+    return Key(key.substr(0, slash));
+  }
+  bool ParentExists(const std::string& key) const {
+    const std::string parent = ParentKey(key);
+    return parent.empty() || dirs_.count(parent) != 0;
+  }
+
+  std::map<std::string, File> files_;
+  std::set<std::string> dirs_;
+  std::map<std::string, DriveType> drives_;
+  std::set<std::string> failOpen_, failWrite_, failSetTime_, failRemove_, hideAttributes_;
+  std::map<std::string, CreateDirResult> forcedMkdir_;
+  std::vector<std::string> log_;
+  std::vector<OpenCall> opens_;
+  int openHandles_ = 0;
+};
+
+}  // namespace corvane::testing
