@@ -1,0 +1,282 @@
+#include "folderdlg/folder_chooser.h"
+
+#include <cstdio>
+
+namespace corvane {
+namespace {
+
+constexpr std::uint32_t kKbLimit = 0xFFFF0000u;
+constexpr std::uint32_t kMbThresholdKb = 8192;
+
+// Keeps the wait cursor up for the lifetime of the guard, whichever way the scope is left.
+class WaitCursor {
+ public:
+  explicit WaitCursor(ChooserUi& ui) : ui_(ui) { ui_.BeginWait(); }
+  ~WaitCursor() { ui_.EndWait(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  ChooserUi& ui_;
+};
+
+// Decodes one UTF-8 sequence at `i` and advances past it. A malformed byte comes back as a
+// value outside the Unicode range, so it only ever equals the same malformed byte.
+std::uint32_t NextCodePoint(std::string_view s, std::size_t& i) {
+  const auto lead = static_cast<unsigned char>(s[i]);
+  const std::uint32_t malformed = 0x80000000u | lead;
+  std::size_t extra = 0;
+  std::uint32_t cp = 0;
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    extra = 1;
+    cp = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    extra = 2;
+    cp = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    extra = 3;
+    cp = lead & 0x07u;
+  } else {
+    ++i;
+    return malformed;
+  }
+  if (i + extra >= s.size()) {
+    ++i;
+    return malformed;
+  }
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const auto c = static_cast<unsigned char>(s[i + k]);
+    if ((c & 0xC0u) != 0x80u) {
+      ++i;
+      return malformed;
+    }
+    cp = (cp << 6) | (c & 0x3Fu);
+  }
+  i += extra + 1;
+  return cp;
+}
+
+// Simple upper-case mapping of the scripts most folder names are written in.
+std::uint32_t FoldCase(std::uint32_t c) {
+  if (c >= 'a' && c <= 'z') return c - 0x20;
+  if (c < 0xE0) return c;
+  if (c <= 0xFE) return c == 0xF7 ? c : c - 0x20;
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x137 && c != 0x131) return c & ~1u;
+  if (c >= 0x139 && c <= 0x148) return (c & 1u) ? c : c - 1;
+  if (c >= 0x14A && c <= 0x177) return c & ~1u;
+  if (c >= 0x179 && c <= 0x17E) return (c & 1u) ? c : c - 1;
+  if (c >= 0x3B1 && c <= 0x3C9) return c == 0x3C2 ? 0x3A3 : c - 0x20;
+  if (c == 0x3AC) return 0x386;
+  if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+  if (c == 0x3CC) return 0x38C;
+  if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+  return c;
+}
+
+std::string Format(const char* format, std::uint32_t value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, format, static_cast<unsigned>(value));
+  return buffer;
+}
+
+bool IsListedFolder(const DirEntry& entry) {
+  if (entry.name == "." || entry.name == "..") return false;
+  if ((entry.attributes & kAttrDirectory) == 0) return false;
+  return (entry.attributes & kAttrSystem) == 0;
+}
+
+}  // namespace
+
+std::string FreeSpaceText(const DiskFreeSpace& space) {
+  // Computed from bytes, so volumes with clusters under 1 KB do not read as 0KB free.
+  const std::uint64_t bytesPerCluster =
+      std::uint64_t{space.sectorsPerCluster} * std::uint64_t{space.bytesPerSector};
+  // Exact below 2^53, which is far beyond the limit; the limit keeps the value in 32 bits.
+  const double freeKbExact =
+      static_cast<double>(space.freeClusters) * static_cast<double>(bytesPerCluster) / 1024.0;
+  if (freeKbExact >= static_cast<double>(kKbLimit)) return {};
+  const auto freeKb =
+      static_cast<std::uint32_t>(std::uint64_t{space.freeClusters} * bytesPerCluster / 1024u);
+  if (freeKb < kMbThresholdKb) return Format("%uKB free", freeKb);
+  return Format("%uMB free", freeKb / 1024u);
+}
+
+std::string DriveLabel(const std::string& driveName, bool haveVolumeName,
+                       const std::string& volumeName) {
+  if (!haveVolumeName) return driveName;
+  return volumeName + " (" + driveName + ")";
+}
+
+bool NamesEqualIgnoringCase(std::string_view a, std::string_view b) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (FoldCase(NextCodePoint(a, i)) != FoldCase(NextCodePoint(b, j))) return false;
+  }
+  return i == a.size() && j == b.size();
+}
+
+void FolderChooser::Initialise(bool haveImageList) {
+  if (!haveImageList) ui_.Beep(99, 99);
+  FillDriveList();
+  SelectStartFolder();
+}
+
+void FolderChooser::FillDriveList() {
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const std::string driveName{letter, ':'};
+    const std::string root = driveName + "\\";
+    const DriveType type = fs_.DriveTypeOf(root);
+    // The volume is asked for every letter before its type is looked at.
+    std::string volumeName;
+    const bool haveVolumeName = fs_.VolumeName(root, volumeName);
+    const std::string label = DriveLabel(driveName, haveVolumeName, volumeName);
+    NodeImage image;
+    switch (type) {
+      case DriveType::Fixed:
+        image = NodeImage::FixedDrive;
+        break;
+      case DriveType::Removable:
+        image = NodeImage::RemovableDrive;
+        break;
+      case DriveType::Remote:
+        image = NodeImage::RemoteDrive;
+        break;
+      case DriveType::CdRom:
+        image = NodeImage::CdRomDrive;
+        break;
+      default:
+        continue;
+    }
+    const TreeNode node = tree_.Insert(kNoNode, label, image, InsertAt::Last);
+    if (node != kNoNode) tree_.Insert(node, std::string(), image, InsertAt::Last);
+  }
+}
+
+bool FolderChooser::InsertSubfolders(TreeNode node) {
+  WaitCursor wait(ui_);
+  const std::string folder = GetNodePath(node);
+  const std::string pattern = folder + "*.*";
+  auto enumeration = fs_.Enumerate(pattern);
+  if (!enumeration) {
+    ui_.ShowMessage("Error Drive: " + pattern.substr(0, 2) + "\r\nCorrect and try again");
+    return false;
+  }
+  DirEntry entry;
+  while (enumeration->Next(entry)) {
+    if (!IsListedFolder(entry)) continue;
+    const TreeNode child = tree_.Insert(node, entry.name, NodeImage::Folder, InsertAt::Sorted);
+    if (child != kNoNode && HasSubfolders(folder + entry.name)) {
+      tree_.Insert(child, std::string(), NodeImage::Folder, InsertAt::Last);
+    }
+  }
+  return true;
+}
+
+bool FolderChooser::HasSubfolders(const std::string& folderPath) {
+  auto enumeration = fs_.Enumerate(folderPath + "\\*.*");
+  if (!enumeration) return false;
+  DirEntry entry;
+  while (enumeration->Next(entry)) {
+    if (IsListedFolder(entry)) return true;
+  }
+  return false;
+}
+
+std::string FolderChooser::GetNodeName(TreeNode node) {
+  std::string text = tree_.Text(node);
+  if (tree_.Parent(node) != kNoNode) return text;
+  // A drive node's label ends with the drive name in parentheses: "System (C:)".
+  if (text.size() >= 3) return text.substr(text.size() - 3, 2);
+  return text;
+}
+
+std::string FolderChooser::GetNodePath(TreeNode node) {
+  std::string path;
+  for (TreeNode n = node; n != kNoNode; n = tree_.Parent(n)) {
+    path = GetNodeName(n) + "\\" + path;
+  }
+  return path;
+}
+
+void FolderChooser::ReadIfUnread(TreeNode node) {
+  const TreeNode first = tree_.FirstChild(node);
+  if (first == kNoNode || !IsPlaceholder(first)) return;
+  tree_.Delete(first);
+  InsertSubfolders(node);
+}
+
+TreeNode FolderChooser::FindChildNode(TreeNode parent, const std::string& name, bool expand) {
+  TreeNode match = kNoNode;
+  for (TreeNode n = tree_.FirstChild(parent); n != kNoNode; n = tree_.NextSibling(n)) {
+    if (NamesEqualIgnoringCase(GetNodeName(n), name)) {
+      match = n;
+      break;
+    }
+  }
+  if (match == kNoNode) return kNoNode;
+  if (expand) {
+    // Read before expanding, so the expanding notification finds real children.
+    ReadIfUnread(match);
+    tree_.Expand(match);
+  }
+  return match;
+}
+
+TreeNode FolderChooser::ExpandPath(std::string path) {
+  TreeNode current = kNoNode;
+  while (!path.empty()) {
+    const std::size_t slash = path.find('\\');
+    std::string component;
+    if (slash == std::string::npos) {
+      component = std::move(path);
+      path.clear();
+    } else {
+      component = path.substr(0, slash);
+      path.erase(0, slash + 1);
+    }
+    current = FindChildNode(current, component, !path.empty());
+  }
+  return current;
+}
+
+void FolderChooser::SelectStartFolder() {
+  const TreeNode node = ExpandPath(chooserPath);
+  if (node != kNoNode) {
+    tree_.SetSelectedState(node);
+    tree_.Select(node);
+  }
+  const TreeNode selection = tree_.Selection();
+  if (selection != kNoNode) tree_.EnsureVisible(selection);
+}
+
+int FolderChooser::OnItemExpanding(TreeNode node) {
+  if (node != kNoNode) ReadIfUnread(node);
+  return 0;
+}
+
+int FolderChooser::OnSelChanged(TreeNode node) {
+  // A change to "no selection" keeps the last chosen path rather than an empty one.
+  if (node != kNoNode) chooserPath = GetNodePath(node);
+  const TreeNode selection = tree_.Selection();
+  if (selection != kNoNode) {
+    ui_.SetPathDisplay(GetNodePath(selection));
+    if (platformKind_ == kPlatformNt) ui_.SetFreeSpaceText(GetFreeSpaceText(chooserPath));
+  }
+  return 0;
+}
+
+std::string FolderChooser::GetFreeSpaceText(const std::string& path) {
+  const std::string root = path.size() > 3 ? path.substr(0, 3) : path;
+  DiskFreeSpace space;
+  if (!fs_.FreeSpace(root, space)) return {};
+  return FreeSpaceText(space);
+}
+
+}  // namespace corvane

@@ -1,0 +1,63 @@
+// The folder chooser's logic: a tree of drives and folders read one level at a time.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "folderdlg/chooser_platform.h"
+
+namespace corvane {
+
+inline constexpr int kPlatform9x = 1;
+inline constexpr int kPlatformNt = 2;
+
+// Free-space text of a drive: "%dKB free" below 8192 KB, "%dMB free" from there on, empty at
+// 0xFFFF0000 KB or more and when the figures are unknown (query failed).
+std::string FreeSpaceText(const DiskFreeSpace& space);
+
+// Drive label: "Name (C:)" when the volume name is known (" (C:)" for an unnamed volume),
+// otherwise the drive name alone.
+std::string DriveLabel(const std::string& driveName, bool haveVolumeName,
+                       const std::string& volumeName);
+
+// Equality of two UTF-8 names without regard to letter case: ASCII, Latin-1, Latin
+// Extended-A, Greek and Cyrillic letters fold as the system's upper-case table does.
+bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
+
+class FolderChooser {
+ public:
+  FolderChooser(TreeView& tree, ChooserFileSystem& fs, ChooserUi& ui, int platformKind)
+      : tree_(tree), fs_(fs), ui_(ui), platformKind_(platformKind) {}
+
+  // Everything the dialog does before it becomes visible, after the image list was attempted.
+  void Initialise(bool haveImageList);
+
+  void FillDriveList();
+  void SelectStartFolder();
+  TreeNode ExpandPath(std::string path);
+  TreeNode FindChildNode(TreeNode parent, const std::string& name, bool expand);
+  bool InsertSubfolders(TreeNode node);
+  bool HasSubfolders(const std::string& folderPath);
+  std::string GetNodeName(TreeNode node);
+  std::string GetNodePath(TreeNode node);
+  std::string GetFreeSpaceText(const std::string& path);
+
+  // Tree notifications; both return the notification result (always 0).
+  int OnItemExpanding(TreeNode node);
+  int OnSelChanged(TreeNode node);
+
+  std::string chooserPath;
+
+ private:
+  bool IsPlaceholder(TreeNode node) { return node != kNoNode && tree_.Text(node).empty(); }
+  // Replaces a placeholder first child by the node's real subfolders.
+  void ReadIfUnread(TreeNode node);
+
+  TreeView& tree_;
+  ChooserFileSystem& fs_;
+  ChooserUi& ui_;
+  int platformKind_;
+};
+
+}  // namespace corvane
