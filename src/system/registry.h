@@ -27,11 +27,21 @@ class RegistryApi {
   virtual void CloseKey(Key key) = 0;
 };
 
+// Status of an operation whose parent key could not be opened (ERROR_FILE_NOT_FOUND): the
+// plain open reports failure only through the null key.
+inline constexpr long kRegistryKeyNotOpened = 2;
+
+// The path in double quotes when it holds a space (and is not quoted yet), else unchanged: an
+// unquoted command path with spaces is resolved by the system piece by piece.
+std::string QuoteCommandPath(const std::string& path);
+
 // Returns 0 when written, else the registry error code of the step where it stopped.
 long WriteAppPath(RegistryApi& reg, const std::string& subkey, const std::string& valueName,
                   const std::string& data);
 // The value's text, or empty when the key or value is missing or unreadable.
 std::string ReadAppPath(RegistryApi& reg, const std::string& subkey, const std::string& valueName);
+// Writes DisplayName, DisplayIcon (the bare path) and UninstallString (QuoteCommandPath); the
+// first failing write ends the entry.
 long WriteUninstallEntry(RegistryApi& reg, const std::string& displayName,
                          const std::string& uninstallerPath);
 

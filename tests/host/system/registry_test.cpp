@@ -1,0 +1,136 @@
+#include "system/registry.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/fake_registry.h"
+
+namespace corvane {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::FakeRegistry;
+
+constexpr const char* kAppPaths = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char* kUninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kKvx = std::string(kAppPaths) + "\\kvx.exe";
+const std::string kEntry = std::string(kUninstall) + "\\Corvane";
+
+TEST(WriteAppPath, OpensLevelByLevelCreatesSubkeyAndClosesInnermostFirst) {
+  FakeRegistry reg;
+  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "C:\\Program Files\\Corvane"), 0);
+  EXPECT_THAT(reg.log,
+              ElementsAre("open SOFTWARE", "open Microsoft", "open Windows", "open CurrentVersion",
+                          "open App Paths", "create kvx.exe", "set Path=C:\\Program Files\\Corvane",
+                          "close " + kKvx, std::string("close ") + kAppPaths,
+                          "close HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                          "close HKLM\\SOFTWARE\\Microsoft\\Windows",
+                          "close HKLM\\SOFTWARE\\Microsoft", "close HKLM\\SOFTWARE"));
+  EXPECT_EQ(reg.OpenHandles(), 0u);
+  EXPECT_EQ(reg.Value(kKvx, "Path"), "C:\\Program Files\\Corvane");
+}
+
+TEST(WriteAppPath, ReplacesOneValueAndKeepsTheOthers) {
+  FakeRegistry reg;
+  reg.SetValue(kKvx, "Path", "old");
+  reg.SetValue(kKvx, "FileVersion", "5, 0, 0, 0");
+  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "new"), 0);
+  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "", "C:\\x\\kvx.exe"), 0);  // the default value
+  EXPECT_EQ(reg.Value(kKvx, "Path"), "new");
+  EXPECT_EQ(reg.Value(kKvx, "FileVersion"), "5, 0, 0, 0");
+  EXPECT_EQ(reg.Value(kKvx, ""), "C:\\x\\kvx.exe");
+  EXPECT_EQ(reg.ValueCount(kKvx), 3u);
+}
+
+TEST(WriteAppPath, StopsAtTheFirstFailingLevelAndClosesWhatWasOpened) {
+  FakeRegistry reg;
+  reg.failOpenOf.insert("Windows");
+  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "x"), kRegistryKeyNotOpened);
+  EXPECT_THAT(reg.log, ElementsAre("open SOFTWARE", "open Microsoft", "open Windows",
+                                   "close HKLM\\SOFTWARE\\Microsoft", "close HKLM\\SOFTWARE"));
+
+  FakeRegistry denied;
+  denied.failCreateWith = 5;
+  EXPECT_EQ(WriteAppPath(denied, "kvx.exe", "Path", "x"), 5);
+  EXPECT_FALSE(denied.HasKey(kKvx));
+  EXPECT_EQ(denied.OpenHandles(), 0u);
+  EXPECT_EQ(denied.log.back(), "close HKLM\\SOFTWARE");
+
+  FakeRegistry setFails;
+  setFails.failSetOf["Path"] = 1021;
+  EXPECT_EQ(WriteAppPath(setFails, "kvx.exe", "Path", "x"), 1021);
+  EXPECT_EQ(setFails.OpenHandles(), 0u);
+}
+
+TEST(ReadAppPath, ReadsTheValueAndNeverCreatesTheKey) {
+  FakeRegistry reg;
+  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Path"), "");
+  EXPECT_FALSE(reg.HasKey(kKvx));
+  EXPECT_EQ(reg.OpenHandles(), 0u);
+
+  reg.SetValue(kKvx, "Path", "C:\\Programme\\Caf\xC3\xA9");
+  reg.log.clear();
+  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Path"), "C:\\Programme\\Caf\xC3\xA9");
+  EXPECT_THAT(reg.log, ElementsAre("open SOFTWARE", "open Microsoft", "open Windows",
+                                   "open CurrentVersion", "open App Paths", "open kvx.exe",
+                                   "query Path", "close " + kKvx, std::string("close ") + kAppPaths,
+                                   "close HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                   "close HKLM\\SOFTWARE\\Microsoft\\Windows",
+                                   "close HKLM\\SOFTWARE\\Microsoft", "close HKLM\\SOFTWARE"));
+  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Missing"), "");
+  EXPECT_EQ(reg.OpenHandles(), 0u);
+}
+
+TEST(ReadAppPath, ValueLongerThanTheBufferReadsAsEmpty) {
+  FakeRegistry reg;
+  reg.SetValue(kKvx, "Fits", std::string(260, 'x'));
+  reg.SetValue(kKvx, "TooLong", std::string(261, 'x'));
+  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Fits"), std::string(260, 'x'));
+  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "TooLong"), "");
+}
+
+TEST(WriteUninstallEntry, WritesTheThreeValuesInOrder) {
+  FakeRegistry reg;
+  EXPECT_EQ(WriteUninstallEntry(reg, "Corvane", "C:\\Apps\\Corvane\\Uninstall.exe"), 0);
+  EXPECT_THAT(std::vector<std::string>(reg.log.begin() + 5, reg.log.begin() + 9),
+              ElementsAre("create Corvane", "set DisplayName=Corvane",
+                          "set DisplayIcon=C:\\Apps\\Corvane\\Uninstall.exe",
+                          "set UninstallString=C:\\Apps\\Corvane\\Uninstall.exe"));
+  EXPECT_EQ(reg.log[4], "open Uninstall");
+  EXPECT_EQ(reg.log[9], "close " + kEntry);
+  EXPECT_EQ(reg.OpenHandles(), 0u);
+}
+
+TEST(WriteUninstallEntry, QuotesTheCommandOnlyWhenThePathHasASpace) {
+  FakeRegistry reg;
+  const std::string path = "C:\\Program Files\\Tamarind Software\\Corvane\\Uninstall.exe";
+  EXPECT_EQ(WriteUninstallEntry(reg, "Corvane", path), 0);
+  EXPECT_EQ(reg.Value(kEntry, "DisplayIcon"), path);
+  EXPECT_EQ(reg.Value(kEntry, "UninstallString"), "\"" + path + "\"");
+  EXPECT_EQ(reg.Value(kEntry, "DisplayName"), "Corvane");
+
+  EXPECT_EQ(QuoteCommandPath("C:\\a\\u.exe"), "C:\\a\\u.exe");
+  EXPECT_EQ(QuoteCommandPath("\"C:\\a b\\u.exe\""), "\"C:\\a b\\u.exe\"");
+  EXPECT_EQ(QuoteCommandPath(""), "");
+}
+
+TEST(WriteUninstallEntry, AFailingWriteEndsTheEntryAndKeepsEarlierValues) {
+  FakeRegistry reg;
+  reg.failSetOf["DisplayIcon"] = 5;
+  EXPECT_EQ(WriteUninstallEntry(reg, "Corvane", "C:\\x\\Uninstall.exe"), 5);
+  EXPECT_EQ(reg.Value(kEntry, "DisplayName"), "Corvane");
+  EXPECT_FALSE(reg.HasValue(kEntry, "DisplayIcon"));
+  EXPECT_FALSE(reg.HasValue(kEntry, "UninstallString"));
+  for (const auto& line : reg.log) EXPECT_NE(line.rfind("set UninstallString", 0), 0u) << line;
+  EXPECT_EQ(reg.OpenHandles(), 0u);
+
+  FakeRegistry noUninstallKey;
+  noUninstallKey.failOpenOf.insert("Uninstall");
+  EXPECT_EQ(WriteUninstallEntry(noUninstallKey, "Corvane", "C:\\x\\Uninstall.exe"),
+            kRegistryKeyNotOpened);
+  EXPECT_FALSE(noUninstallKey.HasKey(kEntry));
+  EXPECT_EQ(noUninstallKey.OpenHandles(), 0u);
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,65 @@
+// Shell double: records shortcuts, opens and launches; answers version strings from a table.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "system/known_folders.h"
+#include "system/shell.h"
+
+namespace corvane::testing {
+
+class FakeShell : public Shell {
+ public:
+  struct Shortcut {
+    std::string target, linkPath, description, arguments;
+  };
+  std::vector<Shortcut> shortcuts;
+  std::vector<std::string> opened, launched;
+  std::map<std::string, std::string> versionStrings;
+  long shortcutStatus = 0;
+  std::intptr_t openResult = 42;
+
+  long CreateShortcut(const std::string& target, const std::string& linkPath,
+                      const std::string& description, const std::string& arguments) override {
+    shortcuts.push_back({target, linkPath, description, arguments});
+    return shortcutStatus;
+  }
+  std::intptr_t ShellOpen(const std::string& path, WindowRef) override {
+    opened.push_back(path);
+    return openResult;
+  }
+  std::intptr_t Launch(const std::string& path) override {
+    launched.push_back(path);
+    return openResult;
+  }
+  std::string RawVersionString(const std::string& name) override {
+    auto it = versionStrings.find(name);
+    return it == versionStrings.end() ? std::string() : it->second;
+  }
+};
+
+// Special folders, temp path and long names from tables; a missing entry is unavailable.
+class FakeKnownFolderSource : public KnownFolderSource {
+ public:
+  std::map<int, std::string> special;
+  std::string temp;
+  std::map<std::string, std::string> longNames;  // path -> found name
+  std::vector<int> asked;
+  std::vector<std::string> lookedUp;
+
+  std::string SpecialFolder(int csidl) override {
+    asked.push_back(csidl);
+    auto it = special.find(csidl);
+    return it == special.end() ? std::string() : it->second;
+  }
+  std::string TempPath() override { return temp; }
+  std::string FindName(const std::string& path) override {
+    lookedUp.push_back(path);
+    auto it = longNames.find(path);
+    return it == longNames.end() ? std::string() : it->second;
+  }
+};
+
+}  // namespace corvane::testing
