@@ -1,0 +1,19 @@
+// RegistryApi on the wide registry API: one system call per operation.
+#pragma once
+
+#include "system/registry.h"
+
+namespace corvane {
+
+class Win32Registry : public RegistryApi {
+ public:
+  Key LocalMachine() override;
+  Key CurrentUser() override;
+  Key OpenKey(Key parent, const std::string& name) override;
+  long CreateKey(Key parent, const std::string& name, Key& result) override;
+  long SetString(Key key, const std::string& name, const std::string& value) override;
+  long QueryString(Key key, const std::string& name, std::string& value) override;
+  void CloseKey(Key key) override;
+};
+
+}  // namespace corvane
