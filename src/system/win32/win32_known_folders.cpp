@@ -1,7 +1,8 @@
 #include "system/win32/win32_known_folders.h"
 
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
 
 #include "system/win32/wide.h"
 

@@ -1,8 +1,9 @@
 #include "system/win32/win32_shell.h"
 
+#include <windows.h>
+
 #include <shellapi.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <cwchar>
 #include <vector>
