@@ -196,4 +196,12 @@ void SetupLogic::RunInstalledProgram() {
   view_.End(2);
 }
 
+void SetupLogic::OpenFolderChooser(
+    const std::function<bool(std::string& chooserPath)>& runChooser) {
+  std::string chooserPath = installPathText + "\\";
+  if (!runChooser(chooserPath)) return;
+  installPathText = StripTrailingBackslash(chooserPath);
+  view_.SetText(kIdInstallPath, installPathText);
+}
+
 }  // namespace corvane

@@ -2,6 +2,7 @@
 // install sequence. Portable; the window it drives is behind SetupView.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,9 @@ class SetupLogic {
   void RunInstall();
   void OpenUpdatePage();
   void RunInstalledProgram();
+  // The browse button: runs the chooser from installPathText and takes the folder it returns.
+  // `runChooser` gets the start folder (ending with a backslash) and returns true on OK.
+  void OpenFolderChooser(const std::function<bool(std::string& chooserPath)>& runChooser);
 
   std::string descriptionText;
   std::string installPathText;

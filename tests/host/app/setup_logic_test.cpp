@@ -485,5 +485,26 @@ TEST_F(SetupLogicTest, NextOpensUpdatePageThenRunProgramEnds) {
   EXPECT_EQ(shell.launched.size(), 1u);  // kvxh only once
 }
 
+TEST_F(SetupLogicTest, FolderChooserStartsFromKeptPathAndTakesOkResult) {
+  Init();
+  view.SetText(kIdInstallPath, "typed over");  // the chooser starts from the kept path
+  std::string started;
+  logic.OpenFolderChooser([&](std::string& path) {
+    started = path;
+    path = "D:\\Apps\\";
+    return true;
+  });
+  EXPECT_EQ(started, "C:\\Program Files\\Tamarind Software\\Corvane\\");
+  EXPECT_EQ(logic.installPathText, "D:\\Apps");
+  EXPECT_EQ(view.Get(kIdInstallPath).text, "D:\\Apps");
+
+  logic.OpenFolderChooser([&](std::string& path) {
+    path = "E:\\";
+    return false;
+  });
+  EXPECT_EQ(logic.installPathText, "D:\\Apps");
+  EXPECT_EQ(view.Get(kIdInstallPath).text, "D:\\Apps");
+}
+
 }  // namespace
 }  // namespace corvane

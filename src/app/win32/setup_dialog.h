@@ -1,0 +1,61 @@
+// The setup dialog (template 102): the window behind SetupLogic.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/setup_logic.h"
+
+namespace corvane {
+
+inline constexpr int kSetupDialogTemplate = 102;
+inline constexpr int kWindowIconId = 128;
+inline constexpr int kBrowseIconId = 177;
+
+class SetupDialog final : public SetupView {
+ public:
+  SetupDialog(HINSTANCE instance, SetupServices& services, GlobalPaths& paths, int platformKind);
+  ~SetupDialog() override;
+  SetupDialog(const SetupDialog&) = delete;
+  SetupDialog& operator=(const SetupDialog&) = delete;
+
+  // Runs the dialog modally; the end result (2 for every way it ends), or -1 when the window
+  // could not be created.
+  INT_PTR DoModal(HWND parent);
+
+  SetupLogic& logic() { return logic_; }
+
+  // SetupView
+  std::string Text(int id) override;
+  void SetText(int id, const std::string& text) override;
+  void Show(int id, bool visible) override;
+  void Enable(int id, bool enabled) override;
+  void GrowDescriptionUp(int pixels) override;
+  Answer Ask(std::string_view text, Buttons buttons) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+  void End(int result) override;
+  WindowRef Window() override;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void OnInitDialog();
+  void CreateBrowseButton();
+  void CenterOnScreen();
+  bool OnPaint();
+  HWND Control(int id) const;
+
+  HINSTANCE instance_;
+  int platformKind_;
+  HWND hwnd_ = nullptr;
+  HWND browse_ = nullptr;
+  HWND frame_ = nullptr;
+  HICON windowIcon_ = nullptr;
+  HICON browseIcon_ = nullptr;
+  int waitDepth_ = 0;
+  SetupLogic logic_;
+};
+
+}  // namespace corvane

@@ -1,0 +1,259 @@
+// The setup dialog built from template 102, driven from a thread timer inside its modal loop.
+#include "app/win32/setup_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/win32/app_message_box.h"
+#include "host/app/app_doubles.h"
+#include "system/win32/wide.h"
+
+namespace corvane {
+namespace {
+
+using testing::AppFakeFolders;
+using testing::AppFakeRegistry;
+using testing::AppFakeShell;
+using testing::EventLog;
+using testing::FakeCom;
+using testing::FakeFileSystem;
+using testing::FakeResources;
+using testing::StoredLz;
+
+// Runs `step` once the dialog is up (from a thread timer of its modal loop).
+std::function<void(HWND)>* g_step = nullptr;
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  HWND dlg = FindWindowW(L"#32770", L"Setup Corvane");
+  if (!dlg || !IsWindowVisible(dlg)) return;
+  KillTimer(nullptr, id);
+  (*g_step)(dlg);
+}
+
+struct ControlInfo {
+  std::wstring cls;
+  std::string text;
+  LONG style = 0;
+  RECT units{};  // rectangle in dialog units
+  bool visible = false;
+  bool enabled = false;
+};
+
+std::string TextOf(HWND h) {
+  wchar_t buf[512] = {};
+  GetWindowTextW(h, buf, 512);
+  return FromWide(buf);
+}
+
+ControlInfo Inspect(HWND dlg, HWND h) {
+  ControlInfo c;
+  wchar_t cls[64] = {};
+  GetClassNameW(h, cls, 64);
+  c.cls = cls;
+  c.text = TextOf(h);
+  c.style = GetWindowLongW(h, GWL_STYLE);
+  c.visible = IsWindowVisible(h) != FALSE;
+  c.enabled = IsWindowEnabled(h) != FALSE;
+  RECT r{};
+  GetWindowRect(h, &r);
+  MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+  RECT unit{0, 0, 4, 8};
+  MapDialogRect(dlg, &unit);
+  c.units = RECT{MulDiv(r.left, 4, unit.right), MulDiv(r.top, 8, unit.bottom),
+                 MulDiv(r.right - r.left, 4, unit.right), MulDiv(r.bottom - r.top, 8, unit.bottom)};
+  return c;
+}
+
+// Every child with the given id, in z-order (the icon frame and the browse button share 1000).
+std::vector<ControlInfo> ControlsWithId(HWND dlg, int id) {
+  std::vector<ControlInfo> out;
+  for (HWND h = GetWindow(dlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(h) == id) out.push_back(Inspect(dlg, h));
+  }
+  return out;
+}
+
+class SetupDialogTest : public ::testing::Test {
+ protected:
+  SetupDialogTest() {
+    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
+                          "C:\\users\\Public\\Desktop",
+                          "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}) {
+      fs.AddDirectory(d);
+    }
+    fs.SetDriveType("C:\\", DriveType::Fixed);
+    reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths");
+    reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    resources.data[kPayloadResourceId] =
+        testing::StoredPayload({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
+  }
+
+  // Runs the dialog; `step` sees it once it is shown and must end it.
+  INT_PTR Run(std::function<void(HWND)> step) {
+    g_step = &step;
+    SetTimer(nullptr, 0, 50, OnTimer);
+    SetupDialog dialog(GetModuleHandleW(nullptr), services, paths, 2);
+    dialogLogic = &dialog.logic();
+    const INT_PTR result = dialog.DoModal(nullptr);
+    dialogLogic = nullptr;
+    g_step = nullptr;
+    return result;
+  }
+
+  EventLog log;
+  FakeFileSystem fs;
+  AppFakeRegistry reg{log};
+  AppFakeShell shell{log};
+  AppFakeFolders folders;
+  StoredLz lz{fs};
+  FakeResources resources;
+  FakeCom com{log};
+  SetupServices services{fs, lz, resources, reg, folders, shell, com};
+  GlobalPaths paths;
+  SetupLogic* dialogLogic = nullptr;
+};
+
+TEST_F(SetupDialogTest, TemplateControlsAndInitialState) {
+  bool checked = false;
+  const INT_PTR result = Run([&](HWND dlg) {
+    checked = true;
+    const LONG style = GetWindowLongW(dlg, GWL_STYLE);
+    EXPECT_TRUE(style & WS_CAPTION);
+    EXPECT_TRUE(style & WS_SYSMENU);
+    EXPECT_TRUE(style & DS_MODALFRAME);
+    EXPECT_FALSE(style & WS_MINIMIZEBOX);
+    EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(GetWindowLongW(dlg, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_NE(SendMessageW(dlg, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(SendMessageW(dlg, WM_GETICON, ICON_SMALL, 0), 0);
+
+    // Centred on the work area.
+    RECT w{}, area{};
+    GetWindowRect(dlg, &w);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    EXPECT_LE(std::abs((w.left + w.right) - (area.left + area.right)), 2);
+    EXPECT_LE(std::abs((w.top + w.bottom) - (area.top + area.bottom)), 2);
+
+    struct Expect {
+      int id;
+      const wchar_t* cls;
+      const char* text;
+      RECT units;
+      bool visible, enabled;
+    };
+    const Expect expected[] = {
+        {1, L"Button", "OK", {215, 103, 46, 14}, true, true},
+        {2, L"Button", "Cancel", {167, 103, 46, 14}, true, true},
+        {1001,
+         L"Edit",
+         "C:\\Program Files\\Tamarind Software\\Corvane",
+         {7, 23, 224, 14},
+         true,
+         false},
+        {1002, L"Static", "Install Corvane?", {7, 50, 248, 51}, true, true},
+        {1003, L"Static", "Setup path:", {6, 11, 51, 8}, true, true},
+        {1005, L"Static", "Latest version info (from Internet)", {7, 103, 207, 13}, false, true},
+    };
+    for (const Expect& e : expected) {
+      SCOPED_TRACE(e.id);
+      const auto found = ControlsWithId(dlg, e.id);
+      ASSERT_EQ(found.size(), 1u);
+      const ControlInfo& c = found[0];
+      EXPECT_EQ(_wcsicmp(c.cls.c_str(), e.cls), 0);
+      EXPECT_EQ(c.text, e.text);
+      EXPECT_NEAR(c.units.left, e.units.left, 1);
+      EXPECT_NEAR(c.units.top, e.units.top, 1);
+      EXPECT_NEAR(c.units.right, e.units.right, 1);
+      EXPECT_NEAR(c.units.bottom, e.units.bottom, 1);
+      EXPECT_EQ(c.visible, e.visible);
+      EXPECT_EQ(c.enabled, e.enabled);
+    }
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, 1), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(dlg, 1001), GWL_STYLE) & ES_AUTOHSCROLL);
+
+    // Icon frame and browse button: same id, same rectangle; the button is disabled.
+    const auto both = ControlsWithId(dlg, 1000);
+    ASSERT_EQ(both.size(), 2u);
+    const ControlInfo* button = nullptr;
+    const ControlInfo* frame = nullptr;
+    for (const auto& c : both) (_wcsicmp(c.cls.c_str(), L"Button") == 0 ? button : frame) = &c;
+    ASSERT_NE(button, nullptr);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(button->style & BS_ICON);
+    EXPECT_FALSE(button->enabled);
+    EXPECT_TRUE(button->visible);
+    EXPECT_EQ(button->units.left, frame->units.left);
+    EXPECT_EQ(button->units.right, frame->units.right);
+    PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(result, 2);
+}
+
+TEST_F(SetupDialogTest, InstallThenNextThenRunProgram) {
+  int description0 = 0, description1 = 0;
+  bool checked = false;
+  const INT_PTR result = Run([&](HWND dlg) {
+    RECT r{};
+    GetWindowRect(GetDlgItem(dlg, 1002), &r);
+    description0 = r.top;
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(dialogLogic->state, 1);
+    GetWindowRect(GetDlgItem(dlg, 1002), &r);
+    description1 = r.top;
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, 1)), "Next");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 2)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 1001)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 1003)));
+    for (const auto& c : ControlsWithId(dlg, 1000)) EXPECT_FALSE(c.visible);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, 1005)));
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, 1002)).rfind("The program is successfully installed", 0), 0u);
+
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, 1)), "Run Program");
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, 2)), "Close");
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, 2)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 1005)));
+    ASSERT_EQ(shell.owners.size(), 1u);
+    EXPECT_EQ(shell.owners[0], reinterpret_cast<WindowRef>(dlg));
+    checked = true;
+    PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(result, 2);
+  EXPECT_EQ(description0 - description1, 80);
+  ASSERT_EQ(shell.opened.size(), 2u);
+  EXPECT_EQ(shell.opened[1], "C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe");
+}
+
+TEST_F(SetupDialogTest, CloseBoxEndsDialogInInstalledState) {
+  const INT_PTR result = Run([&](HWND dlg) {
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(dialogLogic->state, 1);
+    PostMessageW(dlg, WM_CLOSE, 0, 0);
+  });
+  EXPECT_EQ(result, 2);
+}
+
+TEST_F(SetupDialogTest, MinimisedDialogGivesItsIconForDragging) {
+  HANDLE dragIcon = nullptr, bigIcon = nullptr;
+  Run([&](HWND dlg) {
+    bigIcon = reinterpret_cast<HANDLE>(SendMessageW(dlg, WM_GETICON, ICON_BIG, 0));
+    dragIcon = reinterpret_cast<HANDLE>(SendMessageW(dlg, WM_QUERYDRAGICON, 0, 0));
+    ShowWindow(dlg, SW_MINIMIZE);
+    UpdateWindow(dlg);
+    PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_NE(dragIcon, nullptr);
+  EXPECT_EQ(dragIcon, bigIcon);
+}
+
+TEST(AppMessageBoxTest, TitleIsTheModuleNameWithoutExtension) {
+  EXPECT_EQ(AppTitle(), "win32_app_tests");
+}
+
+}  // namespace
+}  // namespace corvane
