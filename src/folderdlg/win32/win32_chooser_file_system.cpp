@@ -1,0 +1,80 @@
+#include "folderdlg/win32/win32_chooser_file_system.h"
+
+#include <windows.h>
+
+#include "system/win32/wide.h"
+
+namespace corvane {
+namespace {
+
+class FindEnumeration : public DirEnumeration {
+ public:
+  // `handle` is INVALID_HANDLE_VALUE for a pattern that matched nothing.
+  FindEnumeration(HANDLE handle, const WIN32_FIND_DATAW& first)
+      : handle_(handle), data_(first), pending_(handle != INVALID_HANDLE_VALUE) {}
+  ~FindEnumeration() override {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  FindEnumeration(const FindEnumeration&) = delete;
+  FindEnumeration& operator=(const FindEnumeration&) = delete;
+
+  bool Next(DirEntry& entry) override {
+    if (!pending_) {
+      if (handle_ == INVALID_HANDLE_VALUE || !FindNextFileW(handle_, &data_)) return false;
+    }
+    pending_ = false;
+    entry.name = FromWide(data_.cFileName);
+    entry.attributes = data_.dwFileAttributes;
+    return true;
+  }
+
+ private:
+  HANDLE handle_;
+  WIN32_FIND_DATAW data_;
+  bool pending_;
+};
+
+}  // namespace
+
+DriveType Win32ChooserFileSystem::DriveTypeOf(const std::string& rootPath) {
+  return static_cast<DriveType>(GetDriveTypeW(ToWide(rootPath).c_str()));
+}
+
+bool Win32ChooserFileSystem::VolumeName(const std::string& rootPath, std::string& name) {
+  wchar_t volume[261] = {};
+  if (!GetVolumeInformationW(ToWide(rootPath).c_str(), volume, 261, nullptr, nullptr, nullptr,
+                             nullptr, 0)) {
+    return false;
+  }
+  volume[260] = L'\0';
+  name = FromWide(volume);
+  return true;
+}
+
+std::unique_ptr<DirEnumeration> Win32ChooserFileSystem::Enumerate(const std::string& pattern) {
+  WIN32_FIND_DATAW data{};
+  HANDLE handle = FindFirstFileW(ToWide(pattern).c_str(), &data);
+  if (handle == INVALID_HANDLE_VALUE) {
+    // The root of an empty volume has no entries at all, not even "." and "..": the listing
+    // started and is empty. Anything else (not ready, path gone, access denied) is a failure.
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) return nullptr;
+  }
+  return std::make_unique<FindEnumeration>(handle, data);
+}
+
+bool Win32ChooserFileSystem::FreeSpace(const std::string& rootPath, DiskFreeSpace& space) {
+  DWORD sectorsPerCluster = 0;
+  DWORD bytesPerSector = 0;
+  DWORD freeClusters = 0;
+  DWORD totalClusters = 0;
+  if (!GetDiskFreeSpaceW(ToWide(rootPath).c_str(), &sectorsPerCluster, &bytesPerSector,
+                         &freeClusters, &totalClusters)) {
+    return false;
+  }
+  space.sectorsPerCluster = sectorsPerCluster;
+  space.bytesPerSector = bytesPerSector;
+  space.freeClusters = freeClusters;
+  return true;
+}
+
+}  // namespace corvane

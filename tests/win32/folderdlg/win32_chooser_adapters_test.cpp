@@ -1,0 +1,267 @@
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "folderdlg/folder_chooser.h"
+#include "folderdlg/win32/win32_chooser_file_system.h"
+#include "folderdlg/win32/win32_tree_view.h"
+#include "system/win32/wide.h"
+
+namespace corvane {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+
+const char kUnicodeName[] =
+    "\xc3\x9c"
+    "ber \xd0\x94\xd0\xb0\xd0\xbd\xd0\xbd\xd1\x8b\xd0\xb5";
+
+// A scratch folder tree below the temporary folder, removed again afterwards.
+class ScratchTree {
+ public:
+  ScratchTree() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    root_ = FromWide(temp) + "chooser-adapters-" + std::to_string(GetCurrentProcessId());
+    Make(root_, 0);
+  }
+  ~ScratchTree() {
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
+      const std::wstring wide = ToWide(it->first);
+      SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (it->second) {
+        DeleteFileW(wide.c_str());
+      } else {
+        RemoveDirectoryW(wide.c_str());
+      }
+    }
+  }
+  const std::string& Root() const { return root_; }
+  std::string Make(const std::string& path, DWORD attributes) {
+    const std::wstring wide = ToWide(path);
+    EXPECT_TRUE(CreateDirectoryW(wide.c_str(), nullptr)) << path;
+    if (attributes != 0) {
+      EXPECT_TRUE(SetFileAttributesW(wide.c_str(), attributes)) << path;
+    }
+    made_.emplace_back(path, false);
+    return path;
+  }
+  void MakeFile(const std::string& path) {
+    HANDLE file = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    made_.emplace_back(path, true);
+  }
+
+ private:
+  std::string root_;
+  std::vector<std::pair<std::string, bool>> made_;
+};
+
+std::map<std::string, std::uint32_t> ListAll(ChooserFileSystem& fs, const std::string& pattern) {
+  std::map<std::string, std::uint32_t> entries;
+  auto enumeration = fs.Enumerate(pattern);
+  EXPECT_TRUE(enumeration) << pattern;
+  if (!enumeration) return entries;
+  DirEntry entry;
+  while (enumeration->Next(entry)) entries[entry.name] = entry.attributes;
+  return entries;
+}
+
+TEST(Win32ChooserFileSystemTest, EnumeratesNamesAndAttributesOnTheWideApi) {
+  ScratchTree scratch;
+  scratch.Make(scratch.Root() + "\\Plain", 0);
+  scratch.Make(scratch.Root() + "\\Hidden", FILE_ATTRIBUTE_HIDDEN);
+  scratch.Make(scratch.Root() + "\\Guarded", FILE_ATTRIBUTE_SYSTEM);
+  scratch.Make(scratch.Root() + "\\" + kUnicodeName, 0);
+  scratch.MakeFile(scratch.Root() + "\\file.txt");
+
+  Win32ChooserFileSystem fs;
+  const auto entries = ListAll(fs, scratch.Root() + "\\*.*");
+  std::vector<std::string> names;
+  for (const auto& [name, attributes] : entries) names.push_back(name);
+  EXPECT_THAT(names, UnorderedElementsAre(".", "..", "Plain", "Hidden", "Guarded", kUnicodeName,
+                                          "file.txt"));
+  EXPECT_TRUE(entries.at("Plain") & kAttrDirectory);
+  EXPECT_TRUE(entries.at(kUnicodeName) & kAttrDirectory);
+  EXPECT_TRUE(entries.at("Hidden") & kAttrHidden);
+  EXPECT_TRUE(entries.at("Guarded") & kAttrSystem);
+  EXPECT_FALSE(entries.at("file.txt") & kAttrDirectory);
+}
+
+TEST(Win32ChooserFileSystemTest, EnumerationThatCannotStart) {
+  ScratchTree scratch;
+  Win32ChooserFileSystem fs;
+  EXPECT_FALSE(fs.Enumerate(scratch.Root() + "\\Missing\\*.*"));
+  // An existing folder that holds nothing matching still starts (and yields nothing).
+  scratch.Make(scratch.Root() + "\\Empty", 0);
+  auto empty = fs.Enumerate(scratch.Root() + "\\Empty\\*.txt");
+  ASSERT_TRUE(empty);
+  DirEntry entry;
+  EXPECT_FALSE(empty->Next(entry));
+}
+
+TEST(Win32ChooserFileSystemTest, DrivesVolumesAndFreeSpace) {
+  Win32ChooserFileSystem fs;
+  EXPECT_EQ(fs.DriveTypeOf("C:\\"), DriveType::Fixed);
+  std::string volume = "unchanged";
+  EXPECT_TRUE(fs.VolumeName("C:\\", volume));
+  EXPECT_NE(volume, "unchanged");
+  DiskFreeSpace space;
+  ASSERT_TRUE(fs.FreeSpace("C:\\", space));
+  EXPECT_GT(space.bytesPerSector, 0u);
+  EXPECT_GT(space.sectorsPerCluster, 0u);
+  EXPECT_FALSE(FreeSpaceText(space).empty());
+
+  // A letter with nothing behind it.
+  char unused = 0;
+  const DWORD mask = GetLogicalDrives();
+  for (char letter = 'Y'; letter > 'D'; --letter) {
+    if ((mask & (1u << (letter - 'A'))) == 0) {
+      unused = letter;
+      break;
+    }
+  }
+  ASSERT_NE(unused, 0);
+  const std::string root{unused, ':', '\\'};
+  EXPECT_EQ(fs.DriveTypeOf(root), DriveType::NoRootDir);
+  EXPECT_FALSE(fs.VolumeName(root, volume));
+  EXPECT_FALSE(fs.FreeSpace(root, space));
+  EXPECT_FALSE(fs.Enumerate(root + "*.*"));
+}
+
+// A real tree-view control in a hidden top-level window.
+class Win32TreeViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HMODULE comctl = LoadLibraryW(L"comctl32.dll");
+    ASSERT_NE(comctl, nullptr);
+    using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    auto init = reinterpret_cast<InitFn>(
+        reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControlsEx")));
+    ASSERT_NE(init, nullptr);
+    INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES};
+    ASSERT_TRUE(init(&classes));
+    window_ = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_POPUP | TVS_HASBUTTONS, 0, 0, 200, 200,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    if (window_ != nullptr) DestroyWindow(window_);
+  }
+
+  std::vector<std::string> Texts(Win32TreeView& tree, TreeNode parent) {
+    std::vector<std::string> texts;
+    for (TreeNode n = tree.FirstChild(parent); n != kNoNode; n = tree.NextSibling(n)) {
+      texts.push_back(tree.Text(n));
+    }
+    return texts;
+  }
+
+  HWND window_ = nullptr;
+};
+
+TEST_F(Win32TreeViewTest, InsertsWalksAndDeletes) {
+  Win32TreeView tree(window_);
+  EXPECT_EQ(tree.FirstChild(kNoNode), kNoNode);
+  const TreeNode c = tree.Insert(kNoNode, "System (C:)", NodeImage::FixedDrive, InsertAt::Last);
+  const TreeNode a = tree.Insert(kNoNode, "A:", NodeImage::RemovableDrive, InsertAt::Last);
+  ASSERT_NE(c, kNoNode);
+  ASSERT_NE(a, kNoNode);
+  EXPECT_THAT(Texts(tree, kNoNode), ElementsAre("System (C:)", "A:")) << "TVI_LAST keeps order";
+
+  const TreeNode placeholder = tree.Insert(c, "", NodeImage::Folder, InsertAt::Last);
+  tree.Insert(c, "Windows", NodeImage::Folder, InsertAt::Sorted);
+  tree.Insert(c, "data", NodeImage::Folder, InsertAt::Sorted);
+  const TreeNode unicode = tree.Insert(c, kUnicodeName, NodeImage::Folder, InsertAt::Sorted);
+  tree.Insert(c, "Program Files", NodeImage::Folder, InsertAt::Sorted);
+  EXPECT_EQ(tree.FirstChild(c), placeholder);
+  EXPECT_EQ(tree.Text(placeholder), "");
+  EXPECT_EQ(tree.Text(unicode), kUnicodeName);
+  EXPECT_EQ(tree.Parent(unicode), c);
+  EXPECT_EQ(tree.Parent(c), kNoNode);
+
+  tree.Delete(placeholder);
+  const auto texts = Texts(tree, c);
+  ASSERT_EQ(texts.size(), 4u);
+  // Sorted without regard to case; where the non-ASCII name goes is the control's business.
+  std::vector<std::string> ascii;
+  for (const auto& t : texts) {
+    if (t != kUnicodeName) ascii.push_back(t);
+  }
+  EXPECT_THAT(ascii, ElementsAre("data", "Program Files", "Windows"));
+}
+
+TEST_F(Win32TreeViewTest, SelectionAndLongTexts) {
+  Win32TreeView tree(window_);
+  const TreeNode c = tree.Insert(kNoNode, "C:", NodeImage::FixedDrive, InsertAt::Last);
+  const std::string longName(300, 'x');
+  const TreeNode longNode = tree.Insert(c, longName, NodeImage::Folder, InsertAt::Last);
+  EXPECT_EQ(tree.Text(longNode), std::string(259, 'x')) << "read through 260 characters";
+
+  EXPECT_EQ(tree.Selection(), kNoNode);
+  tree.Expand(c);
+  tree.SetSelectedState(longNode);
+  tree.Select(longNode);
+  EXPECT_EQ(tree.Selection(), longNode);
+  tree.EnsureVisible(longNode);
+  EXPECT_EQ(SendMessageW(window_, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(c), TVIS_EXPANDED) &
+                TVIS_EXPANDED,
+            static_cast<LRESULT>(TVIS_EXPANDED));
+}
+
+// The logic over the real file system: the folder filter and the expand-button probe.
+class NullUi : public ChooserUi {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  void Beep(std::uint32_t, std::uint32_t) override {}
+  void BeginWait() override {}
+  void EndWait() override {}
+  void SetPathDisplay(const std::string&) override {}
+  void SetFreeSpaceText(const std::string&) override {}
+  std::vector<std::string> messages;
+};
+
+TEST_F(Win32TreeViewTest, ChooserReadsARealFolderLevel) {
+  ScratchTree scratch;
+  const std::string base = scratch.Make(scratch.Root() + "\\Level", 0);
+  scratch.Make(base + "\\Plain", 0);
+  scratch.Make(base + "\\Plain\\Inner", 0);
+  scratch.Make(base + "\\Hidden", FILE_ATTRIBUTE_HIDDEN);
+  scratch.Make(base + "\\Guarded", FILE_ATTRIBUTE_SYSTEM);
+  scratch.Make(base + "\\OnlyGuarded", 0);
+  scratch.Make(base + "\\OnlyGuarded\\Sys", FILE_ATTRIBUTE_SYSTEM);
+  scratch.Make(base + "\\" + kUnicodeName, 0);
+  scratch.MakeFile(base + "\\file.txt");
+
+  Win32TreeView tree(window_);
+  Win32ChooserFileSystem fs;
+  NullUi ui;
+  FolderChooser chooser(tree, fs, ui, kPlatformNt);
+  chooser.FillDriveList();
+  const TreeNode node = chooser.ExpandPath(base + "\\");
+  ASSERT_NE(node, kNoNode) << base;
+  EXPECT_EQ(chooser.GetNodePath(node), base + "\\");
+  ASSERT_TRUE(chooser.OnItemExpanding(node) == 0);
+
+  std::map<std::string, bool> children;  // name -> has an expand button
+  for (TreeNode n = tree.FirstChild(node); n != kNoNode; n = tree.NextSibling(n)) {
+    children[tree.Text(n)] = tree.FirstChild(n) != kNoNode;
+  }
+  std::map<std::string, bool> expected{
+      {"Plain", true}, {"Hidden", false}, {"OnlyGuarded", false}, {kUnicodeName, false}};
+  EXPECT_EQ(children, expected);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace corvane
