@@ -1,0 +1,125 @@
+#include "payload/win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "payload/extract.h"
+#include "win32/payload/scratch_folder.h"
+
+namespace corvane {
+namespace {
+
+using testing::ReadAll;
+using testing::ScratchFolder;
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Greek folder name: the wide API must see the same characters.
+const std::string kGreek = "\xCE\xA7\xCF\x81\xCE\xAE\xCF\x83\xCF\x84\xCE\xB7\xCF\x82";
+
+HANDLE OpenForReading(const std::string& path) {
+  return CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+TEST(Win32FileSystemTest, CreateAlwaysTruncatesAndOpenAlwaysKeepsContents) {
+  ScratchFolder dir(kGreek);
+  Win32FileSystem fs;
+  const std::string path = dir.Path() + "data.bin";
+  {
+    auto f = fs.OpenForWriting(path, ShareMode::None, OpenMode::CreateAlways);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->Write(Bytes(100, 'a')));
+  }
+  EXPECT_EQ(ReadAll(path), Bytes(100, 'a'));
+  {
+    auto f = fs.OpenForWriting(path, ShareMode::Read, OpenMode::OpenAlways);
+    ASSERT_NE(f, nullptr);
+  }
+  EXPECT_EQ(ReadAll(path).size(), 100u);
+  {
+    auto f = fs.OpenForWriting(path, ShareMode::Read, OpenMode::CreateAlways);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->Write(Bytes(3, 'b')));
+  }
+  EXPECT_EQ(ReadAll(path), Bytes(3, 'b'));
+  EXPECT_EQ(
+      fs.OpenForWriting(dir.Path() + "missing\\x.bin", ShareMode::Read, OpenMode::CreateAlways),
+      nullptr);
+}
+
+TEST(Win32FileSystemTest, ShareModeDecidesWhetherOthersMayRead) {
+  ScratchFolder dir("share");
+  Win32FileSystem fs;
+  const std::string path = dir.Path() + "f.bin";
+  {
+    auto exclusive = fs.OpenForWriting(path, ShareMode::None, OpenMode::CreateAlways);
+    ASSERT_NE(exclusive, nullptr);
+    HANDLE reader = OpenForReading(path);
+    EXPECT_EQ(reader, INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+  }
+  {
+    auto shared = fs.OpenForWriting(path, ShareMode::Read, OpenMode::CreateAlways);
+    ASSERT_NE(shared, nullptr);
+    HANDLE reader = OpenForReading(path);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    // A second writer is refused while the first holds the file: a running program's exe.
+    EXPECT_EQ(fs.OpenForWriting(path, ShareMode::Read, OpenMode::CreateAlways), nullptr);
+  }
+  // Destroying the file closed the handle: the file can be replaced now.
+  EXPECT_NE(fs.OpenForWriting(path, ShareMode::None, OpenMode::CreateAlways), nullptr);
+}
+
+TEST(Win32FileSystemTest, SetsOnlyTheLastWriteTime) {
+  ScratchFolder dir("time");
+  Win32FileSystem fs;
+  const std::string path = dir.Path() + "t.bin";
+  const std::uint64_t stamp = ToFileTime({2013, 8, 10, 7, 20, 0});
+  {
+    auto f = fs.OpenForWriting(path, ShareMode::Read, OpenMode::CreateAlways);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(f->Write(Bytes(10, 'x')));
+    EXPECT_TRUE(f->SetLastWriteTime(stamp));
+  }
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(ToWide(path).c_str(), GetFileExInfoStandard, &data));
+  const auto ticks = [](const FILETIME& ft) {
+    return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  };
+  EXPECT_EQ(ticks(data.ftLastWriteTime), stamp);
+  // Unix time 1376119200 as the system converts it.
+  SYSTEMTIME st;
+  ASSERT_TRUE(FileTimeToSystemTime(&data.ftLastWriteTime, &st));
+  EXPECT_EQ(st.wYear, 2013);
+  EXPECT_EQ(st.wMonth, 8);
+  EXPECT_EQ(st.wDay, 10);
+  EXPECT_EQ(st.wHour, 7);
+  EXPECT_EQ(st.wMinute, 20);
+}
+
+TEST(Win32FileSystemTest, RemoveAttributesDriveTypeAndFolders) {
+  ScratchFolder dir(kGreek);
+  Win32FileSystem fs;
+  const std::string file = dir.Path() + "r.bin";
+  { ASSERT_NE(fs.OpenForWriting(file, ShareMode::None, OpenMode::CreateAlways), nullptr); }
+  EXPECT_TRUE(fs.HasAttributes(file));
+  EXPECT_TRUE(fs.HasAttributes(dir.Path()));
+  EXPECT_TRUE(fs.RemoveFile(file));
+  EXPECT_FALSE(fs.HasAttributes(file));
+  EXPECT_FALSE(fs.RemoveFile(file));
+
+  EXPECT_EQ(fs.DriveTypeOf("C:\\"), DriveType::Fixed);
+
+  const std::string sub = dir.Path() + kGreek;
+  EXPECT_EQ(fs.MakeDirectory(sub), CreateDirResult::Created);
+  EXPECT_EQ(fs.MakeDirectory(sub), CreateDirResult::AlreadyExists);
+  EXPECT_EQ(fs.MakeDirectory(dir.Path() + "no\\such"), CreateDirResult::PathNotFound);
+  EXPECT_EQ(fs.MakeDirectory(dir.Path() + "bad|name"), CreateDirResult::OtherError);
+  EXPECT_TRUE(fs.HasAttributes(sub));
+}
+
+}  // namespace
+}  // namespace corvane
