@@ -1,0 +1,263 @@
+// Drives the built mkpayload program the way the build and a maker use it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "payload/container.h"
+#include "payload/szdd.h"
+
+namespace corvane {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string ToolPath() {
+  if (const char* explicitPath = std::getenv("CORVANE_MKPAYLOAD")) return explicitPath;
+  if (const char* binary = std::getenv("CORVANE_BINARY_DIR"))
+    return std::string(binary) + "/tools/mkpayload/mkpayload";
+  // Run by hand from the build tree: the tool sits next to the tests folder.
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string exe(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+  return exe.substr(0, exe.rfind('/')) + "/../tools/mkpayload/mkpayload";
+}
+
+bool ReadFile(const std::string& path, Bytes& out) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  out.clear();
+  std::uint8_t buf[65536];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
+  std::fclose(f);
+  return true;
+}
+
+std::string ReadText(const std::string& path) {
+  Bytes b;
+  ReadFile(path, b);
+  return std::string(b.begin(), b.end());
+}
+
+void WriteFile(const std::string& path, const Bytes& data) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  if (!data.empty()) {
+    ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
+  }
+  ASSERT_EQ(std::fclose(f), 0);
+}
+
+Bytes Text(std::size_t n, unsigned seed) {
+  static const char* const kWords[] = {"kvx ", "compare ", "search ", "\r\n", "help ", "    "};
+  std::mt19937 rng(seed);
+  Bytes out;
+  while (out.size() < n) {
+    const std::string w = kWords[rng() % 6];
+    out.insert(out.end(), w.begin(), w.end());
+  }
+  out.resize(n);
+  return out;
+}
+
+struct Outcome {
+  int code = -1;
+  std::string out, err;
+};
+
+class Mkpayload : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/corvane-mkpayload-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    tool_ = ToolPath();
+    ASSERT_EQ(access(tool_.c_str(), X_OK), 0) << "mkpayload not built at " << tool_;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string P(const std::string& name) const { return dir_ + "/" + name; }
+
+  Outcome Run(const std::string& args) const {
+    const std::string cmd =
+        "'" + tool_ + "' " + args + " >'" + P("stdout") + "' 2>'" + P("stderr") + "'";
+    const int status = std::system(cmd.c_str());
+    Outcome o;
+    o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = ReadText(P("stdout"));
+    o.err = ReadText(P("stderr"));
+    return o;
+  }
+
+  std::string dir_, tool_;
+};
+
+TEST_F(Mkpayload, HelpAndUsageErrors) {
+  const Outcome help = Run("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("mkpayload pack -o PAYLOAD FILE..."), std::string::npos);
+  EXPECT_EQ(Run("").code, 2);
+  const Outcome unknown = Run("squash x");
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("unknown command 'squash'"), std::string::npos);
+  EXPECT_EQ(Run("pack a b").code, 2);           // no -o
+  EXPECT_EQ(Run("pack -o " + P("p")).code, 2);  // no files
+  EXPECT_EQ(Run("pack a -o").code, 2);
+  EXPECT_EQ(Run("list").code, 2);
+  EXPECT_EQ(Run("unpack " + P("p")).code, 2);
+  EXPECT_EQ(Run("compress onlyone").code, 2);
+  EXPECT_EQ(Run("expand a b c").code, 2);
+}
+
+TEST_F(Mkpayload, PackListUnpackRoundTrip) {
+  const std::vector<Bytes> inputs = {Text(50000, 1), Bytes{'x'}, Text(20000, 2)};
+  std::string names;
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    WriteFile(P("in" + std::to_string(k)), inputs[k]);
+    names += " '" + P("in" + std::to_string(k)) + "'";
+  }
+  const Outcome pack = Run("pack -o '" + P("payload") + "'" + names);
+  ASSERT_EQ(pack.code, 0) << pack.err;
+
+  // The payload holds the files in argument order, each compressed as SzddCompress does.
+  Bytes payload;
+  ASSERT_TRUE(ReadFile(P("payload"), payload));
+  PayloadReader reader(payload);
+  std::span<const std::uint8_t> body;
+  std::string expectList;
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    ASSERT_EQ(reader.Next(body), PayloadReader::Result::Record);
+    EXPECT_EQ(SzddImageOf(body), SzddCompress(inputs[k]));
+    expectList += std::to_string(k) + "\t" + std::to_string(body.size()) + "\t" +
+                  std::to_string(inputs[k].size()) + "\n";
+  }
+  EXPECT_EQ(reader.Next(body), PayloadReader::Result::End);
+
+  const Outcome list = Run("list '" + P("payload") + "'");
+  ASSERT_EQ(list.code, 0) << list.err;
+  EXPECT_EQ(list.out, expectList);
+
+  WriteFile(P("out1"), Bytes(100, 'o'));  // an existing target is overwritten
+  const Outcome unpack = Run("unpack '" + P("payload") + "' '" + P("out0") + "' '" + P("out1") +
+                             "' '" + P("out2") + "'");
+  ASSERT_EQ(unpack.code, 0) << unpack.err;
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    Bytes back;
+    ASSERT_TRUE(ReadFile(P("out" + std::to_string(k)), back));
+    EXPECT_TRUE(back == inputs[k]) << "file " << k;
+    struct stat st {};
+    ASSERT_EQ(stat(P("out" + std::to_string(k)).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1376119200) << "file " << k;  // 2013-08-10 07:20:00 UTC
+  }
+  EXPECT_NE(access(P("prog.tmp").c_str(), F_OK), 0);  // the work file is removed
+}
+
+TEST_F(Mkpayload, LongPackReportsProgress) {
+  WriteFile(P("big"), Text(1500000, 3));
+  WriteFile(P("small"), Bytes{1, 2, 3, 4});
+  const Outcome pack =
+      Run("pack -o '" + P("payload") + "' '" + P("big") + "' '" + P("small") + "'");
+  ASSERT_EQ(pack.code, 0) << pack.err;
+  EXPECT_NE(pack.err.find("1/2"), std::string::npos);
+  EXPECT_NE(pack.err.find("2/2"), std::string::npos);
+}
+
+TEST_F(Mkpayload, CompressAndExpandSingleFiles) {
+  const Bytes data = Text(30000, 4);
+  WriteFile(P("plain"), data);
+  ASSERT_EQ(Run("compress '" + P("plain") + "' '" + P("packed") + "'").code, 0);
+  Bytes packed;
+  ASSERT_TRUE(ReadFile(P("packed"), packed));
+  EXPECT_EQ(packed, SzddCompress(data));
+  ASSERT_EQ(Run("expand '" + P("packed") + "' '" + P("back") + "'").code, 0);
+  Bytes back;
+  ASSERT_TRUE(ReadFile(P("back"), back));
+  EXPECT_EQ(back, data);
+
+  // The length field is not trusted: the file gets what the data expands to.
+  packed[10] = 1;
+  packed[11] = packed[12] = packed[13] = 0;
+  WriteFile(P("lying"), packed);
+  const Outcome lying = Run("expand '" + P("lying") + "' '" + P("back2") + "'");
+  EXPECT_EQ(lying.code, 0);
+  EXPECT_NE(lying.err.find("says 1 bytes"), std::string::npos);
+  ASSERT_TRUE(ReadFile(P("back2"), back));
+  EXPECT_EQ(back, data);
+}
+
+TEST_F(Mkpayload, BadInputsFailWithAMessage) {
+  WriteFile(P("empty"), {});
+  WriteFile(P("some"), Text(100, 5));
+  WriteFile(P("notszdd"), Text(100, 6));
+
+  Outcome o = Run("pack -o '" + P("p") + "' '" + P("some") + "' '" + P("missing") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("missing' does not exist"), std::string::npos) << o.err;
+  EXPECT_NE(access(P("p").c_str(), F_OK), 0);  // nothing half-made is left
+
+  o = Run("pack -o '" + P("p") + "' '" + P("empty") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("is empty"), std::string::npos) << o.err;
+
+  o = Run("pack -o '" + P("no/such/dir/p") + "' '" + P("some") + "'");
+  EXPECT_EQ(o.code, 1);
+  o = Run("pack -o '" + P("p") + "' '" + dir_ + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("is a folder"), std::string::npos) << o.err;
+
+  o = Run("expand '" + P("notszdd") + "' '" + P("x") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("not an SZDD file"), std::string::npos) << o.err;
+  EXPECT_EQ(Run("compress '" + P("missing") + "' '" + P("x") + "'").code, 1);
+  EXPECT_EQ(Run("list '" + P("missing") + "'").code, 1);
+}
+
+TEST_F(Mkpayload, MalformedPayloadsAreRejected) {
+  WriteFile(P("a"), Text(3000, 7));
+  WriteFile(P("b"), Text(2000, 8));
+  ASSERT_EQ(Run("pack -o '" + P("good") + "' '" + P("a") + "' '" + P("b") + "'").code, 0);
+  Bytes good;
+  ASSERT_TRUE(ReadFile(P("good"), good));
+
+  WriteFile(P("noend"), Bytes(good.begin(), good.end() - 4));
+  Outcome o = Run("list '" + P("noend") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("no terminator after record 2"), std::string::npos) << o.err;
+
+  WriteFile(P("cut"), Bytes(good.begin(), good.begin() + 100));
+  o = Run("list '" + P("cut") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("record 0 is longer"), std::string::npos) << o.err;
+  o = Run("unpack '" + P("cut") + "' '" + P("x") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(access(P("x").c_str(), F_OK), 0);
+
+  WriteFile(P("empty"), {});
+  EXPECT_EQ(Run("list '" + P("empty") + "'").code, 1);
+
+  // A record whose body is not SZDD mode 'A'.
+  Bytes badMode = good;
+  badMode[4 + 4] = 'Q';
+  WriteFile(P("badmode"), badMode);
+  o = Run("list '" + P("badmode") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("record 0"), std::string::npos) << o.err;
+
+  // Count of files and records must agree before anything is written.
+  o = Run("unpack '" + P("good") + "' '" + P("only") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("holds 2 records but 1 files"), std::string::npos) << o.err;
+  EXPECT_NE(access(P("only").c_str(), F_OK), 0);
+}
+
+}  // namespace
+}  // namespace corvane
