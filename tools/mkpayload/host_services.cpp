@@ -36,7 +36,8 @@ bool ReadWholeFile(const std::string& path, Bytes& out, std::string& error) {
     return false;
   }
   out.resize(static_cast<std::size_t>(size));
-  if (size > 0 && !in.read(reinterpret_cast<char*>(out.data()), size)) {
+  if (size > 0 &&
+      !in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(size))) {
     error = "cannot be read";
     return false;
   }
