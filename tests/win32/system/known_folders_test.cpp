@@ -1,0 +1,104 @@
+// The known folder table of a real prefix.
+#include "system/win32/win32_known_folders.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "system/known_folders.h"
+#include "system/win32/wide.h"
+#include "system/win32/win32_registry.h"
+
+namespace corvane {
+namespace {
+
+const std::string kSub = "\\Tamarind Software\\Corvane\\";
+const wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const wchar_t kLowId[] = L"{A520A1A4-1780-4FF6-BD18-167343C5AF16}";
+
+bool IsFolder(const std::string& path) {
+  const DWORD a = GetFileAttributesW(ToWide(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string Base(const std::string& entry, const std::string& appended) {
+  if (entry.size() < appended.size() ||
+      entry.compare(entry.size() - appended.size(), appended.size(), appended) != 0) {
+    return "<" + entry + " does not end with " + appended + ">";
+  }
+  return entry.substr(0, entry.size() - appended.size());
+}
+
+class KnownFoldersTest : public ::testing::Test {
+ protected:
+  void SetLowValue(const wchar_t* value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    if (value == nullptr) {
+      RegDeleteValueW(key, kLowId);
+    } else {
+      RegSetValueExW(key, kLowId, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                     static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+  }
+  Win32KnownFolderSource source;
+  Win32Registry registry;
+};
+
+TEST_F(KnownFoldersTest, TableOfAFreshPrefix) {
+  SetLowValue(nullptr);
+  const KnownFolders f = SetUpKnownFolders(source, registry, "Corvane", false);
+  EXPECT_EQ(f.defaultInstall, "C:\\Program Files" + kSub);
+  EXPECT_EQ(f.commonData, "C:\\ProgramData" + kSub);
+  // The folders the install uses exist (the lookup creates them).
+  for (const std::string& base :
+       {Base(f.commonData, kSub), Base(f.localData, kSub), Base(f.userData, kSub),
+        Base(f.commonDesktop, "\\"), Base(f.commonPrograms, "\\"), Base(f.desktop, "\\"),
+        Base(f.programs, "\\"), Base(f.documents, "\\"), Base(f.startup, "\\")}) {
+    EXPECT_TRUE(IsFolder(base)) << base;
+    EXPECT_EQ(base.rfind("C:\\", 0), 0u) << base;
+  }
+  EXPECT_EQ(f.lowData, f.localData);
+  EXPECT_EQ(f.work, f.localData);
+  EXPECT_EQ(f.helpFile, f.localData + "help.bin");
+
+  // The temp path is the system's, in its long form.
+  wchar_t temp[MAX_PATH + 1] = {}, longTemp[MAX_PATH + 1] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+  ASSERT_GT(GetLongPathNameW(temp, longTemp, MAX_PATH + 1), 0u);
+  EXPECT_EQ(f.tempPath, FromWide(longTemp));
+  EXPECT_EQ(f.tempPath.back(), '\\');
+}
+
+TEST_F(KnownFoldersTest, LowDataFolderFromTheShellFoldersKey) {
+  SetLowValue(L"C:\\users\\someone\\AppData\\LocalLow");
+  const KnownFolders low = SetUpKnownFolders(source, registry, "Corvane", true);
+  EXPECT_EQ(low.lowData, "C:\\users\\someone\\AppData\\LocalLow" + kSub);
+  EXPECT_EQ(low.work, low.lowData);
+  EXPECT_EQ(SetUpKnownFolders(source, registry, "Corvane", false).work, low.localData);
+  SetLowValue(nullptr);
+  EXPECT_EQ(SetUpKnownFolders(source, registry, "Corvane", true).work, low.localData);
+}
+
+TEST_F(KnownFoldersTest, ShortNamesExpandToLongNames) {
+  CreateDirectoryW(L"C:\\Long Folder Name", nullptr);
+  CreateDirectoryW(L"C:\\Long Folder Name\\Another Long One", nullptr);
+  wchar_t shortPath[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameW(L"C:\\Long Folder Name\\Another Long One\\", shortPath, MAX_PATH),
+            0u);
+  EXPECT_EQ(ExpandLongPath(source, FromWide(shortPath)),
+            "C:\\Long Folder Name\\Another Long One\\");
+  // A component that does not exist is kept as given.
+  EXPECT_EQ(ExpandLongPath(source, FromWide(shortPath) + "NOT~1\\x"),
+            "C:\\Long Folder Name\\Another Long One\\NOT~1\\x");
+  EXPECT_EQ(source.FindName("C:\\no such thing"), "");
+}
+
+}  // namespace
+}  // namespace corvane
