@@ -17,6 +17,7 @@ class KeyChain {
 
   // Opens one more level under the innermost key (or HKEY_LOCAL_MACHINE); false on failure.
   bool Open(const std::string& name) {
+    if (count_ == keys_.size()) return false;
     const RegistryApi::Key parent = count_ == 0 ? reg_.LocalMachine() : keys_[count_ - 1];
     const RegistryApi::Key key = reg_.OpenKey(parent, name);
     if (key == RegistryApi::kNullKey) return false;
@@ -25,7 +26,13 @@ class KeyChain {
   }
 
   // Takes a key that the caller opened or created, to be closed first.
-  void Adopt(RegistryApi::Key key) { keys_[count_++] = key; }
+  void Adopt(RegistryApi::Key key) {
+    if (count_ == keys_.size()) {
+      reg_.CloseKey(key);
+      return;
+    }
+    keys_[count_++] = key;
+  }
 
   RegistryApi::Key Innermost() const { return keys_[count_ - 1]; }
 
