@@ -25,7 +25,8 @@ inline void CopyReferenceSlow(std::uint8_t* out, std::size_t produced, std::size
   std::size_t k = 0;
   // Bytes that lie before the start of the data are still the initial spaces.
   for (; k < length && produced + k < distance; ++k) dst[k] = kFill;
-  for (; k < length; ++k) dst[k] = dst[k - distance];
+  // Index from `out` so the arithmetic never steps before the buffer.
+  for (; k < length; ++k) dst[k] = out[produced + k - distance];
 }
 
 // Distance back from the write position to absolute window position `p`: 1..4096.
