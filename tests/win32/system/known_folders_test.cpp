@@ -34,6 +34,15 @@ std::string Base(const std::string& entry, const std::string& appended) {
 
 class KnownFoldersTest : public ::testing::Test {
  protected:
+  // Tests that change the prefix's LocalAppDataLow value put the original back.
+  void SetUp() override {
+    wchar_t value[MAX_PATH] = {};
+    DWORD bytes = sizeof(value);
+    hadLow_ = RegGetValueW(HKEY_CURRENT_USER, kShellFolders, kLowId, RRF_RT_REG_SZ, nullptr, value,
+                           &bytes) == ERROR_SUCCESS;
+    originalLow_ = value;
+  }
+  void TearDown() override { SetLowValue(hadLow_ ? originalLow_.c_str() : nullptr); }
   void SetLowValue(const wchar_t* value) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0, KEY_ALL_ACCESS,
@@ -49,10 +58,13 @@ class KnownFoldersTest : public ::testing::Test {
   }
   Win32KnownFolderSource source;
   Win32Registry registry;
+
+ private:
+  bool hadLow_ = false;
+  std::wstring originalLow_;
 };
 
 TEST_F(KnownFoldersTest, TableOfAFreshPrefix) {
-  SetLowValue(nullptr);
   const KnownFolders f = SetUpKnownFolders(source, registry, "Corvane", false);
   EXPECT_EQ(f.defaultInstall, "C:\\Program Files" + kSub);
   EXPECT_EQ(f.commonData, "C:\\ProgramData" + kSub);
@@ -64,7 +76,9 @@ TEST_F(KnownFoldersTest, TableOfAFreshPrefix) {
     EXPECT_TRUE(IsFolder(base)) << base;
     EXPECT_EQ(base.rfind("C:\\", 0), 0u) << base;
   }
-  EXPECT_EQ(f.lowData, f.localData);
+  // The prefix records LocalAppDataLow under its id, as Windows does; the work folder stays the
+  // local data folder.
+  EXPECT_NE(f.lowData.find("\\AppData\\LocalLow" + kSub), std::string::npos) << f.lowData;
   EXPECT_EQ(f.work, f.localData);
   EXPECT_EQ(f.helpFile, f.localData + "help.bin");
 
