@@ -113,9 +113,11 @@ void SetupDialog::CreateBrowseButton() {
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdIconFrame)), instance_,
                             nullptr);
   if (!browse_) return;
-  // Above the frame it covers, or the frame's background would paint over it. From here on
-  // a lookup of id 1000 finds the button, so the frame is kept by handle.
+  // The button goes above the frame it covers, and the frame is clipped by its siblings: without
+  // that the frame's background paints over the button. From here on a lookup of id 1000 finds
+  // the button, so the frame is kept by handle.
   SetWindowPos(browse_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetWindowLongW(frame_, GWL_STYLE, GetWindowLongW(frame_, GWL_STYLE) | WS_CLIPSIBLINGS);
   SetPropW(browse_, kOldProcProperty,
            reinterpret_cast<HANDLE>(GetWindowLongPtrW(browse_, GWLP_WNDPROC)));
   SetWindowLongPtrW(browse_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BrowseButtonProc));

@@ -1,0 +1,317 @@
+// The folder chooser dialog run for real: RunFolderChooser on the test's thread, a second
+// thread looking at the dialog and steering it like a user.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "e2e/chooser/chooser_window.h"
+#include "folderdlg/folder_chooser.h"
+#include "folderdlg/win32/folder_chooser_dialog.h"
+#include "system/win32/wide.h"
+
+namespace corvane {
+namespace {
+
+using namespace corvane::testing;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::EndsWith;
+using ::testing::Not;
+
+const char kBase[] = "C:\\ChooserTest";
+const char kUnicodeName[] =
+    "\xc3\x9c"
+    "ber \xd0\x94\xd0\xb0\xd0\xbd\xd0\xbd\xd1\x8b\xd0\xb5";
+
+void MakeFolder(const std::string& path, DWORD attributes = 0) {
+  const std::wstring wide = ToWide(path);
+  CreateDirectoryW(wide.c_str(), nullptr);
+  if (attributes != 0) SetFileAttributesW(wide.c_str(), attributes);
+}
+
+// What the steering thread saw; checked on the test's thread once the dialog has ended.
+struct Seen {
+  HWND dialog = nullptr;
+  std::string caption;
+  std::vector<std::string> drives;
+  std::string selection;  // text of the selected item, "(none)" without one
+  std::string pathDisplay;
+  std::string freeSpace;
+  bool treeHasFocus = false;
+  std::vector<std::string> expanded;  // texts of expanded items along the way
+  std::vector<std::string> listed;    // children of the item looked at
+  std::vector<std::string> messages;  // texts of message boxes answered
+  std::string afterChoice;            // path display after the steering selected something
+};
+
+struct SteerRun {
+  std::function<void(HWND, Seen&)> steer;
+  Seen seen;
+  DWORD testThread = 0;
+};
+
+HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
+  for (HTREEITEM item : Children(tree, parent)) {
+    if (ItemText(tree, item) == text) return item;
+  }
+  return nullptr;
+}
+
+HTREEITEM DriveC(HWND tree) {
+  for (HTREEITEM item : Children(tree, nullptr)) {
+    if (ItemText(tree, item).ends_with("C:)")) return item;
+  }
+  return nullptr;
+}
+
+DWORD WINAPI SteeringThread(void* parameter) {
+  auto& run = *static_cast<SteerRun*>(parameter);
+  HWND dialog = WaitForDialog(L"Setup Folder");
+  run.seen.dialog = dialog;
+  if (dialog == nullptr) return 1;
+  Sleep(300);  // let the dialog's queue settle after it has become visible
+  HWND tree = GetDlgItem(dialog, kChooserTree);
+  run.seen.caption = WindowText(dialog);
+  for (HTREEITEM item : Children(tree, nullptr)) run.seen.drives.push_back(ItemText(tree, item));
+  HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
+  run.seen.selection = selected ? ItemText(tree, selected) : "(none)";
+  run.seen.pathDisplay = ControlText(dialog, kChooserPathDisplay);
+  run.seen.freeSpace = ControlText(dialog, kChooserFreeSpace);
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(run.testThread, &info);
+  run.seen.treeHasFocus = info.hwndFocus == tree;
+  // Walk the expanded part of the tree from drive C down.
+  for (HTREEITEM item = DriveC(tree); item != nullptr && IsExpanded(tree, item);) {
+    run.seen.expanded.push_back(ItemText(tree, item));
+    HTREEITEM next = nullptr;
+    for (HTREEITEM child : Children(tree, item)) {
+      if (IsExpanded(tree, child)) next = child;
+    }
+    item = next;
+  }
+  run.steer(dialog, run.seen);
+  // Whatever the steering did, the dialog has to end for the test to go on.
+  if (!WaitGone(dialog, 15000)) PressCancel(dialog);
+  return 0;
+}
+
+class ChooserDialogTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    MakeFolder(kBase);
+    MakeFolder(std::string(kBase) + "\\Data");
+    MakeFolder(std::string(kBase) + "\\Data\\Projects");
+    MakeFolder(std::string(kBase) + "\\Data\\Projects\\Alpha");
+    MakeFolder(std::string(kBase) + "\\Hidden", FILE_ATTRIBUTE_HIDDEN);
+    MakeFolder(std::string(kBase) + "\\Guarded", FILE_ATTRIBUTE_SYSTEM);
+    MakeFolder(std::string(kBase) + "\\" + kUnicodeName);
+    MakeFolder(std::string(kBase) + "\\Vanishing");
+    MakeFolder(std::string(kBase) + "\\Vanishing\\Inner");
+  }
+
+  // Runs the chooser from `start`; returns what RunFolderChooser returned.
+  bool RunChooser(std::string& path, std::function<void(HWND, Seen&)> steer,
+                  int platformKind = kPlatformNt) {
+    run_.steer = std::move(steer);
+    run_.testThread = GetCurrentThreadId();
+    HANDLE thread = CreateThread(nullptr, 0, SteeringThread, &run_, 0, nullptr);
+    EXPECT_NE(thread, nullptr);
+    const bool ok = RunFolderChooser(nullptr, platformKind, path);
+    WaitForSingleObject(thread, 30000);
+    CloseHandle(thread);
+    EXPECT_NE(run_.seen.dialog, nullptr) << "the chooser never became visible";
+    return ok;
+  }
+
+  const Seen& seen() const { return run_.seen; }
+
+  SteerRun run_;
+};
+
+TEST_F(ChooserDialogTest, OpensOnTheStartFolderWithDrivesPathAndFreeSpace) {
+  std::string path = std::string(kBase) + "\\Data\\Projects\\";
+  const bool ok = RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); });
+
+  EXPECT_EQ(seen().caption, "Setup Folder");
+  EXPECT_THAT(seen().drives, Contains(EndsWith(" (C:)")));
+  EXPECT_EQ(seen().selection, "Projects");
+  EXPECT_EQ(seen().pathDisplay, "C:\\ChooserTest\\Data\\Projects\\");
+  // The disk is shared with other programs, so its free space may move a little meanwhile.
+  DiskFreeSpace space;
+  DWORD total = 0;
+  ASSERT_TRUE(GetDiskFreeSpaceW(L"C:\\", reinterpret_cast<DWORD*>(&space.sectorsPerCluster),
+                                reinterpret_cast<DWORD*>(&space.bytesPerSector),
+                                reinterpret_cast<DWORD*>(&space.freeClusters), &total));
+  const std::string expected = FreeSpaceText(space);
+  unsigned shown = 0;
+  unsigned now = 0;
+  char shownUnit[3] = {};
+  char nowUnit[3] = {};
+  if (expected.empty()) {
+    EXPECT_EQ(seen().freeSpace, "");
+  } else {
+    ASSERT_EQ(std::sscanf(seen().freeSpace.c_str(), "%u%2s free", &shown, shownUnit), 2)
+        << seen().freeSpace;
+    ASSERT_EQ(std::sscanf(expected.c_str(), "%u%2s free", &now, nowUnit), 2);
+    EXPECT_THAT(seen().freeSpace, EndsWith("B free"));
+    EXPECT_STREQ(shownUnit, nowUnit);
+    EXPECT_LE(shown > now ? shown - now : now - shown, 256u)
+        << seen().freeSpace << " / " << expected;
+  }
+  EXPECT_TRUE(seen().treeHasFocus);
+  // Ancestors expanded, the selected folder itself not.
+  ASSERT_EQ(seen().expanded.size(), 3u);
+  EXPECT_THAT(seen().expanded[0], EndsWith("(C:)"));
+  EXPECT_EQ(seen().expanded[1], "ChooserTest");
+  EXPECT_EQ(seen().expanded[2], "Data");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(path, "C:\\ChooserTest\\Data\\Projects\\");
+}
+
+TEST_F(ChooserDialogTest, MissingLastComponentsExpandWhatExistsAndKeepTheStartFolder) {
+  std::string path = std::string(kBase) + "\\Data\\Tamarind Software\\Corvane\\";
+  const std::string original = path;
+  const bool ok = RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); });
+  ASSERT_EQ(seen().expanded.size(), 3u);
+  EXPECT_EQ(seen().expanded[2], "Data");
+  // The tree takes the focus with nothing selected; the chooser keeps it that way.
+  EXPECT_EQ(seen().selection, "(none)");
+  EXPECT_EQ(seen().pathDisplay, "");
+  EXPECT_EQ(path, original);
+  EXPECT_TRUE(ok);
+}
+
+TEST_F(ChooserDialogTest, LetterCaseOfTheStartFolderFollowsTheTree) {
+  std::string path = "c:\\chooserTEST\\data\\";
+  EXPECT_TRUE(RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); }));
+  EXPECT_EQ(seen().selection, "Data");
+  EXPECT_EQ(path, "C:\\ChooserTest\\Data\\");
+}
+
+TEST_F(ChooserDialogTest, ChoosingTheDriveGivesItsRoot) {
+  std::string path = std::string(kBase) + "\\Data\\";
+  const bool ok = RunChooser(path, [](HWND dialog, Seen& seen) {
+    HWND tree = GetDlgItem(dialog, kChooserTree);
+    SelectItem(tree, DriveC(tree));
+    seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
+    PressOk(dialog);
+  });
+  EXPECT_EQ(seen().afterChoice, "C:\\");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(path, "C:\\");
+}
+
+TEST_F(ChooserDialogTest, ChoosingAFolderGivesItsPath) {
+  std::string path = std::string(kBase) + "\\";
+  const bool ok = RunChooser(path, [](HWND dialog, Seen& seen) {
+    HWND tree = GetDlgItem(dialog, kChooserTree);
+    HTREEITEM base = NextItem(tree, TVGN_CARET, nullptr);
+    PostExpand(tree, base);
+    Sleep(300);
+    SelectItem(tree, ChildNamed(tree, base, "Data"));
+    seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
+    PressOk(dialog);
+  });
+  EXPECT_EQ(seen().afterChoice, "C:\\ChooserTest\\Data\\");
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(path, "C:\\ChooserTest\\Data\\");
+}
+
+TEST_F(ChooserDialogTest, CancelEscapeAndCloseBoxChangeNothing) {
+  using Press = void (*)(HWND);
+  for (Press press : {Press{PressCancel}, Press{PressEscape}, Press{PressCloseBox}}) {
+    std::string path = std::string(kBase) + "\\Data\\";
+    const bool ok = RunChooser(path, [press](HWND dialog, Seen& seen) {
+      HWND tree = GetDlgItem(dialog, kChooserTree);
+      SelectItem(tree, DriveC(tree));
+      seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
+      press(dialog);
+    });
+    EXPECT_EQ(seen().afterChoice, "C:\\");
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(path, "C:\\ChooserTest\\Data\\");
+  }
+}
+
+TEST_F(ChooserDialogTest, SystemFoldersAreLeftOutHiddenOnesListed) {
+  std::string path = std::string(kBase) + "\\";
+  RunChooser(path, [](HWND dialog, Seen& seen) {
+    HWND tree = GetDlgItem(dialog, kChooserTree);
+    HTREEITEM base = NextItem(tree, TVGN_CARET, nullptr);
+    PostExpand(tree, base);
+    Sleep(300);
+    for (HTREEITEM item : Children(tree, base)) seen.listed.push_back(ItemText(tree, item));
+    PressCancel(dialog);
+  });
+  EXPECT_THAT(seen().listed, Contains("Hidden"));
+  EXPECT_THAT(seen().listed, Contains("Data"));
+  EXPECT_THAT(seen().listed, Contains(kUnicodeName));
+  EXPECT_THAT(seen().listed, Not(Contains("Guarded")));
+}
+
+TEST_F(ChooserDialogTest, NonAsciiFolderNameRoundTrips) {
+  const std::string folder = std::string(kBase) + "\\" + kUnicodeName + "\\";
+  std::string path = folder;
+  EXPECT_TRUE(RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); }));
+  EXPECT_EQ(seen().selection, kUnicodeName);
+  EXPECT_EQ(seen().pathDisplay, folder);
+  EXPECT_EQ(path, folder);
+}
+
+TEST_F(ChooserDialogTest, NinetyFiveFamilyShowsNoFreeSpace) {
+  std::string path = std::string(kBase) + "\\Data\\";
+  EXPECT_TRUE(RunChooser(
+      path,
+      [](HWND dialog, Seen& seen) {
+        HWND tree = GetDlgItem(dialog, kChooserTree);
+        SelectItem(tree, DriveC(tree));
+        seen.afterChoice = ControlText(dialog, kChooserFreeSpace);
+        PressOk(dialog);
+      },
+      kPlatform9x));
+  EXPECT_EQ(seen().pathDisplay, "C:\\ChooserTest\\Data\\");
+  EXPECT_EQ(seen().freeSpace, "");
+  EXPECT_EQ(seen().afterChoice, "");
+  EXPECT_EQ(path, "C:\\");
+}
+
+TEST_F(ChooserDialogTest, FolderGoneSinceListedShowsTheDriveError) {
+  std::string path = std::string(kBase) + "\\";
+  RunChooser(path, [](HWND dialog, Seen& seen) {
+    HWND tree = GetDlgItem(dialog, kChooserTree);
+    HTREEITEM base = NextItem(tree, TVGN_CARET, nullptr);
+    PostExpand(tree, base);
+    Sleep(300);
+    HTREEITEM vanishing = ChildNamed(tree, base, "Vanishing");
+    if (vanishing == nullptr) return PressCancel(dialog);
+    RemoveDirectoryW(L"C:\\ChooserTest\\Vanishing\\Inner");
+    RemoveDirectoryW(L"C:\\ChooserTest\\Vanishing");
+    PostExpand(tree, vanishing);
+    HWND box = WaitForDialog(L"chooser_dialog_tests", 10000);
+    if (box != nullptr) {
+      for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[32] = {};
+        GetClassNameW(child, cls, 32);
+        const std::string text = WindowText(child);
+        if (std::wstring(cls) == L"Static" && !text.empty()) seen.messages.push_back(text);
+      }
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      WaitGone(box);
+    }
+    seen.listed.clear();
+    for (HTREEITEM item : Children(tree, vanishing)) seen.listed.push_back(ItemText(tree, item));
+    PressCancel(dialog);
+  });
+  EXPECT_THAT(seen().messages, ElementsAre("Error Drive: C:\r\nCorrect and try again"));
+  EXPECT_TRUE(seen().listed.empty());
+}
+
+}  // namespace
+}  // namespace corvane

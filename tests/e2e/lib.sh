@@ -1,0 +1,144 @@
+# Sourced by every scenario: a fresh 32-bit prefix under Xvfb, the setup and its helpers in
+# C:\e2e, a browser stand-in, the start log, and small check helpers.
+set -uo pipefail
+E2E_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+CORVANE_SOURCE_DIR=${CORVANE_SOURCE_DIR:-$(cd "$E2E_SRC/../.." && pwd)}
+CORVANE_BINARY_DIR=${CORVANE_BINARY_DIR:?the win32 build directory}
+source "$CORVANE_SOURCE_DIR/scripts/wine-env.sh"
+corvane_make_template
+corvane_start_xvfb
+
+TITLE="Setup Corvane"
+INSTALL='C:\Program Files\Tamarind Software\Corvane'
+FAILURES=0
+
+PREFIX=$(mktemp -d /tmp/corvane-e2e.XXXXXX)
+corvane_copy_prefix "$PREFIX"
+export WINEPREFIX=$PREFIX
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Let Wine draw the window frames (there is no window manager under Xvfb).
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+DRIVE_C=$PREFIX/drive_c
+INSTALL_DIR="$DRIVE_C/Program Files/Tamarind Software/Corvane"
+DATA_DIR="$DRIVE_C/ProgramData/Tamarind Software/Corvane"
+DESKTOP_DIR="$DRIVE_C/users/Public/Desktop"
+PROGRAMS_DIR="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs"
+mkdir -p "$DRIVE_C/e2e"
+for f in CorvaneSetup.exe e2e/CorvaneSetupCorrupt.exe e2e/driver.exe e2e/hold_file.exe \
+  e2e/record_args.exe; do
+  [ -f "$CORVANE_BINARY_DIR/$f" ] && cp "$CORVANE_BINARY_DIR/$f" "$DRIVE_C/e2e/"
+done
+
+# The product's programs record their start here; the browser stand-in records addresses.
+export CORVANE_START_LOG='C:\start.log' CORVANE_URL_LOG='C:\url.log'
+START_LOG=$DRIVE_C/start.log
+URL_LOG=$DRIVE_C/url.log
+wine reg add 'HKCR\http\shell\open\command' /ve /d '"C:\e2e\record_args.exe" "%1"' /f \
+  >/dev/null 2>&1
+
+SETUP_PID=
+cleanup() {
+  [ -n "$SETUP_PID" ] && kill "$SETUP_PID" 2>/dev/null
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  corvane_stop_xvfb
+  if [ -n "${E2E_KEEP:-}" ]; then echo "prefix kept in $PREFIX"; else rm -rf "$PREFIX"; fi
+}
+trap cleanup EXIT
+
+drv() { wine 'C:\e2e\driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# Starts the setup (or another exe of C:\e2e) in the background.
+start_setup() {
+  local exe=${1:-CorvaneSetup.exe}
+  wine "C:\\e2e\\$exe" >/dev/null 2>&1 &
+  SETUP_PID=$!
+}
+
+# Waits for the setup process to end; false after the timeout (seconds).
+wait_setup_exit() {
+  local t=${1:-30} i
+  for ((i = 0; i < t * 10; i++)); do
+    kill -0 "$SETUP_PID" 2>/dev/null || { SETUP_PID=; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+setup_running() { [ -n "$SETUP_PID" ] && kill -0 "$SETUP_PID" 2>/dev/null; }
+
+check() { # description, then a command that must succeed
+  local what=$1
+  shift
+  if "$@"; then
+    echo "ok   - $what"
+  else
+    echo "FAIL - $what"
+    FAILURES=$((FAILURES + 1))
+  fi
+}
+
+eq() { [ "$1" = "$2" ] || { printf '  got:      %q\n  expected: %q\n' "$1" "$2"; return 1; }; }
+
+# One field of the dump of control ID (the first with that id and class, when given):
+# field 3 visible, 4 enabled, 5 text.
+field() { # id field [class]
+  drv dump "$TITLE" | awk -F'|' -v id="$1" -v f="$2" -v cls="${3:-}" \
+    '$1 == id && (cls == "" || tolower($2) == tolower(cls)) { print $f; exit }'
+}
+
+# Waits until control ID shows TEXT.
+wait_text() { # id text [seconds]
+  local t=${3:-60} i
+  for ((i = 0; i < t * 4; i++)); do
+    [ "$(field "$1" 5)" = "$2" ] && return 0
+    sleep 0.25
+  done
+  return 1
+}
+
+# The message box's caption and text (text with \r\n written out), in BOX_CAPTION/BOX_TEXT.
+read_box() {
+  local out
+  out=$(drv box "$TITLE" "${1:-20000}") || return 1
+  BOX_CAPTION=$(sed -n 1p <<<"$out")
+  BOX_TEXT=$(sed -n 2p <<<"$out")
+}
+
+answer_box() { drv answer "$TITLE" "$1"; sleep 0.3; }
+
+# Installs with OK and waits for the installed look.
+# Installs with OK and waits for the end of the sequence (the update-info label shows last).
+install_now() {
+  drv wait "$TITLE" 30000 && drv press "$TITLE" 1 && wait_text 1 Next 120 || return 1
+  local i
+  for ((i = 0; i < 120; i++)); do
+    [ "$(field 1005 3)" = 1 ] && return 0
+    sleep 0.25
+  done
+  return 1
+}
+
+# A field of lnkinfo's report ("Local path", "Description", ...).
+lnk_field() { # file name
+  lnkinfo "$1" 2>/dev/null | awk -F'\t*: ' -v n="$2" '$1 ~ "^\t" n "$" { print $2; exit }'
+}
+
+screenshot() { # file
+  local r
+  r=$(drv rect "$TITLE") || return 1
+  set -- "$1" $r
+  import -display "$DISPLAY" -window root -crop "${2}x${3}+${4}+${5}" +repage "$1"
+}
+
+reg_value() { # key value-name ("" for the default value)
+  local out
+  if [ -z "$2" ]; then out=$(wine reg query "$1" /ve 2>/dev/null | tr -d '\r'); else
+    out=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r'); fi
+  awk -F'    ' '/REG_SZ/ { print $4; exit }' <<<"$out"
+}
+
+finish() {
+  echo "$FAILURES failed"
+  [ "$FAILURES" -eq 0 ]
+}

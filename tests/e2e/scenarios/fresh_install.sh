@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# A fresh install from start to "Run Program": files, times, registry, shortcuts, the programs
+# started, and the dialog's three looks.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+SHOTS=${E2E_SCREENSHOTS:-}
+
+# An old shortcut on the common desktop that the install removes.
+mkdir -p "$DESKTOP_DIR"
+echo old >"$DESKTOP_DIR/KVX.lnk"
+
+start_setup
+check "the dialog opens" drv wait "$TITLE" 30000
+check "no question on a fresh machine" eq "$(drv box "$TITLE" 1500 || echo none)" none
+check "install path shows the default folder" eq "$(field 1001 5)" "$INSTALL"
+check "install path is disabled" eq "$(field 1001 4)" 0
+check "browse button is disabled" eq "$(field 1000 4 Button)" 0
+check "prompt" eq "$(field 1002 5)" "Install Corvane?"
+check "OK reads OK" eq "$(field 1 5)" OK
+check "update-info label hidden" eq "$(field 1005 3)" 0
+[ -n "$SHOTS" ] && screenshot "$SHOTS/state0.png"
+
+drv press "$TITLE" 1
+check "installed look: OK reads Next" wait_text 1 Next 120
+SUCCESS='The program is successfully installed\r\n\r\nA shortcut (named Corvane) can be found on Windows Desktop and in "Programs" of Windows "Start".'
+check "success text" eq "$(field 1002 5)" "$SUCCESS"
+check "Cancel hidden" eq "$(field 2 3)" 0
+check "path edit hidden" eq "$(field 1001 3)" 0
+check "label hidden" eq "$(field 1003 3)" 0
+check "browse button hidden" eq "$(field 1000 3 Button)" 0
+check "icon frame hidden" eq "$(field 1000 3 Static)" 0
+check "update-info label shown" eq "$(field 1005 3)" 1
+check "no message box" eq "$(drv box "$TITLE" 500 || echo none)" none
+[ -n "$SHOTS" ] && screenshot "$SHOTS/state1.png"
+
+# Files: byte-identical with the product, fixed last-write time, no temp file left.
+names=(kvx.exe kvxh.exe uninstall.exe default.rex default.stg default.pds default.aws help.bin
+  "Workspace1- simple file after correction.aws"
+  "Workspace2- after making a clone and undo-ing modifications.aws"
+  "Workspace3- after comparing the 2 documents.aws")
+mapfile -t product <"$CORVANE_BINARY_DIR/payload/payload.files"
+check "eleven product files known" eq "${#product[@]}" 11
+for i in "${!names[@]}"; do
+  if [ "$i" -lt 3 ]; then target="$INSTALL_DIR/${names[$i]}"; else target="$DATA_DIR/${names[$i]}"; fi
+  check "${names[$i]} identical" cmp -s "${product[$i]}" "$target"
+  check "${names[$i]} last-write time" eq "$(stat -c %Y "$target" 2>/dev/null)" 1376119200
+done
+check "prog.tmp gone" eq "$(find "$DRIVE_C/users" -name prog.tmp | wc -l)" 0
+
+# Registry.
+APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
+check "App Paths default" eq "$(reg_value "$APP" "")" "$INSTALL\\kvx.exe"
+check "App Paths ProgramData" eq "$(reg_value "$APP" ProgramData)" 'C:\ProgramData\Tamarind Software\Corvane'
+check "App Paths FileVersion" eq "$(reg_value "$APP" FileVersion)" "6, 1, 0, 0"
+check "App Paths Path" eq "$(reg_value "$APP" Path)" "$INSTALL"
+check "App Paths SpecialBuild" eq "$(reg_value "$APP" SpecialBuild)" "0"
+UN='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+check "uninstall DisplayName" eq "$(reg_value "$UN" DisplayName)" Corvane
+check "uninstall DisplayIcon" eq "$(reg_value "$UN" DisplayIcon)" "$INSTALL\\Uninstall.exe"
+check "uninstall list names Corvane" grep -q '|||Corvane' <(wine uninstaller --list 2>/dev/null | tr -d '\r')
+
+# Shortcuts.
+check "old KVX.lnk removed" test ! -e "$DESKTOP_DIR/KVX.lnk"
+for link in "$DESKTOP_DIR/Corvane.lnk" "$PROGRAMS_DIR/Corvane.lnk"; do
+  where=$(basename "$(dirname "$link")")
+  check "$where shortcut exists" test -f "$link"
+  check "$where shortcut description" eq "$(lnk_field "$link" Description)" "Search and compare file utility"
+  check "$where shortcut target" eq "$(lnk_field "$link" "Local path")" "$INSTALL\\kvx.exe"
+  check "$where shortcut has no arguments" eq "$(lnk_field "$link" "Command line arguments")" ""
+done
+
+# kvxh.exe started once, from the install folder.
+check "kvxh.exe started once" eq "$(grep -c '^kvxh.exe|' "$START_LOG" 2>/dev/null)" 1
+check "kvxh.exe from the install folder" grep -qiF "kvxh.exe|$INSTALL\\kvxh.exe|" "$START_LOG"
+
+# Next: the update page; then Run Program.
+drv press "$TITLE" 1
+check "OK reads Run Program" wait_text 1 "Run Program" 30
+check "Cancel reads Close" eq "$(field 2 5)" Close
+check "Close shown" eq "$(field 2 3)" 1
+check "update-info label hidden again" eq "$(field 1005 3)" 0
+check "OK enabled" eq "$(field 1 4)" 1
+sleep 1
+check "update page opened" grep -qF 'http://updates.corvane.example/init.asp?P=2&V=6.1' "$URL_LOG"
+[ -n "$SHOTS" ] && screenshot "$SHOTS/state2.png"
+
+drv press "$TITLE" 1
+check "the setup ends after Run Program" wait_setup_exit 30
+sleep 1
+check "kvx.exe started once" eq "$(grep -c '^kvx.exe|' "$START_LOG" 2>/dev/null)" 1
+check "kvx.exe from the install folder" grep -qiF "kvx.exe|$INSTALL\\kvx.exe|" "$START_LOG"
+check "kvxh.exe not started again" eq "$(grep -c '^kvxh.exe|' "$START_LOG")" 1
+finish
