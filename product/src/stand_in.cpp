@@ -72,7 +72,12 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       RECT rc;
       GetClientRect(hwnd, &rc);
       SetBkMode(dc, TRANSPARENT);
-      DrawTextW(dc, g_text, -1, &rc, DT_CENTER | DT_VCENTER | DT_WORDBREAK);
+      // DT_VCENTER only centres single lines: measure the wrapped text and place it.
+      RECT text = rc;
+      DrawTextW(dc, g_text, -1, &text, DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+      const LONG top = (rc.bottom - rc.top - (text.bottom - text.top)) / 2;
+      if (top > 0) rc.top += top;
+      DrawTextW(dc, g_text, -1, &rc, DT_CENTER | DT_WORDBREAK);
       EndPaint(hwnd, &ps);
       return 0;
     }
