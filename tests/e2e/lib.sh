@@ -138,6 +138,17 @@ reg_value() { # key value-name ("" for the default value)
   awk -F'    ' '/REG_SZ/ { print $4; exit }' <<<"$out"
 }
 
+# Lines of the start log for an exe, after giving a just-started program time to write.
+started_count() { # exe-name [expected]
+  local i n
+  for ((i = 0; i < 40; i++)); do
+    n=$(grep -c "^$1|" "$START_LOG" 2>/dev/null)
+    [ "${n:-0}" -ge "${2:-1}" ] && break
+    sleep 0.25
+  done
+  echo "${n:-0}"
+}
+
 finish() {
   echo "$FAILURES failed"
   [ "$FAILURES" -eq 0 ]

@@ -199,7 +199,7 @@ TEST_F(ChooserDialogTest, ChoosingTheDriveGivesItsRoot) {
   std::string path = std::string(kBase) + "\\Data\\";
   const bool ok = RunChooser(path, [](HWND dialog, Seen& seen) {
     HWND tree = GetDlgItem(dialog, kChooserTree);
-    SelectItem(tree, DriveC(tree));
+    ClickItem(tree, DriveC(tree));
     seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
     PressOk(dialog);
   });
@@ -215,7 +215,7 @@ TEST_F(ChooserDialogTest, ChoosingAFolderGivesItsPath) {
     HTREEITEM base = NextItem(tree, TVGN_CARET, nullptr);
     PostExpand(tree, base);
     Sleep(300);
-    SelectItem(tree, ChildNamed(tree, base, "Data"));
+    ClickItem(tree, ChildNamed(tree, base, "Data"));
     seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
     PressOk(dialog);
   });
@@ -230,7 +230,7 @@ TEST_F(ChooserDialogTest, CancelEscapeAndCloseBoxChangeNothing) {
     std::string path = std::string(kBase) + "\\Data\\";
     const bool ok = RunChooser(path, [press](HWND dialog, Seen& seen) {
       HWND tree = GetDlgItem(dialog, kChooserTree);
-      SelectItem(tree, DriveC(tree));
+      ClickItem(tree, DriveC(tree));
       seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
       press(dialog);
     });
@@ -271,7 +271,7 @@ TEST_F(ChooserDialogTest, NinetyFiveFamilyShowsNoFreeSpace) {
       path,
       [](HWND dialog, Seen& seen) {
         HWND tree = GetDlgItem(dialog, kChooserTree);
-        SelectItem(tree, DriveC(tree));
+        ClickItem(tree, DriveC(tree));
         seen.afterChoice = ControlText(dialog, kChooserFreeSpace);
         PressOk(dialog);
       },

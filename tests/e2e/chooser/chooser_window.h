@@ -1,6 +1,5 @@
 // Looking at and steering a folder chooser window from another thread or process.
-// Everything here works across processes except ItemText, which passes a pointer to the tree
-// and so needs the tree in the caller's own process.
+// Tree messages that carry a pointer get their buffer in the tree's own process.
 #pragma once
 
 #include <windows.h>
@@ -68,21 +67,94 @@ inline bool IsExpanded(HWND tree, HTREEITEM item) {
           TVIS_EXPANDED) != 0;
 }
 
-// Same process only (see above).
+// A buffer in the process that owns `window`, for messages that carry a pointer.
+class RemoteMemory {
+ public:
+  RemoteMemory(HWND window, SIZE_T size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (process_ != nullptr) {
+      address_ = static_cast<char*>(
+          VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    }
+  }
+  ~RemoteMemory() {
+    if (address_ != nullptr) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_ != nullptr) CloseHandle(process_);
+  }
+  RemoteMemory(const RemoteMemory&) = delete;
+  RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+  bool Ok() const { return address_ != nullptr; }
+  char* At(SIZE_T offset) const { return address_ + offset; }
+  bool Write(SIZE_T offset, const void* data, SIZE_T size) {
+    return WriteProcessMemory(process_, At(offset), data, size, nullptr) != FALSE;
+  }
+  bool Read(SIZE_T offset, void* data, SIZE_T size) {
+    return ReadProcessMemory(process_, At(offset), data, size, nullptr) != FALSE;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  char* address_ = nullptr;
+};
+
 inline std::string ItemText(HWND tree, HTREEITEM item) {
-  wchar_t buffer[260] = {};
+  RemoteMemory memory(tree, sizeof(TVITEMW) + 260 * sizeof(wchar_t));
+  if (!memory.Ok()) return "(unreadable)";
   TVITEMW data{};
   data.mask = TVIF_TEXT;
   data.hItem = item;
-  data.pszText = buffer;
+  data.pszText = reinterpret_cast<wchar_t*>(memory.At(sizeof(TVITEMW)));
   data.cchTextMax = 260;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-  return FromWide(data.pszText);
+  wchar_t empty = L'\0';
+  memory.Write(0, &data, sizeof data);
+  memory.Write(sizeof(TVITEMW), &empty, sizeof empty);
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(memory.At(0)));
+  // The control may point pszText at its own copy instead of filling the buffer.
+  memory.Read(0, &data, sizeof data);
+  wchar_t buffer[260] = {};
+  if (data.pszText == reinterpret_cast<wchar_t*>(memory.At(sizeof(TVITEMW)))) {
+    memory.Read(sizeof(TVITEMW), buffer, sizeof buffer);
+  } else {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tree, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_READ, FALSE, pid);
+    SIZE_T got = 0;
+    ReadProcessMemory(process, data.pszText, buffer, sizeof buffer - sizeof(wchar_t), &got);
+    CloseHandle(process);
+  }
+  buffer[259] = L'\0';
+  return FromWide(buffer);
 }
 
-// Selects an item as a click would; the chooser then updates its path display.
-inline void SelectItem(HWND tree, HTREEITEM item) {
-  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+inline RECT ItemTextRect(HWND tree, HTREEITEM item) {
+  RECT rect{};
+  RemoteMemory memory(tree, sizeof(RECT));
+  if (!memory.Ok()) return rect;
+  *reinterpret_cast<HTREEITEM*>(&rect) = item;
+  memory.Write(0, &rect, sizeof rect);
+  if (!SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(memory.At(0)))) {
+    return RECT{};
+  }
+  memory.Read(0, &rect, sizeof rect);
+  return rect;
+}
+
+// Selects an item the way a user does, with a click on its text; true once it is selected.
+// (A TVM_SELECTITEM from outside would not count as the user's choice.)
+inline bool ClickItem(HWND tree, HTREEITEM item) {
+  SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+  const RECT r = ItemTextRect(tree, item);
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  PostMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageW(tree, WM_LBUTTONUP, 0, at);
+  for (int i = 0; i < 100; ++i) {
+    if (NextItem(tree, TVGN_CARET, nullptr) == item) return true;
+    Sleep(50);
+  }
+  return false;
 }
 
 // Posted, not sent: reading a folder may put up a message box that must be answered first.

@@ -34,7 +34,7 @@ touch "$DRIVE_C/release"
 wait "$HOLD_PID"
 drv press "$TITLE" 1
 check "OK installs once the file is free" wait_text 1 Next 120
-check "kvxh.exe started" eq "$(grep -c '^kvxh.exe|' "$START_LOG")" 1
+check "kvxh.exe started" eq "$(started_count kvxh.exe)" 1
 drv close "$TITLE"
 check "close box ends the setup in state 1" wait_setup_exit 30
 finish

@@ -69,7 +69,7 @@ for link in "$DESKTOP_DIR/Corvane.lnk" "$PROGRAMS_DIR/Corvane.lnk"; do
 done
 
 # kvxh.exe started once, from the install folder.
-check "kvxh.exe started once" eq "$(grep -c '^kvxh.exe|' "$START_LOG" 2>/dev/null)" 1
+check "kvxh.exe started once" eq "$(started_count kvxh.exe)" 1
 check "kvxh.exe from the install folder" grep -qiF "kvxh.exe|$INSTALL\\kvxh.exe|" "$START_LOG"
 
 # Next: the update page; then Run Program.
@@ -86,7 +86,7 @@ check "update page opened" grep -qF 'http://updates.corvane.example/init.asp?P=2
 drv press "$TITLE" 1
 check "the setup ends after Run Program" wait_setup_exit 30
 sleep 1
-check "kvx.exe started once" eq "$(grep -c '^kvx.exe|' "$START_LOG" 2>/dev/null)" 1
+check "kvx.exe started once" eq "$(started_count kvx.exe)" 1
 check "kvx.exe from the install folder" grep -qiF "kvx.exe|$INSTALL\\kvx.exe|" "$START_LOG"
-check "kvxh.exe not started again" eq "$(grep -c '^kvxh.exe|' "$START_LOG")" 1
+check "kvxh.exe not started again" eq "$(started_count kvxh.exe)" 1
 finish
