@@ -8,6 +8,7 @@
 #include "payload/win32/lz32_expander.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
+#include "system/win32/system_library.h"
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
 #include "system/win32/win32_shell.h"
@@ -50,6 +51,8 @@ class Win32StartHost final : public StartHost {
 }  // namespace corvane
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything can load a DLL: never from the setup's own folder or the current folder.
+  corvane::HardenDllSearch();
   // No "insert a disk" or open-file error boxes: drive queries without medium fail quietly.
   SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   corvane::SetupApp app;
