@@ -17,6 +17,7 @@ constexpr int kDialogId = 149;
 constexpr int kFreeSpaceId = 1001;
 constexpr int kTreeId = 1013;
 constexpr int kPathDisplayId = 1028;
+constexpr UINT kClearSelection = WM_APP + 1;
 // Image list order: folder, fixed, removable, CD-ROM, network (see NodeImage).
 constexpr int kIconIds[] = {178, 133, 180, 181, 182};
 
@@ -150,6 +151,15 @@ INT_PTR OnNotify(HWND dialog, RunState* state, const NMHDR* header) {
       break;
     case TVN_SELCHANGEDW:
     case TVN_SELCHANGEDA:
+      if (notice->action == TVC_UNKNOWN && !state->run->treeView.Selecting()) {
+        // The control selects its first item by itself when it gains the focus with nothing
+        // selected (a start folder that does not exist yet). Taken as a choice, that would
+        // turn OK into "install on the first drive"; so it is undone, and OK keeps the start
+        // folder until the user picks a node with the mouse or the keyboard.
+        if (node != kNoNode) PostMessageW(dialog, kClearSelection, 0, 0);
+        result = 0;
+        break;
+      }
       result = state->run->chooser.OnSelChanged(node);
       break;
     default:
@@ -172,6 +182,9 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     }
     case WM_NOTIFY:
       return OnNotify(dialog, state, reinterpret_cast<const NMHDR*>(lParam));
+    case kClearSelection:
+      SendDlgItemMessageW(dialog, kTreeId, TVM_SELECTITEM, TVGN_CARET, 0);
+      return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
         if (state != nullptr && state->run && LOWORD(wParam) == IDOK) {

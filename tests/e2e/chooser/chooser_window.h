@@ -133,8 +133,8 @@ inline RECT ItemTextRect(HWND tree, HTREEITEM item) {
   RECT rect{};
   RemoteMemory memory(tree, sizeof(RECT));
   if (!memory.Ok()) return rect;
-  *reinterpret_cast<HTREEITEM*>(&rect) = item;
-  memory.Write(0, &rect, sizeof rect);
+  // The message takes the item in the first bytes of the rectangle it fills.
+  memory.Write(0, &item, sizeof item);
   if (!SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(memory.At(0)))) {
     return RECT{};
   }
