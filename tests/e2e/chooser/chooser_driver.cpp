@@ -1,0 +1,198 @@
+// Drives the setup's folder chooser from outside, one command per run, for the scenario script.
+//   browse                 enable the setup's browse button (control 1000), click it, wait for
+//                          the chooser to be visible
+//   state                  print the chooser's caption, path display, free-space text, focus
+//                          ("tree" or "other"), selected item ("(none)" without one), the
+//                          expanded items from drive C down ("|"-joined) and the drive labels
+//                          ("|"-joined), one per line
+//   choose PATH            click the node of PATH (expanding its ancestors); print the display
+//   children PATH          expand the node of PATH; print its children's texts, one per line
+//   ok | cancel | esc | close   leave the chooser that way and wait until it has gone
+//   edit                   print the setup's install-path edit (control 1001)
+//   mkdir PATH [hidden|system]  create a folder (with that attribute)
+// PATH arguments may be given as "hex:" followed by the UTF-8 bytes in hex. Output is UTF-8.
+// Exit status 0 on success, 1 on a missing window or node, 2 on bad usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e/chooser/chooser_window.h"
+#include "e2e/driver/win_driver.h"
+
+namespace {
+
+using namespace corvane::testing;
+using corvane::FromWide;
+using corvane::ToWide;
+using corvane::e2e::FindDialog;
+
+constexpr wchar_t kSetupTitle[] = L"Setup Corvane";
+constexpr wchar_t kChooserTitle[] = L"Setup Folder";
+
+void Out(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputs("\n", stdout);
+}
+
+std::string Argument(const wchar_t* arg) {
+  std::string text = FromWide(arg);
+  if (text.rfind("hex:", 0) != 0) return text;
+  std::string bytes;
+  for (std::size_t i = 4; i + 1 < text.size(); i += 2) {
+    bytes += static_cast<char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16));
+  }
+  return bytes;
+}
+
+HWND WaitForWindow(const wchar_t* title, DWORD timeoutMs) {
+  return corvane::e2e::WaitFor([&] { return FindDialog(title); }, timeoutMs);
+}
+
+bool SameLetters(const std::string& a, const std::string& b) {
+  return CompareStringOrdinal(ToWide(a).c_str(), -1, ToWide(b).c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// What a node contributes to a path: a drive label "Name (C:)" gives "C:".
+std::string NodeName(HWND tree, HTREEITEM item) {
+  const std::string text = ItemText(tree, item);
+  if (NextItem(tree, TVGN_PARENT, item) != nullptr || text.size() < 3) return text;
+  return text.substr(text.size() - 3, 2);
+}
+
+// The node of a path such as C:\Data\Projects, expanding (and so reading) its ancestors.
+HTREEITEM Resolve(HWND tree, const std::string& path) {
+  HTREEITEM current = nullptr;
+  std::size_t start = 0;
+  while (start < path.size()) {
+    std::size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string component = path.substr(start, end - start);
+    start = end + 1;
+    if (component.empty()) continue;
+    if (current != nullptr) {
+      DWORD_PTR ignored = 0;
+      SendMessageTimeoutW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(current),
+                          SMTO_BLOCK, 10000, &ignored);
+    }
+    HTREEITEM match = nullptr;
+    for (HTREEITEM item : Children(tree, current)) {
+      if (SameLetters(NodeName(tree, item), component)) {
+        match = item;
+        break;
+      }
+    }
+    if (match == nullptr) return nullptr;
+    current = match;
+  }
+  return current;
+}
+
+int PrintState(HWND chooser) {
+  HWND tree = GetDlgItem(chooser, kChooserTree);
+  Out(WindowText(chooser));
+  Out(ControlText(chooser, kChooserPathDisplay));
+  Out(ControlText(chooser, kChooserFreeSpace));
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(chooser, nullptr), &info);
+  Out(info.hwndFocus == tree ? "tree" : "other");
+  HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
+  Out(selected != nullptr ? ItemText(tree, selected) : "(none)");
+  std::string expanded;
+  HTREEITEM item = nullptr;
+  for (HTREEITEM drive : Children(tree, nullptr)) {
+    if (NodeName(tree, drive) == "C:") item = drive;
+  }
+  while (item != nullptr && IsExpanded(tree, item)) {
+    expanded += (expanded.empty() ? "" : "|") + ItemText(tree, item);
+    HTREEITEM next = nullptr;
+    for (HTREEITEM child : Children(tree, item)) {
+      if (IsExpanded(tree, child)) next = child;
+    }
+    item = next;
+  }
+  Out(expanded);
+  std::string drives;
+  for (HTREEITEM drive : Children(tree, nullptr)) {
+    drives += (drives.empty() ? "" : "|") + ItemText(tree, drive);
+  }
+  Out(drives);
+  return 0;
+}
+
+int Leave(HWND chooser, const std::wstring& how) {
+  if (how == L"ok") {
+    PressOk(chooser);
+  } else if (how == L"cancel") {
+    PressCancel(chooser);
+  } else if (how == L"esc") {
+    PressEscape(chooser);
+  } else {
+    PressCloseBox(chooser);
+  }
+  return WaitGone(chooser, 10000) ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  const std::wstring cmd = argv[1];
+
+  if (cmd == L"mkdir" && argc >= 3) {
+    const std::wstring path = ToWide(Argument(argv[2]));
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      return 1;
+    }
+    DWORD attributes = 0;
+    if (argc >= 4 && std::wstring(argv[3]) == L"hidden") attributes = FILE_ATTRIBUTE_HIDDEN;
+    if (argc >= 4 && std::wstring(argv[3]) == L"system") attributes = FILE_ATTRIBUTE_SYSTEM;
+    return attributes == 0 || SetFileAttributesW(path.c_str(), attributes) ? 0 : 1;
+  }
+
+  if (cmd == L"browse" || cmd == L"edit") {
+    HWND setup = WaitForWindow(kSetupTitle, 20000);
+    if (setup == nullptr) return 1;
+    if (cmd == L"edit") {
+      Out(ControlText(setup, 1001));
+      return 0;
+    }
+    // The setup keeps its browse button disabled; enable it from here and click it.
+    HWND button = nullptr;
+    for (const auto& control : corvane::e2e::Controls(setup)) {
+      if (control.id == 1000 && _wcsicmp(control.cls.c_str(), L"Button") == 0) {
+        button = control.hwnd;
+      }
+    }
+    if (button == nullptr) return 1;
+    EnableWindow(button, TRUE);
+    PostMessageW(button, BM_CLICK, 0, 0);
+    return WaitForWindow(kChooserTitle, 20000) != nullptr ? 0 : 1;
+  }
+
+  HWND chooser = WaitForWindow(kChooserTitle, 10000);
+  if (chooser == nullptr) return 1;
+  HWND tree = GetDlgItem(chooser, kChooserTree);
+  if (cmd == L"state") return PrintState(chooser);
+  if (cmd == L"ok" || cmd == L"cancel" || cmd == L"esc" || cmd == L"close") {
+    return Leave(chooser, cmd);
+  }
+  if ((cmd == L"choose" || cmd == L"children") && argc >= 3) {
+    HTREEITEM node = Resolve(tree, Argument(argv[2]));
+    if (node == nullptr) return 1;
+    if (cmd == L"choose") {
+      if (!ClickItem(tree, node)) return 1;
+      Out(ControlText(chooser, kChooserPathDisplay));
+      return 0;
+    }
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(node), SMTO_BLOCK,
+                        10000, &ignored);
+    for (HTREEITEM child : Children(tree, node)) Out(ItemText(tree, child));
+    return 0;
+  }
+  return 2;
+}

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The setup's browse button, enabled from outside, opens the folder chooser; what is chosen
+# there reaches the install-path edit, and leaving it any other way changes nothing.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+cp "$CORVANE_BINARY_DIR/e2e/chooser_driver.exe" "$DRIVE_C/e2e/"
+cdrv() { wine 'C:\e2e\chooser_driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+line() { sed -n "${1}p" <<<"$STATE"; } # 1 caption, 2 path display, 3 free space, 4 focus,
+                                        # 5 selection, 6 expanded chain, 7 drive labels
+SHOT=${CHOOSER_SHOT:-$CORVANE_BINARY_DIR/e2e/chooser.png}
+
+UNI=$'\xc3\x9cber \xd0\x94\xd0\xb0\xd0\xbd\xd0\xbd\xd1\x8b\xd0\xb5'
+BASE='C:\ChooserTest'
+cdrv mkdir "$BASE"
+cdrv mkdir "$BASE\\Data"
+cdrv mkdir "$BASE\\Data\\Projects"
+cdrv mkdir "$BASE\\Hidden" hidden
+cdrv mkdir "$BASE\\Guarded" system
+cdrv mkdir "hex:$(hex "$BASE\\$UNI")"
+
+start_setup
+drv wait "$TITLE" 30000
+check "the install-path edit shows the default folder" eq "$(cdrv edit)" "$INSTALL"
+
+# Start folder whose last components do not exist yet.
+check "the browse button opens the chooser" cdrv browse
+STATE=$(cdrv state)
+check "caption" eq "$(line 1)" "Setup Folder"
+check "drive C is listed with its label" grep -q '(C:)' <<<"$(line 7)"
+check "existing ancestors are read and expanded" eq "$(line 6)" "$(cut -d'|' -f1 <<<"$(line 7)" | grep '(C:)' || true)|Program Files"
+check "no node is selected" eq "$(line 5)" "(none)"
+check "the path display is empty" eq "$(line 2)" ""
+check "the tree has the focus" eq "$(line 4)" "tree"
+check "OK leaves the chooser" cdrv ok
+check "OK with nothing chosen keeps the install path" eq "$(cdrv edit)" "$INSTALL"
+
+# Choosing the drive.
+cdrv browse
+check "choosing drive C shows C:\\" eq "$(cdrv choose 'C:')" 'C:\'
+STATE=$(cdrv state)
+check "free space is shown on the NT family" grep -qE '^[0-9]+(KB|MB) free$|^$' <<<"$(line 3)"
+check "the free space is not empty here" test -n "$(line 3)"
+cdrv ok
+check "choosing a drive puts C: into the edit" eq "$(cdrv edit)" 'C:'
+
+# Choosing a folder; the start folder is now the drive.
+cdrv browse
+STATE=$(cdrv state)
+check "the start folder C:\\ selects the drive" eq "$(line 2)" 'C:\'
+check "choosing a folder shows its path" eq "$(cdrv choose "$BASE\\Data")" "$BASE\\Data\\"
+cdrv ok
+check "choosing a folder puts its path into the edit" eq "$(cdrv edit)" "$BASE\\Data"
+
+# The start folder exists: selected, its ancestors expanded.
+cdrv browse
+STATE=$(cdrv state)
+check "the start folder is selected" eq "$(line 5)" "Data"
+check "the start folder is shown" eq "$(line 2)" "$BASE\\Data\\"
+check "its ancestors are expanded" grep -q '|ChooserTest$' <<<"$(line 6)"
+LISTED=$(cdrv children "$BASE")
+check "a hidden folder is listed" grep -qx 'Hidden' <<<"$LISTED"
+check "a folder with the system attribute is not listed" bash -c "! grep -qx Guarded <<<'$LISTED'"
+check "a non-ASCII folder is listed" grep -qxF "$UNI" <<<"$LISTED"
+cdrv choose "$BASE\\Data\\Projects" >/dev/null
+# A picture of the chooser as a person sees it, over the setup dialog.
+if r=$(drv rect "Setup Folder"); then
+  set -- $r
+  import -display "$DISPLAY" -window root -crop "$(($1 + 40))x$(($2 + 40))+$(($3 - 20))+$(($4 - 20))" \
+    +repage "PNG:$SHOT" 2>/dev/null
+fi
+for how in cancel esc close; do
+  [ "$how" = cancel ] || { cdrv browse; cdrv choose 'C:' >/dev/null; }
+  check "$how leaves the chooser" cdrv "$how"
+  check "$how changes nothing" eq "$(cdrv edit)" "$BASE\\Data"
+done
+
+# A non-ASCII folder name reaches the edit intact.
+cdrv browse
+check "choosing the non-ASCII folder shows it" eq "$(cdrv choose "hex:$(hex "$BASE\\$UNI")")" "$BASE\\$UNI\\"
+cdrv ok
+check "the non-ASCII path reaches the edit" eq "$(cdrv edit)" "$BASE\\$UNI"
+
+drv press "$TITLE" 2
+check "the setup ends" wait_setup_exit 30
+finish
