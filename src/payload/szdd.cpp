@@ -1,6 +1,7 @@
 #include "payload/szdd.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -33,6 +34,31 @@ inline void CopyReferenceSlow(std::uint8_t* out, std::size_t produced, std::size
 inline std::size_t DistanceTo(std::size_t produced, std::size_t p) {
   const std::size_t writePos = (kLzStartPosition + produced) & kWindowMask;
   return ((writePos - p - 1) & kWindowMask) + 1;
+}
+
+// Length of the common prefix of a and b, at least `from` (already known equal) and at most
+// `limit`; both may be read up to 16 bytes past `limit`.
+inline std::size_t CommonPrefix(const std::uint8_t* a, const std::uint8_t* b, std::size_t from,
+                                std::size_t limit) {
+  std::size_t len = from;
+  if constexpr (std::endian::native == std::endian::little) {
+    while (len < limit) {
+      std::uint64_t wa;
+      std::uint64_t wb;
+      std::memcpy(&wa, a + len, sizeof wa);
+      std::memcpy(&wb, b + len, sizeof wb);
+      const std::uint64_t diff = wa ^ wb;
+      if (diff != 0) {
+        len += static_cast<std::size_t>(std::countr_zero(diff)) / 8;
+        break;
+      }
+      len += sizeof wa;
+    }
+    return std::min(len, limit);
+  } else {
+    while (len < limit && a[len] == b[len]) ++len;
+    return len;
+  }
 }
 
 }  // namespace
@@ -122,29 +148,32 @@ LzaMatches LzaLongestMatches(std::span<const std::uint8_t> data) {
   result.distance.assign(n, 0);
   if (n == 0) return result;
 
-  std::vector<std::uint8_t> ext(kLzWindowSize + n);
+  // The fill, the data, and slack so that comparisons may load whole words near the end.
+  constexpr std::size_t kSlack = 2 * sizeof(std::uint64_t);
+  std::vector<std::uint8_t> ext(kLzWindowSize + n + kSlack, 0);
   std::memset(ext.data(), kFill, kLzWindowSize);
   std::memcpy(ext.data() + kLzWindowSize, data.data(), n);
   const std::uint8_t* const buf = ext.data();
-  const std::size_t total = ext.size();
+  const std::size_t total = kLzWindowSize + n;
 
   // Two links per node, in a ring twice the window so that a node exactly one window back
   // (distance 4096) never shares its slot with the new one.
   constexpr std::size_t kRing = 2 * kLzWindowSize;
   constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
   std::vector<std::uint32_t> links(2 * kRing, kNone);
-  std::uint32_t root = kNone;
+  // One tree per pair of leading bytes: a match of 3 or more can only be with a position that
+  // starts with the same two bytes, and the trees are much shallower than one for all.
+  std::vector<std::uint32_t> roots(1u << 16, kNone);
 
-  // Position 0 of `ext` starts the fill; the earliest fill byte a data position can reach is
-  // exactly one window back, so the tree is built from there.
   for (std::size_t pos = 0; pos < total; ++pos) {
     const std::size_t limit = std::min(kLzMaxMatch, total - pos);
     if (limit < kLzMinMatch) break;  // nothing later can match either
     const std::uint8_t* const cur = buf + pos;
     std::uint32_t* leftLink = &links[2 * (pos & (kRing - 1))];  // receives smaller suffixes
     std::uint32_t* rightLink = leftLink + 1;                    // receives larger suffixes
-    std::size_t leftLen = 0;
-    std::size_t rightLen = 0;
+    std::uint32_t& root = roots[cur[0] | cur[1] << 8];
+    std::size_t leftLen = 2;
+    std::size_t rightLen = 2;
     std::size_t best = 0;
     std::size_t bestDistance = 0;
     std::uint32_t node = root;
@@ -156,8 +185,7 @@ LzaMatches LzaLongestMatches(std::span<const std::uint8_t> data) {
       }
       std::uint32_t* const pair = &links[2 * (node & (kRing - 1))];
       const std::uint8_t* const cand = buf + node;
-      std::size_t len = std::min(leftLen, rightLen);
-      while (len < limit && cand[len] == cur[len]) ++len;
+      const std::size_t len = CommonPrefix(cand, cur, std::min(leftLen, rightLen), limit);
       if (len > best) {
         best = len;
         bestDistance = pos - node;
@@ -202,28 +230,50 @@ std::size_t LzaEncodedSize(std::size_t literals, std::size_t references) {
 // take a bit-optimal parse B and any parse A. Then
 //   D_A + I_A/8 <= D_A + ceil(I_A/8) = bytes(A),   bytes(B) = D_B + ceil(I_B/8) < D_B + I_B/8 + 1,
 // so bytes(A) <= bytes(B) - 1 would give bits(A)/8 < bits(B)/8, against B's optimality.
-std::vector<LzaItem> LzaOptimalParse(std::span<const std::uint8_t> data) {
-  const std::size_t n = data.size();
-  LzaMatches matches = LzaLongestMatches(data);
-  std::vector<std::uint64_t> cost(n + 1);
+namespace {
+
+// The backward pass: cost[i] is the fewest bits for the data from i on. Overwrites each
+// longest-match length with the length of the chosen item (0 for a literal).
+template <typename Cost>
+void ChooseItems(std::vector<std::uint8_t>& lengths) {
+  const std::size_t n = lengths.size();
+  std::vector<Cost> cost(n + 1);
   cost[n] = 0;
-  // After this loop matches.length[i] holds the chosen item length at i (0: literal).
   for (std::size_t i = n; i-- > 0;) {
-    std::uint64_t best = cost[i + 1] + 9;
-    std::size_t choice = 0;
-    const std::size_t longest = matches.length[i];
-    for (std::size_t len = kLzMinMatch; len <= longest; ++len) {
-      const std::uint64_t c = cost[i + len] + 17;
-      if (c < best) {
-        best = c;
-        choice = len;
+    const Cost literal = static_cast<Cost>(cost[i + 1] + 9);
+    const std::size_t longest = lengths[i];
+    std::uint8_t choice = 0;
+    Cost best = literal;
+    if (longest != 0) {
+      // Every reference costs the same, so the cheapest one leads to the cheapest rest.
+      Cost rest = cost[i + kLzMinMatch];
+      for (std::size_t len = kLzMinMatch + 1; len <= longest; ++len)
+        rest = std::min(rest, cost[i + len]);
+      if (static_cast<Cost>(rest + 17) < literal) {
+        best = static_cast<Cost>(rest + 17);
+        std::size_t len = kLzMinMatch;
+        while (cost[i + len] != rest) ++len;
+        choice = static_cast<std::uint8_t>(len);
       }
     }
     cost[i] = best;
-    matches.length[i] = static_cast<std::uint8_t>(choice);
+    lengths[i] = choice;
   }
+}
+
+}  // namespace
+
+std::vector<LzaItem> LzaOptimalParse(std::span<const std::uint8_t> data) {
+  const std::size_t n = data.size();
+  LzaMatches matches = LzaLongestMatches(data);
+  // 32-bit costs while 9 bits a byte cannot overflow them (the common case, and faster).
+  if (n < std::numeric_limits<std::uint32_t>::max() / 9)
+    ChooseItems<std::uint32_t>(matches.length);
+  else
+    ChooseItems<std::uint64_t>(matches.length);
 
   std::vector<LzaItem> parse;
+  parse.reserve(n / 4 + 16);
   for (std::size_t i = 0; i < n;) {
     const std::size_t len = matches.length[i];
     if (len == 0) {
