@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Codec benchmark: builds szdd_bench and mkpayload in Release, gathers a corpus from files on
+# this machine (three Windows PE files of wine32 near the product's program sizes and about
+# 10 MB of text standing in for the help file) and prints, in one run, our sizes and times
+# next to mscompress, msexpand and libmspack. The corpus is not kept in git.
+#   CORVANE_BENCH_RUNS=N  runs per measurement (median; default 5)
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${CORVANE_BENCH_BUILD:-$root/build/bench}
+corpus=$root/bench/corpus
+runs=${CORVANE_BENCH_RUNS:-5}
+
+bash "$root/scripts/deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target szdd_bench mkpayload -j2 >/dev/null
+
+# The PE file of the wine32 package whose size is closest to the target size.
+closest_pe() {
+  find /usr/lib/i386-linux-gnu/wine /usr/lib/wine -type f \( -name '*.dll' -o -name '*.exe' \) \
+    -printf '%s %p\n' 2>/dev/null |
+    awk -v t="$1" '{ d = $1 - t; if (d < 0) d = -d; if (best == "" || d < bd) { bd = d; best = $2 } }
+                   END { print best }'
+}
+
+mkdir -p "$corpus"
+if [ ! -s "$corpus/help.txt" ]; then
+  # Mixed text: licences, package copyright notes and manual pages, cut to the help file's size.
+  {
+    cat /usr/share/common-licenses/* 2>/dev/null
+    find /usr/share/doc -name copyright -type f -print0 2>/dev/null | sort -z | xargs -0 cat
+    find /usr/share/man/man1 /usr/share/man/man3 /usr/share/man/man8 -name '*.gz' -type f \
+      -print0 2>/dev/null | sort -z | xargs -0 zcat 2>/dev/null
+  } 2>/dev/null | head -c 10276283 >"$corpus/help.txt" || true
+fi
+n=0
+for size in 2973696 344064 151552; do
+  n=$((n + 1))
+  pe=$(closest_pe "$size")
+  [ -n "$pe" ] || { echo "no wine32 PE files found (install wine32:i386)" >&2; exit 1; }
+  cp "$pe" "$corpus/prog$n-$(basename "$pe")"
+done
+
+files=("$corpus"/prog1-* "$corpus"/prog2-* "$corpus"/prog3-* "$corpus/help.txt")
+echo "Corpus ($(cat "${files[@]}" | wc -c) bytes):"
+for f in "${files[@]}"; do printf '  %10d  %s\n' "$(stat -c %s "$f")" "$(basename "$f")"; done
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
+echo
+"$build/bench/szdd_bench" --runs "$runs" --mkpayload "$build/tools/mkpayload/mkpayload" "${files[@]}"
