@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -48,7 +50,62 @@ struct Seen {
   std::vector<std::string> listed;    // children of the item looked at
   std::vector<std::string> messages;  // texts of message boxes answered
   std::string afterChoice;            // path display after the steering selected something
+  struct Control {
+    int id;
+    std::wstring cls;
+    std::string text;
+    LONG style;
+    LONG exStyle;
+    RECT units;  // x, y, width, height in dialog units
+  };
+  std::vector<Control> controls;  // in tab order
+  LONG dialogStyle = 0;
+  RECT clientUnits{};
+  int images = -1;               // icons in the tree's image list
+  std::vector<int> driveImages;  // image index of each drive node
+  int folderImage = -1;          // image index of the selected folder node
 };
+
+RECT InDialogUnits(HWND dialog, RECT r) {
+  RECT unit{0, 0, 4, 8};
+  MapDialogRect(dialog, &unit);
+  return RECT{MulDiv(r.left, 4, unit.right), MulDiv(r.top, 8, unit.bottom),
+              MulDiv(r.right - r.left, 4, unit.right), MulDiv(r.bottom - r.top, 8, unit.bottom)};
+}
+
+int ItemImage(HWND tree, HTREEITEM item) {
+  TVITEMW data{};
+  data.mask = TVIF_IMAGE;
+  data.hItem = item;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+  return data.iImage;
+}
+
+void LookAtTemplate(HWND dialog, Seen& seen) {
+  seen.dialogStyle = GetWindowLongW(dialog, GWL_STYLE);
+  RECT client{};
+  GetClientRect(dialog, &client);
+  seen.clientUnits = InDialogUnits(dialog, client);
+  for (HWND h = GetWindow(dialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    RECT r{};
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    seen.controls.push_back({GetDlgCtrlID(h), cls, WindowText(h), GetWindowLongW(h, GWL_STYLE),
+                             GetWindowLongW(h, GWL_EXSTYLE), InDialogUnits(dialog, r)});
+  }
+  HWND tree = GetDlgItem(dialog, kChooserTree);
+  auto list = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+  using CountFn = int(WINAPI*)(HIMAGELIST);
+  auto count = reinterpret_cast<CountFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "ImageList_GetImageCount")));
+  if (list != nullptr && count != nullptr) seen.images = count(list);
+  for (HTREEITEM drive : Children(tree, nullptr))
+    seen.driveImages.push_back(ItemImage(tree, drive));
+  HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
+  if (selected != nullptr) seen.folderImage = ItemImage(tree, selected);
+}
 
 struct SteerRun {
   std::function<void(HWND, Seen&)> steer;
@@ -96,6 +153,7 @@ DWORD WINAPI SteeringThread(void* parameter) {
     }
     item = next;
   }
+  LookAtTemplate(dialog, run.seen);
   run.steer(dialog, run.seen);
   // Whatever the steering did, the dialog has to end for the test to go on.
   if (!WaitGone(dialog, 15000)) PressCancel(dialog);
@@ -173,6 +231,74 @@ TEST_F(ChooserDialogTest, OpensOnTheStartFolderWithDrivesPathAndFreeSpace) {
   EXPECT_EQ(seen().expanded[2], "Data");
   EXPECT_TRUE(ok);
   EXPECT_EQ(path, "C:\\ChooserTest\\Data\\Projects\\");
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+  // One unit of slack for the rounding between pixels and dialog units.
+  return std::abs(a.left - b.left) <= 1 && std::abs(a.top - b.top) <= 1 &&
+         std::abs(a.right - b.right) <= 1 && std::abs(a.bottom - b.bottom) <= 1;
+}
+
+TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
+  std::string path = std::string(kBase) + "\\Data\\";
+  RunChooser(path, [](HWND dialog, Seen&) { PressCancel(dialog); });
+
+  const LONG frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  EXPECT_EQ(seen().dialogStyle & frame, frame);
+  EXPECT_EQ(seen().dialogStyle & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
+  EXPECT_TRUE(SameRect(seen().clientUnits, RECT{0, 0, 233, 183}));
+
+  struct Expected {
+    int id;
+    const wchar_t* cls;
+    const char* text;
+    LONG styles;
+    RECT units;
+  };
+  const Expected expected[] = {
+      {IDOK, L"Button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {177, 167, 50, 14}},
+      {IDCANCEL, L"Button", "Cancel", WS_TABSTOP, {118, 167, 50, 14}},
+      {1013,
+       L"SysTreeView32",
+       "",
+       TVS_SHOWSELALWAYS | TVS_DISABLEDRAGDROP | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES |
+           TVS_LINESATROOT,
+       {4, 17, 223, 146}},
+      {1061, L"Static", "Folder:", SS_LEFT, {3, 3, 26, 8}},
+      {1028,
+       L"Static",
+       "C:\\ChooserTest\\Data\\",
+       SS_CENTERIMAGE | SS_SUNKEN | SS_NOPREFIX,
+       {30, 1, 197, 14}},
+      {1001, L"Edit", nullptr, ES_READONLY | WS_TABSTOP, {5, 166, 108, 14}},
+  };
+  ASSERT_EQ(seen().controls.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const auto& got = seen().controls[i];
+    const auto& want = expected[i];
+    EXPECT_EQ(got.id, want.id) << i;
+    EXPECT_EQ(_wcsicmp(got.cls.c_str(), want.cls), 0) << i;
+    if (want.text != nullptr) {
+      EXPECT_EQ(got.text, want.text) << i;
+    }
+    EXPECT_EQ(got.style & want.styles, want.styles) << i;
+    EXPECT_TRUE(SameRect(got.units, want.units))
+        << i << ": " << got.units.left << "," << got.units.top << " " << got.units.right << "x"
+        << got.units.bottom;
+  }
+  EXPECT_EQ(seen().controls[2].style & TVS_EDITLABELS, 0) << "node texts are not editable";
+  // The control turns its border style into a client edge when it is created.
+  EXPECT_TRUE((seen().controls[2].style & WS_BORDER) ||
+              (seen().controls[2].exStyle & WS_EX_CLIENTEDGE));
+  EXPECT_EQ(seen().controls[5].style & WS_BORDER, 0) << "the free-space field has no border";
+
+  EXPECT_EQ(seen().images, 5);
+  EXPECT_EQ(seen().folderImage, 0);
+  EXPECT_THAT(seen().driveImages, Contains(1));  // C: and Z: are fixed drives under Wine
+  for (int image : seen().driveImages) {
+    EXPECT_GE(image, 1);
+    EXPECT_LE(image, 4);
+  }
 }
 
 TEST_F(ChooserDialogTest, MissingLastComponentsExpandWhatExistsAndKeepTheStartFolder) {
