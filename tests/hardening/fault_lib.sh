@@ -1,0 +1,55 @@
+# Sourced by the fault scenarios after the end-to-end library: what the user is told, and what
+# the failed run leaves behind.
+ADMIN='Installation Folder needs Administrator Privilege.\r\n\r\nYou can either\r\nRun Setup Program as Administrator (recommended)\r\nor\r\nSelect another Installation Folder'
+INSTALL_ERROR='Error in installation'
+APP_PATHS='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
+UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+PREVIOUS_QUESTION='A previous installation of a Corvane product is found.\r\n\r\nContinue?'
+WORK_DIR=$(ls -d "$DRIVE_C"/users/*/AppData/Local 2>/dev/null | grep -v /Public/ | head -n 1)
+WORK_DIR="$WORK_DIR/Tamarind Software/Corvane"
+
+# A previous installation: the App Paths "Path" value only.
+set_previous_path() { wine reg add "$APP_PATHS" /v Path /d "$1" /f >/dev/null 2>&1; }
+
+# Presses OK and collects the message boxes that follow, answering each with OK, until none
+# comes within a few seconds (at most 4). BOXES holds their texts, one per line.
+press_ok_collect() {
+  BOXES=
+  drv press "$TITLE" 1 || return 1
+  local n=0
+  while [ "$n" -lt 4 ] && read_box "${1:-20000}"; do
+    BOXES+="$BOX_TEXT"$'\n'
+    answer_box 1
+    n=$((n + 1))
+    set -- 4000
+  done
+  BOXES=${BOXES%$'\n'}
+}
+
+# Answers the previous-installation question with Yes, when it is asked.
+accept_previous() {
+  read_box 20000 || return 1
+  [ "$BOX_TEXT" = "$PREVIOUS_QUESTION" ] || return 1
+  answer_box 6
+}
+
+# The dialog after a failure: alive, state 0 with its prompt, nothing registered or started.
+check_still_state0() { # label
+  check "$1: the setup is still running" setup_running
+  check "$1: OK reads OK" eq "$(field 1 5)" OK
+  check "$1: prompt kept" eq "$(field 1002 5)" "Install Corvane?"
+  check "$1: Cancel shown" eq "$(field 2 3)" 1
+  check "$1: update-info label hidden" eq "$(field 1005 3)" 0
+}
+check_nothing_registered() { # label
+  check "$1: no uninstall entry" eq "$(reg_value "$UNINSTALL" DisplayName)" ""
+  check "$1: no desktop shortcut" test ! -e "$DESKTOP_DIR/Corvane.lnk"
+  check "$1: no programs shortcut" test ! -e "$PROGRAMS_DIR/Corvane.lnk"
+  check "$1: kvxh.exe not started" eq "$(cat "$START_LOG" 2>/dev/null | grep -c '^kvxh.exe|')" 0
+  check "$1: App Paths does not name kvx.exe" not_kvx_default
+}
+
+not_kvx_default() { [[ "$(reg_value "$APP_PATHS" "")" != *kvx.exe ]]; }
+
+# Cancel ends the setup.
+cancel_setup() { drv press "$TITLE" 2 && wait_setup_exit 30; }

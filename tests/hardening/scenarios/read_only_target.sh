@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# A data file in the common data folder is read-only: the target cannot be opened for writing,
+# so the extraction stops without a message of its own and the user sees "Error in installation"
+# once. The program files before it are written, the read-only file keeps its contents.
+source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
+
+# Wine runs as root here, and root ignores the read-only attribute; a read-only bind mount of
+# the file makes every open for writing fail as it does on Windows for a read-only file.
+mkdir -p "$DATA_DIR"
+RO_FILE=$DATA_DIR/default.stg
+echo "older contents" >"$RO_FILE"
+if ! mount --bind "$RO_FILE" "$RO_FILE" || ! mount -o remount,bind,ro "$RO_FILE"; then
+  echo "FAIL - cannot make a read-only bind mount (needs root)"
+  exit 1
+fi
+trap 'cleanup_ro; cleanup' EXIT
+cleanup_ro() { mountpoint -q "$RO_FILE" 2>/dev/null && umount "$RO_FILE"; }
+check "default.stg cannot be written" bash -c "! (echo x >'$RO_FILE') 2>/dev/null"
+
+start_setup
+check "dialog opens" drv wait "$TITLE" 30000
+press_ok_collect
+check "one message, Error in installation" eq "$BOXES" "$INSTALL_ERROR"
+check_still_state0 "read-only target"
+check "kvx.exe written" cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$INSTALL_DIR/kvx.exe"
+check "default.rex (before it) written" \
+  cmp -s "$CORVANE_BINARY_DIR/product/default.rex" "$DATA_DIR/default.rex"
+check "default.stg keeps its contents" eq "$(cat "$DATA_DIR/default.stg")" "older contents"
+check "default.pds (after it) not written" test ! -e "$DATA_DIR/default.pds"
+check "prog.tmp left in the work folder" test -e "$WORK_DIR/prog.tmp"
+check "no App Paths Path" eq "$(reg_value "$APP_PATHS" Path)" ""
+check_nothing_registered "read-only target"
+
+# Once the file is writable again, OK installs.
+cleanup_ro
+check "OK installs once the file is writable" install_now
+check "default.stg written" cmp -s "$CORVANE_BINARY_DIR/product/default.stg" "$DATA_DIR/default.stg"
+drv close "$TITLE"
+check "the setup ends" wait_setup_exit 30
+finish
