@@ -8,8 +8,24 @@ PREVIOUS_QUESTION='A previous installation of a Corvane product is found.\r\n\r\
 WORK_DIR=$(ls -d "$DRIVE_C"/users/*/AppData/Local 2>/dev/null | grep -v /Public/ | head -n 1)
 WORK_DIR="$WORK_DIR/Tamarind Software/Corvane"
 
-# A previous installation: the App Paths "Path" value only.
-set_previous_path() { wine reg add "$APP_PATHS" /v Path /d "$1" /f >/dev/null 2>&1; }
+# A previous installation: the App Paths "Path" value only. Written through a .reg file, whose
+# quoting keeps every character ('|' included) as it is.
+set_previous_path() {
+  local escaped=${1//\\/\\\\}
+  escaped=${escaped//\"/\\\"}
+  printf 'REGEDIT4\r\n\r\n[%s]\r\n"Path"="%s"\r\n' "${APP_PATHS/HKLM/HKEY_LOCAL_MACHINE}" "$escaped" \
+    >"$DRIVE_C/path.reg"
+  wine regedit /s 'C:\path.reg' >/dev/null 2>&1
+}
+
+# Removes what an install or a failed run left, so that the next case starts clean.
+reset_product() {
+  rm -rf "$INSTALL_DIR" "$DATA_DIR" "$WORK_DIR" "$DESKTOP_DIR/Corvane.lnk" \
+    "$PROGRAMS_DIR/Corvane.lnk"
+  wine reg delete "$UNINSTALL" /f >/dev/null 2>&1
+  wine reg delete "$APP_PATHS" /f >/dev/null 2>&1
+  : >"$START_LOG"
+}
 
 # Presses OK and collects the message boxes that follow, answering each with OK, until none
 # comes within a few seconds (at most 4). BOXES holds their texts, one per line.
@@ -53,3 +69,9 @@ not_kvx_default() { [[ "$(reg_value "$APP_PATHS" "")" != *kvx.exe ]]; }
 
 # Cancel ends the setup.
 cancel_setup() { drv press "$TITLE" 2 && wait_setup_exit 30; }
+
+# The whole text of control ID, which may itself hold the dump's separator '|'.
+field_text() {
+  drv dump "$TITLE" | awk -F'|' -v id="$1" \
+    '$1 == id { s = $5; for (i = 6; i <= NF; i++) s = s "|" $i; print s; exit }'
+}

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Previous installations whose "Path" the install folder cannot be made from: 260 characters
+# (too long for a folder), a character that names cannot hold ('<', '|'), a UNC path that does
+# not exist. Each ends in the Administrator message (the install folder cannot be created),
+# leaves the setup in state 0 and writes nothing. A value too long for the App Paths read counts
+# as no previous installation: the default folder is offered and installed to.
+source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
+CWD_DIR=$DRIVE_C/cwd
+mkdir -p "$CWD_DIR"
+
+repeat() { printf "%${2}s" "" | tr ' ' "$1"; }
+declare -A CASES=(
+  [260-characters]='C:\'$(repeat a 150)'\'$(repeat b 106)
+  [less-than]='C:\Corvane<1'
+  [bar]='C:\Cor|vane'
+  [unc]='\\nosuchserver\share\Corvane'
+)
+
+# Starts the setup in C:\cwd, so that nothing can land in the build tree.
+start_in_cwd() {
+  (cd "$CWD_DIR" && exec wine 'C:\e2e\CorvaneSetup.exe') >/dev/null 2>&1 &
+  SETUP_PID=$!
+}
+
+for name in 260-characters less-than bar unc; do
+  path=${CASES[$name]}
+  reset_product
+  set_previous_path "$path"
+  check "$name: value stored" eq "$(reg_value "$APP_PATHS" Path)" "$path"
+  start_in_cwd
+  check "$name: previous installation question" accept_previous
+  check "$name: the path is shown as stored" eq "$(field_text 1001)" "$path"
+  press_ok_collect
+  check "$name: the Administrator message, once" eq "$BOXES" "$ADMIN"
+  check_still_state0 "$name"
+  check "$name: nothing written to the data folder" test ! -e "$DATA_DIR/default.rex"
+  check "$name: nothing written to the current folder" eq "$(ls -A "$CWD_DIR")" ""
+  check "$name: App Paths Path unchanged" eq "$(reg_value "$APP_PATHS" Path)" "$path"
+  check_nothing_registered "$name"
+  check "$name: Cancel ends the setup" cancel_setup
+done
+
+# 300 characters: more than the App Paths read takes, so no question and the default folder.
+reset_product
+set_previous_path 'C:\'$(repeat c 297)
+start_in_cwd
+check "over-long value: no question" eq "$(drv box "$TITLE" 3000 || echo none)" none
+check "over-long value: default folder offered" eq "$(field 1001 5)" "$INSTALL"
+check "over-long value: installs" install_now
+check "over-long value: kvx.exe installed" \
+  cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$INSTALL_DIR/kvx.exe"
+check "over-long value: Path now the default folder" eq "$(reg_value "$APP_PATHS" Path)" "$INSTALL"
+drv close "$TITLE"
+check "over-long value: the setup ends" wait_setup_exit 30
+finish
