@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(__GLIBCXX__)
 namespace std {
 
 [[noreturn]] void __throw_bad_alloc() { std::abort(); }
@@ -19,6 +20,7 @@ namespace std {
 [[noreturn]] void __throw_bad_function_call() { std::abort(); }
 
 }  // namespace std
+#endif
 
 void* operator new(std::size_t size) {
   void* p = std::malloc(size ? size : 1);
@@ -37,8 +39,10 @@ void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
+#if defined(__MINGW32__)
 // The shell-link GUIDs, defined here so that the exe does not link libuuid, whose objects
 // bring tens of kilobytes of other GUIDs along.
 extern "C" const GUID CLSID_ShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 extern "C" const GUID IID_IShellLinkW = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 extern "C" const GUID IID_IPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+#endif
