@@ -36,16 +36,22 @@ corvane_copy_prefix() {
 
 corvane_start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in $(seq 90 120); do
-    if [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      CORVANE_XVFB_PID=$!
+  # Xvfb picks a free display number itself and reports it (-displayfd): several test
+  # programs started at once never end up sharing, and killing, one server.
+  local numfile n
+  numfile=$(mktemp)
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$numfile" >/dev/null 2>&1 &
+  CORVANE_XVFB_PID=$!
+  for _ in $(seq 100); do
+    n=$(tr -dc '0-9' <"$numfile")
+    if [ -n "$n" ]; then
       export DISPLAY=":$n"
-      for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-      kill "$CORVANE_XVFB_PID" 2>/dev/null || true
+      xdpyinfo >/dev/null 2>&1 && { rm -f "$numfile"; return 0; }
     fi
+    sleep 0.1
   done
+  rm -f "$numfile"
+  kill "$CORVANE_XVFB_PID" 2>/dev/null || true
   echo "Could not start Xvfb" >&2
   return 1
 }
