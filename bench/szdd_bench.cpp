@@ -71,8 +71,8 @@ bool Shell(const std::string& command) {
 std::size_t OptimalBound(const Bytes& data) {
   constexpr std::size_t kWin = 4096, kMax = 18, kMin = 3;
   const std::size_t n = data.size();
-  Bytes ext(kWin, ' ');
-  ext.insert(ext.end(), data.begin(), data.end());
+  Bytes ext(kWin + n, ' ');
+  std::copy(data.begin(), data.end(), ext.begin() + static_cast<std::ptrdiff_t>(kWin));
   const std::size_t total = ext.size();
   std::vector<std::uint32_t> head(1 << 24, UINT32_MAX);
   std::vector<std::uint32_t> prev(total, UINT32_MAX);
