@@ -3,7 +3,8 @@
 # (too long for a folder), a character that names cannot hold ('<', '|'), a UNC path that does
 # not exist. Each ends in the Administrator message (the install folder cannot be created),
 # leaves the setup in state 0 and writes nothing. A value too long for the App Paths read counts
-# as no previous installation: the default folder is offered and installed to.
+# as no previous installation: the default folder is offered and installed to. A relative value
+# installs below the setup's current folder.
 source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
 CWD_DIR=$DRIVE_C/cwd
@@ -53,4 +54,18 @@ check "over-long value: kvx.exe installed" \
 check "over-long value: Path now the default folder" eq "$(reg_value "$APP_PATHS" Path)" "$INSTALL"
 drv close "$TITLE"
 check "over-long value: the setup ends" wait_setup_exit 30
+
+# A relative value: the folder rules take it relative to the setup's current folder, so the
+# product is installed there, completely, and the value is kept as it was.
+reset_product
+set_previous_path 'Corvane'
+start_in_cwd
+check "relative: previous installation question" accept_previous
+check "relative: the path is shown as stored" eq "$(field_text 1001)" 'Corvane'
+check "relative: installs" install_now
+check "relative: kvx.exe in the current folder's Corvane" \
+  cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$CWD_DIR/Corvane/kvx.exe"
+check "relative: Path kept" eq "$(reg_value "$APP_PATHS" Path)" 'Corvane'
+drv close "$TITLE"
+check "relative: the setup ends" wait_setup_exit 30
 finish
