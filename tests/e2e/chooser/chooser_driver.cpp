@@ -7,6 +7,8 @@
 //                          ("|"-joined), one per line
 //   choose PATH            click the node of PATH (expanding its ancestors); print the display
 //   children PATH          expand the node of PATH; print its children's texts, one per line
+//   expand PATH            ask for the node of PATH to be expanded and return at once (reading
+//                          it may put up a message box, which the script then answers)
 //   ok | cancel | esc | close   leave the chooser that way and wait until it has gone
 //   edit                   print the setup's install-path edit (control 1001)
 //   mkdir PATH [hidden|system]  create a folder (with that attribute)
@@ -180,9 +182,10 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"ok" || cmd == L"cancel" || cmd == L"esc" || cmd == L"close") {
     return Leave(chooser, cmd);
   }
-  if ((cmd == L"choose" || cmd == L"children") && argc >= 3) {
+  if ((cmd == L"choose" || cmd == L"children" || cmd == L"expand") && argc >= 3) {
     HTREEITEM node = Resolve(tree, Argument(argv[2]));
     if (node == nullptr) return 1;
+    if (cmd == L"expand") return PostExpand(tree, node), 0;
     if (cmd == L"choose") {
       if (!ClickItem(tree, node)) return 1;
       Out(ControlText(chooser, kChooserPathDisplay));

@@ -18,6 +18,11 @@ cdrv mkdir "$BASE\\Hidden" hidden
 cdrv mkdir "$BASE\\Guarded" system
 cdrv mkdir "hex:$(hex "$BASE\\$UNI")"
 
+# A CD-ROM drive E: without a disc. Wine reads its drive table when the prefix starts.
+wineserver -k >/dev/null 2>&1; wineserver -w >/dev/null 2>&1
+ln -s "/nonexistent-disc-$$" "$PREFIX/dosdevices/e:"
+printf '\n[Software\\\\Wine\\\\Drives] 1765000000\n"e:"="cdrom"\n' >>"$PREFIX/system.reg"
+
 start_setup
 drv wait "$TITLE" 30000
 check "the install-path edit shows the default folder" eq "$(cdrv edit)" "$INSTALL"
@@ -79,6 +84,19 @@ cdrv browse
 check "choosing the non-ASCII folder shows it" eq "$(cdrv choose "hex:$(hex "$BASE\\$UNI")")" "$BASE\\$UNI\\"
 cdrv ok
 check "the non-ASCII path reaches the edit" eq "$(cdrv edit)" "$BASE\\$UNI"
+
+# Reading a drive without a medium names the drive in the error message.
+cdrv browse
+STATE=$(cdrv state)
+# Windows fails the volume query without a disc ("E:"); Wine answers with an empty name (" (E:)").
+check "the CD-ROM drive without a disc is listed" grep -qxE 'E:| \(E:\)' <<<"$(tr '|' '\n' <<<"$(line 7)")"
+cdrv expand 'E:'
+check "expanding it shows the drive error" read_box
+check "the error names the drive" eq "$BOX_TEXT" 'Error Drive: E:\r\nCorrect and try again'
+check "the error box has the application title" eq "$BOX_CAPTION" "CorvaneSetup"
+answer_box 1
+check "the drive then has no children" eq "$(cdrv children 'E:')" ""
+cdrv cancel
 
 drv press "$TITLE" 2
 check "the setup ends" wait_setup_exit 30
