@@ -1,6 +1,6 @@
 #include "folderdlg/folder_chooser.h"
 
-#include <cstdio>
+#include <string>
 
 namespace corvane {
 namespace {
@@ -79,12 +79,6 @@ std::uint32_t FoldCase(std::uint32_t c) {
   return c;
 }
 
-std::string Format(const char* format, std::uint32_t value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, format, static_cast<unsigned>(value));
-  return buffer;
-}
-
 bool IsListedFolder(const DirEntry& entry) {
   if (entry.name == "." || entry.name == "..") return false;
   if ((entry.attributes & kAttrDirectory) == 0) return false;
@@ -103,8 +97,8 @@ std::string FreeSpaceText(const DiskFreeSpace& space) {
   if (freeKbExact >= static_cast<double>(kKbLimit)) return {};
   const auto freeKb =
       static_cast<std::uint32_t>(std::uint64_t{space.freeClusters} * bytesPerCluster / 1024u);
-  if (freeKb < kMbThresholdKb) return Format("%uKB free", freeKb);
-  return Format("%uMB free", freeKb / 1024u);
+  if (freeKb < kMbThresholdKb) return std::to_string(freeKb) + "KB free";
+  return std::to_string(freeKb / 1024u) + "MB free";
 }
 
 std::string DriveLabel(const std::string& driveName, bool haveVolumeName,
