@@ -38,7 +38,7 @@ NATIVE_FIRST="$(tr -s ' \n' ',' <<<"$PLANTED" | sed 's/,$//')=n,b;mscoree,mshtml
 
 # Runs a program of C:\plant with the current folder C:\cwd and native DLLs preferred.
 in_plant() { (cd "$CWD_DIR" && WINEDLLOVERRIDES=$NATIVE_FIRST "$@"); }
-log_lines() { tr -d '\r' <"$PLANT_LOG" 2>/dev/null | grep -ci -- "$1"; }
+log_lines() { tr -d '\r' 2>/dev/null <"$PLANT_LOG" | grep -ci -- "$1"; }
 
 # Control: loading by bare name without the restriction finds the copy beside the program, and
 # a name that the system lacks in the current folder (the system folders come first).
@@ -78,7 +78,7 @@ check "App Paths Path written" \
 drv close "$TITLE"
 check "the setup ends" wait_setup_exit 30
 
-setup_loads=$(tr -d '\r' <"$PLANT_LOG" 2>/dev/null | grep -i '^C:\\plant\\CorvaneSetup.exe|')
+setup_loads=$(tr -d '\r' 2>/dev/null <"$PLANT_LOG" | grep -i '^C:\\plant\\CorvaneSetup.exe|')
 check "the setup loaded no planted DLL" eq "$setup_loads" ""
-check "no process loaded a planted DLL" eq "$(tr -d '\r' <"$PLANT_LOG" 2>/dev/null)" ""
+check "no process loaded a planted DLL" eq "$(tr -d '\r' 2>/dev/null <"$PLANT_LOG")" ""
 finish
