@@ -33,7 +33,7 @@ enum class OpenMode {
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
-  // One write call with all bytes; true when the system reports success.
+  // One write call with all bytes; true when the system reports success and wrote them all.
   virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
   // Sets only the last-write time (100 ns ticks since 1601-01-01 UTC).
   virtual bool SetLastWriteTime(std::uint64_t fileTime) = 0;

@@ -14,10 +14,13 @@ class Win32OutputFile : public OutputFile {
   Win32OutputFile(const Win32OutputFile&) = delete;
   Win32OutputFile& operator=(const Win32OutputFile&) = delete;
 
+  // A write that reports success but wrote fewer bytes (a volume that ran out of room on some
+  // file systems) counts as failed: the file would be installed cut short.
   bool Write(std::span<const std::uint8_t> bytes) override {
     DWORD written = 0;
-    return WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) !=
-           FALSE;
+    const BOOL ok =
+        WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return ok != FALSE && written == bytes.size();
   }
 
   bool SetLastWriteTime(std::uint64_t fileTime) override {
