@@ -14,6 +14,7 @@
 
 #include "payload/container.h"
 #include "payload/szdd.h"
+#include "support/host_files.h"
 
 namespace corvane {
 namespace {
@@ -31,16 +32,7 @@ std::string ToolPath() {
   return exe.substr(0, exe.rfind('/')) + "/../tools/mkpayload/mkpayload";
 }
 
-bool ReadFile(const std::string& path, Bytes& out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out.clear();
-  std::uint8_t buf[65536];
-  std::size_t got;
-  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
-  std::fclose(f);
-  return true;
-}
+bool ReadFile(const std::string& path, Bytes& out) { return testing::ReadWholeFile(path, out); }
 
 std::string ReadText(const std::string& path) {
   Bytes b;
@@ -49,12 +41,7 @@ std::string ReadText(const std::string& path) {
 }
 
 void WriteFile(const std::string& path, const Bytes& data) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  if (!data.empty()) {
-    ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
-  }
-  ASSERT_EQ(std::fclose(f), 0);
+  ASSERT_TRUE(testing::WriteWholeFile(path, data)) << path;
 }
 
 Bytes Text(std::size_t n, unsigned seed) {

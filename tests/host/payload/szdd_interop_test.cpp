@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "payload/szdd.h"
+#include "support/host_files.h"
 
 namespace corvane {
 namespace {
@@ -23,23 +24,8 @@ bool HaveTool(const char* name) {
   return std::system(cmd.c_str()) == 0;
 }
 
-bool ReadFile(const std::string& path, Bytes& out) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out.clear();
-  std::uint8_t buf[65536];
-  std::size_t got;
-  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + got);
-  std::fclose(f);
-  return true;
-}
-
-bool WriteFile(const std::string& path, const Bytes& data) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  return std::fclose(f) == 0 && ok;
-}
+using testing::ReadWholeFile;
+using testing::WriteWholeFile;
 
 class SzddInterop : public ::testing::Test {
  protected:
@@ -75,7 +61,7 @@ class SzddInterop : public ::testing::Test {
     samples.push_back(table);
     Bytes machineFile;
     for (const char* path : {"/usr/share/common-licenses/GPL-3", "/bin/ls"})
-      if (ReadFile(path, machineFile)) samples.push_back(machineFile);
+      if (ReadWholeFile(path, machineFile)) samples.push_back(machineFile);
     return samples;
   }
 
@@ -88,10 +74,10 @@ TEST_F(SzddInterop, MsexpandExpandsOurFiles) {
   for (const Bytes& data : Samples()) {
     const std::string in = dir_ + "/ours" + std::to_string(index) + ".sz";
     const std::string out = dir_ + "/ours" + std::to_string(index++) + ".out";
-    ASSERT_TRUE(WriteFile(in, SzddCompress(data)));
+    ASSERT_TRUE(WriteWholeFile(in, SzddCompress(data)));
     ASSERT_EQ(std::system(("msexpand < '" + in + "' > '" + out + "'").c_str()), 0);
     Bytes back;
-    ASSERT_TRUE(ReadFile(out, back));
+    ASSERT_TRUE(ReadWholeFile(out, back));
     EXPECT_TRUE(back == data) << "sample " << index - 1 << " of " << data.size() << " bytes";
   }
 }
@@ -108,13 +94,13 @@ TEST_F(SzddInterop, WeExpandMscompressFiles) {
   int faithful = 0;
   for (const Bytes& data : samples) {
     const std::string in = dir_ + "/theirs" + std::to_string(index++) + ".bin";
-    ASSERT_TRUE(WriteFile(in, data));
+    ASSERT_TRUE(WriteWholeFile(in, data));
     ASSERT_EQ(std::system(("mscompress '" + in + "'").c_str()), 0);
     ASSERT_EQ(std::system(("msexpand < '" + in + "_' > '" + in + ".out'").c_str()), 0);
     Bytes file;
     Bytes reference;
-    ASSERT_TRUE(ReadFile(in + "_", file));
-    ASSERT_TRUE(ReadFile(in + ".out", reference));
+    ASSERT_TRUE(ReadWholeFile(in + "_", file));
+    ASSERT_TRUE(ReadWholeFile(in + ".out", reference));
     Bytes back(reference.size() + 1);
     const long got = SzddExpand(file, back);
     ASSERT_EQ(got, static_cast<long>(reference.size())) << "sample " << index - 1;
