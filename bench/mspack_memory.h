@@ -7,7 +7,7 @@
 extern "C" {
 #endif
 
-long MspackSzddExpand(const unsigned char *in, size_t inLength, unsigned char *out,
+long MspackSzddExpand(const unsigned char* in, size_t inLength, unsigned char* out,
                       size_t outCapacity);
 
 #ifdef __cplusplus

@@ -27,9 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 2; i < size; ++i) {
     const char c = static_cast<char>(data[i]);
     switch (c) {
-      case '!': path += "C:\\"; break;
-      case '#': path += "\\A\\F\\"; break;
-      default: path += c;
+      case '!':
+        path += "C:\\";
+        break;
+      case '#':
+        path += "\\A\\F\\";
+        break;
+      default:
+        path += c;
     }
   }
 

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> big(cap + 4096);
     const long m = corvane::SzddExpand(file, big);
     if (m < n) std::abort();
-    if (n > 0 && std::memcmp(out.data(), big.data(), static_cast<std::size_t>(n)) != 0) std::abort();
+    if (n > 0 && std::memcmp(out.data(), big.data(), static_cast<std::size_t>(n)) != 0)
+      std::abort();
   }
   return 0;
 }

@@ -8,8 +8,8 @@ namespace {
 
 // Appends the UTF-8 form of `text` (n UTF-16 units) to `out`; false when it does not fit.
 bool AppendUtf8(const wchar_t* text, int n, char* out, int& used, int capacity) {
-  const int wrote = WideCharToMultiByte(CP_UTF8, 0, text, n, out + used, capacity - used, nullptr,
-                                        nullptr);
+  const int wrote =
+      WideCharToMultiByte(CP_UTF8, 0, text, n, out + used, capacity - used, nullptr, nullptr);
   if (wrote <= 0) return false;
   used += wrote;
   return true;
