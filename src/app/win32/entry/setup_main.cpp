@@ -54,7 +54,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // Before anything can load a DLL: never from the setup's own folder or the current folder.
   corvane::HardenDllSearch();
   // No "insert a disk" or open-file error boxes: drive queries without medium fail quietly.
-  SetErrorMode(GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  // (SetErrorMode returns the previous mode; GetErrorMode would need Vista.)
+  const UINT previousMode = SetErrorMode(0);
+  SetErrorMode(previousMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   corvane::SetupApp app;
   corvane::Win32StartHost host(instance, app);
   corvane::Start(app, host);
