@@ -231,6 +231,18 @@ inline std::vector<std::uint8_t> StoredPayload(const std::vector<std::string>& c
   return out;
 }
 
+// Every service the setup needs, as doubles sharing one event log.
+struct AppFakes {
+  EventLog log;
+  FakeFileSystem fs;
+  AppFakeRegistry reg{log};
+  AppFakeShell shell{log};
+  AppFakeFolders folders;
+  StoredLz lz{fs};
+  FakeResources resources;
+  FakeCom com{log};
+};
+
 inline std::string BytesText(const std::vector<std::uint8_t>& b) {
   return std::string(b.begin(), b.end());
 }

@@ -36,7 +36,7 @@ const std::vector<std::string> kContents = {"main program", "helper", "uninstall
                                             "stg",          "pds",    "aws",         "help",
                                             "ws1",          "ws2",    "ws3"};
 
-class SetupLogicTest : public ::testing::Test {
+class SetupLogicTest : public ::testing::Test, protected testing::AppFakes {
  protected:
   SetupLogicTest() {
     for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
@@ -62,14 +62,6 @@ class SetupLogicTest : public ::testing::Test {
     return static_cast<std::size_t>(it - log.begin());
   }
 
-  EventLog log;
-  FakeFileSystem fs;
-  AppFakeRegistry reg{log};
-  AppFakeShell shell{log};
-  AppFakeFolders folders;
-  StoredLz lz{fs};
-  FakeResources resources;
-  FakeCom com{log};
   FakeSetupView view;
   SetupServices services{fs, lz, resources, reg, folders, shell, com};
   GlobalPaths paths;

@@ -76,7 +76,7 @@ std::vector<ControlInfo> ControlsWithId(HWND dlg, int id) {
   return out;
 }
 
-class SetupDialogTest : public ::testing::Test {
+class SetupDialogTest : public ::testing::Test, protected testing::AppFakes {
  protected:
   SetupDialogTest() {
     for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
@@ -103,14 +103,6 @@ class SetupDialogTest : public ::testing::Test {
     return result;
   }
 
-  EventLog log;
-  FakeFileSystem fs;
-  AppFakeRegistry reg{log};
-  AppFakeShell shell{log};
-  AppFakeFolders folders;
-  StoredLz lz{fs};
-  FakeResources resources;
-  FakeCom com{log};
   SetupServices services{fs, lz, resources, reg, folders, shell, com};
   GlobalPaths paths;
   SetupLogic* dialogLogic = nullptr;
