@@ -2,8 +2,35 @@
 # Sets CORVANE_WINE_TEMPLATE and, without a usable $DISPLAY, starts Xvfb.
 CORVANE_ROOT=${CORVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=win32
-export CORVANE_WINE_TEMPLATE=${CORVANE_WINE_TEMPLATE:-$CORVANE_ROOT/build/wine-template}
+
+# Some kernels refuse 32-bit Linux programs, and with them the 32-bit Wine. There the Windows tests
+# run a 64-bit build of the same sources (preset win64) under wine64 in a 64-bit prefix; the
+# shipped setup stays the 32-bit build. CORVANE_WINE_ARCH=win32|win64 overrides the probe.
+corvane_can_run_32bit() { [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+if [ -z "${CORVANE_WINE_ARCH:-}" ]; then
+  if corvane_can_run_32bit; then CORVANE_WINE_ARCH=win32; else CORVANE_WINE_ARCH=win64; fi
+fi
+export CORVANE_WINE_ARCH
+export WINEARCH=$CORVANE_WINE_ARCH
+# The CMake preset whose programs run under this Wine.
+export CORVANE_WINE_PRESET=$CORVANE_WINE_ARCH
+if [ "$CORVANE_WINE_ARCH" = win64 ]; then
+  export CORVANE_WINE_TEMPLATE=${CORVANE_WINE_TEMPLATE:-$CORVANE_ROOT/build/wine-template-win64}
+  # Debian's wine and wineboot scripts always pick the 32-bit loader when it is installed.
+  corvane_shim=$CORVANE_ROOT/build/wine64-shim
+  if [ ! -x "$corvane_shim/wine" ]; then
+    mkdir -p "$corvane_shim"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
+      >"$corvane_shim/wine.tmp.$$"
+    chmod +x "$corvane_shim/wine.tmp.$$"
+    cp -f "$corvane_shim/wine.tmp.$$" "$corvane_shim/wine-stable.tmp.$$"
+    mv -f "$corvane_shim/wine-stable.tmp.$$" "$corvane_shim/wine-stable"
+    mv -f "$corvane_shim/wine.tmp.$$" "$corvane_shim/wine"
+  fi
+  case ":$PATH:" in *":$corvane_shim:"*) ;; *) export PATH="$corvane_shim:$PATH" ;; esac
+else
+  export CORVANE_WINE_TEMPLATE=${CORVANE_WINE_TEMPLATE:-$CORVANE_ROOT/build/wine-template}
+fi
 
 corvane_make_template() {
   if [ -f "$CORVANE_WINE_TEMPLATE/.ready" ]; then return 0; fi
