@@ -84,6 +84,8 @@ class ChooserFileSystem {
   virtual std::unique_ptr<DirEnumeration> Enumerate(const std::string& pattern) = 0;
   // Free-space figures of a root such as "C:\"; false when the query fails.
   virtual bool FreeSpace(const std::string& rootPath, DiskFreeSpace& space) = 0;
+  // True when two names are equal without regard to letter case, folded as the system folds it.
+  virtual bool SameName(const std::string& a, const std::string& b) = 0;
 };
 
 class ChooserUi {

@@ -209,7 +209,7 @@ void FolderChooser::ReadIfUnread(TreeNode node) {
 TreeNode FolderChooser::FindChildNode(TreeNode parent, const std::string& name, bool expand) {
   TreeNode match = kNoNode;
   for (TreeNode n = tree_.FirstChild(parent); n != kNoNode; n = tree_.NextSibling(n)) {
-    if (NamesEqualIgnoringCase(GetNodeName(n), name)) {
+    if (fs_.SameName(GetNodeName(n), name)) {
       match = n;
       break;
     }
@@ -256,6 +256,7 @@ int FolderChooser::OnItemExpanding(TreeNode node) {
 }
 
 int FolderChooser::OnSelChanged(TreeNode node) {
+  reported_ = node;
   // A change to "no selection" keeps the last chosen path rather than an empty one.
   if (node != kNoNode) chooserPath = GetNodePath(node);
   const TreeNode selection = tree_.Selection();
@@ -264,6 +265,11 @@ int FolderChooser::OnSelChanged(TreeNode node) {
     if (platformKind_ == kPlatformNt) ui_.SetFreeSpaceText(GetFreeSpaceText(chooserPath));
   }
   return 0;
+}
+
+void FolderChooser::FollowSelection() {
+  const TreeNode selection = tree_.Selection();
+  if (selection != reported_) OnSelChanged(selection);
 }
 
 std::string FolderChooser::GetFreeSpaceText(const std::string& path) {

@@ -21,8 +21,9 @@ std::string FreeSpaceText(const DiskFreeSpace& space);
 std::string DriveLabel(const std::string& driveName, bool haveVolumeName,
                        const std::string& volumeName);
 
-// Equality of two UTF-8 names without regard to letter case: ASCII, Latin-1, Latin
-// Extended-A, Greek and Cyrillic letters fold as the system's upper-case table does.
+// Equality of two UTF-8 names without regard to letter case, from a portable table: ASCII,
+// Latin-1, Latin Extended-A, Greek and Cyrillic letters fold as the system's upper-case table
+// does. The system's own mapping (ChooserFileSystem::SameName) covers every script.
 bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
 
 class FolderChooser {
@@ -46,6 +47,10 @@ class FolderChooser {
   // Tree notifications; both return the notification result (always 0).
   int OnItemExpanding(TreeNode node);
   int OnSelChanged(TreeNode node);
+  // Brings chooserPath and the displays in step with the tree's actual selection when the
+  // control has moved it without a notification (as collapsing an ancestor of the selected
+  // node does in some versions of the control).
+  void FollowSelection();
 
   std::string chooserPath;
 
@@ -58,6 +63,8 @@ class FolderChooser {
   ChooserFileSystem& fs_;
   ChooserUi& ui_;
   int platformKind_;
+  // The node of the last selection change that OnSelChanged handled.
+  TreeNode reported_ = kNoNode;
 };
 
 }  // namespace corvane

@@ -27,7 +27,8 @@ constexpr const char* kShellFoldersKey =
 constexpr const char* kLocalAppDataLowName = "{A520A1A4-1780-4FF6-BD18-167343C5AF16}";
 
 std::string ShellFolderValue(RegistryApi& registry, const std::string& name) {
-  const RegistryApi::Key key = registry.OpenKey(registry.CurrentUser(), kShellFoldersKey);
+  RegistryApi::Key key = RegistryApi::kNullKey;
+  registry.OpenKey(registry.CurrentUser(), kShellFoldersKey, key);
   if (key == RegistryApi::kNullKey) return {};
   std::string value;
   if (registry.QueryString(key, name, value) != 0) value.clear();

@@ -1,62 +1,60 @@
 #include "system/registry.h"
 
-#include <array>
-
 namespace corvane {
 namespace {
 
-// Closes the keys it holds, innermost first, whatever path the operation leaves by.
-class KeyChain {
- public:
-  explicit KeyChain(RegistryApi& reg) : reg_(reg) {}
-  KeyChain(const KeyChain&) = delete;
-  KeyChain& operator=(const KeyChain&) = delete;
-  ~KeyChain() {
-    while (count_ > 0) reg_.CloseKey(keys_[--count_]);
-  }
-
-  // Opens one more level under the innermost key (or HKEY_LOCAL_MACHINE); false on failure.
-  bool Open(const std::string& name) {
-    if (count_ == keys_.size()) return false;
-    const RegistryApi::Key parent = count_ == 0 ? reg_.LocalMachine() : keys_[count_ - 1];
-    const RegistryApi::Key key = reg_.OpenKey(parent, name);
-    if (key == RegistryApi::kNullKey) return false;
-    keys_[count_++] = key;
-    return true;
-  }
-
-  // Takes a key that the caller opened or created, to be closed first.
-  void Adopt(RegistryApi::Key key) {
-    if (count_ == keys_.size()) {
-      reg_.CloseKey(key);
-      return;
-    }
-    keys_[count_++] = key;
-  }
-
-  RegistryApi::Key Innermost() const { return keys_[count_ - 1]; }
-
- private:
-  RegistryApi& reg_;
-  std::array<RegistryApi::Key, 7> keys_{};
-  std::size_t count_ = 0;
-};
-
 // SOFTWARE\Microsoft\Windows\CurrentVersion\<last>, opened one level per call as older
-// systems require.
-bool OpenCurrentVersionChild(KeyChain& chain, const char* last) {
-  return chain.Open("SOFTWARE") && chain.Open("Microsoft") && chain.Open("Windows") &&
-         chain.Open("CurrentVersion") && chain.Open(last);
+// systems require. Returns the status of the first level that failed, or 0.
+long OpenCurrentVersionChild(KeyChain& chain, const char* last) {
+  for (const char* name : {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion", last}) {
+    if (const long status = chain.Open(name); status != 0) return status;
+  }
+  return 0;
 }
 
-long CreateSubkey(RegistryApi& reg, KeyChain& chain, const std::string& subkey) {
-  RegistryApi::Key key = RegistryApi::kNullKey;
-  const long status = reg.CreateKey(chain.Innermost(), subkey, key);
-  if (status == 0) chain.Adopt(key);
-  return status;
+// Each level is judged by the key it gives back: a call that reports success without a key
+// still ends the operation.
+constexpr long kErrorInvalidHandle = 6;
+
+long Judged(long status, RegistryApi::Key key) {
+  if (key != RegistryApi::kNullKey) return 0;
+  return status != 0 ? status : kErrorInvalidHandle;
 }
 
 }  // namespace
+
+KeyChain::KeyChain(RegistryApi& reg, std::size_t depth)
+    : reg_(reg), depth_(depth < kMaxDepth ? depth : kMaxDepth) {}
+
+KeyChain::~KeyChain() {
+  while (count_ > 0) reg_.CloseKey(keys_[--count_]);
+}
+
+RegistryApi::Key KeyChain::Parent() const {
+  return count_ == 0 ? reg_.LocalMachine() : keys_[count_ - 1];
+}
+
+long KeyChain::Open(const std::string& name) {
+  if (count_ == depth_) return kRegistryChainFull;
+  RegistryApi::Key key = RegistryApi::kNullKey;
+  const long opened = reg_.OpenKey(Parent(), name, key);
+  const long status = Judged(opened, key);
+  if (status == 0) keys_[count_++] = key;
+  return status;
+}
+
+long KeyChain::Create(const std::string& name) {
+  if (count_ == depth_) return kRegistryChainFull;
+  RegistryApi::Key key = RegistryApi::kNullKey;
+  long status = reg_.CreateKey(Parent(), name, key);
+  if (status != 0) {
+    if (key != RegistryApi::kNullKey) reg_.CloseKey(key);
+    return status;
+  }
+  status = Judged(status, key);
+  if (status == 0) keys_[count_++] = key;
+  return status;
+}
 
 std::string QuoteCommandPath(const std::string& path) {
   if (path.find(' ') == std::string::npos) return path;
@@ -67,14 +65,14 @@ std::string QuoteCommandPath(const std::string& path) {
 long WriteAppPath(RegistryApi& reg, const std::string& subkey, const std::string& valueName,
                   const std::string& data) {
   KeyChain chain(reg);
-  if (!OpenCurrentVersionChild(chain, "App Paths")) return kRegistryKeyNotOpened;
-  if (const long status = CreateSubkey(reg, chain, subkey); status != 0) return status;
+  if (const long status = OpenCurrentVersionChild(chain, "App Paths"); status != 0) return status;
+  if (const long status = chain.Create(subkey); status != 0) return status;
   return reg.SetString(chain.Innermost(), valueName, data);
 }
 
 std::string ReadAppPath(RegistryApi& reg, const std::string& subkey, const std::string& valueName) {
   KeyChain chain(reg);
-  if (!OpenCurrentVersionChild(chain, "App Paths") || !chain.Open(subkey)) return {};
+  if (OpenCurrentVersionChild(chain, "App Paths") != 0 || chain.Open(subkey) != 0) return {};
   std::string value;
   if (reg.QueryString(chain.Innermost(), valueName, value) != 0) return {};
   return value;
@@ -83,8 +81,8 @@ std::string ReadAppPath(RegistryApi& reg, const std::string& subkey, const std::
 long WriteUninstallEntry(RegistryApi& reg, const std::string& displayName,
                          const std::string& uninstallerPath) {
   KeyChain chain(reg);
-  if (!OpenCurrentVersionChild(chain, "Uninstall")) return kRegistryKeyNotOpened;
-  if (const long status = CreateSubkey(reg, chain, displayName); status != 0) return status;
+  if (const long status = OpenCurrentVersionChild(chain, "Uninstall"); status != 0) return status;
+  if (const long status = chain.Create(displayName); status != 0) return status;
   const RegistryApi::Key key = chain.Innermost();
   long status = reg.SetString(key, "DisplayName", displayName);
   if (status == 0) status = reg.SetString(key, "DisplayIcon", uninstallerPath);

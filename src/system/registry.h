@@ -1,6 +1,8 @@
 // The product's registry entries under HKEY_LOCAL_MACHINE: App Paths and the uninstall entry.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -15,8 +17,8 @@ class RegistryApi {
   virtual ~RegistryApi() = default;
   virtual Key LocalMachine() = 0;
   virtual Key CurrentUser() = 0;
-  // Plain open of one subkey; the null key on failure.
-  virtual Key OpenKey(Key parent, const std::string& name) = 0;
+  // Plain open of one subkey; returns the registry error code, `result` the null key on failure.
+  virtual long OpenKey(Key parent, const std::string& name, Key& result) = 0;
   // Create or open with KEY_ALL_ACCESS, non-volatile; returns the registry error code.
   virtual long CreateKey(Key parent, const std::string& name, Key& result) = 0;
   // REG_SZ with the terminating zero stored; returns the registry error code.
@@ -27,9 +29,36 @@ class RegistryApi {
   virtual void CloseKey(Key key) = 0;
 };
 
-// Status of an operation whose parent key could not be opened (ERROR_FILE_NOT_FOUND): the
-// plain open reports failure only through the null key.
-inline constexpr long kRegistryKeyNotOpened = 2;
+// Status of a key chain that has no room for another key (ERROR_NOT_ENOUGH_MEMORY).
+inline constexpr long kRegistryChainFull = 8;
+
+// The keys one operation holds, one level per entry, closed innermost first when it ends.
+class KeyChain {
+ public:
+  static constexpr std::size_t kMaxDepth = 7;
+
+  explicit KeyChain(RegistryApi& reg, std::size_t depth = kMaxDepth);
+  KeyChain(const KeyChain&) = delete;
+  KeyChain& operator=(const KeyChain&) = delete;
+  ~KeyChain();
+
+  // Opens one more level under the innermost key (or HKEY_LOCAL_MACHINE). Returns the
+  // registry's status of the open, or kRegistryChainFull when the chain has no room.
+  long Open(const std::string& name);
+  // Creates or opens `name` under the innermost key; the same status rule as Open.
+  long Create(const std::string& name);
+  // The innermost key; only valid after an Open or Create that returned 0.
+  RegistryApi::Key Innermost() const { return keys_[count_ - 1]; }
+  std::size_t Depth() const { return count_; }
+
+ private:
+  RegistryApi::Key Parent() const;
+
+  RegistryApi& reg_;
+  std::array<RegistryApi::Key, kMaxDepth> keys_{};
+  std::size_t depth_;
+  std::size_t count_ = 0;
+};
 
 // The path in double quotes when it holds a space (and is not quoted yet), else unchanged: an
 // unquoted command path with spaces is resolved by the system piece by piece.

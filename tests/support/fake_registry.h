@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -56,9 +55,9 @@ class FakeRegistry : public RegistryApi {
   }
 
   // Failure injection.
-  std::set<std::string> failOpenOf;       // subkey names whose open fails
-  long failCreateWith = 0;                // status of every CreateKey when non-zero
-  std::map<std::string, long> failSetOf;  // value name -> status
+  std::map<std::string, long> failOpenOf;  // subkey name -> status of its open
+  long failCreateWith = 0;                 // status of every CreateKey when non-zero
+  std::map<std::string, long> failSetOf;   // value name -> status
 
   // "open NAME", "create NAME", "set NAME=DATA", "query NAME", "close PATH", in call order.
   std::vector<std::string> log;
@@ -68,11 +67,14 @@ class FakeRegistry : public RegistryApi {
   Key LocalMachine() override { return kLocalMachine; }
   Key CurrentUser() override { return kCurrentUser; }
 
-  Key OpenKey(Key parent, const std::string& name) override {
+  long OpenKey(Key parent, const std::string& name, Key& result) override {
     log.push_back("open " + name);
     const std::string path = PathOf(parent) + "\\" + name;
-    if (failOpenOf.count(name) != 0 || !HasKey(path)) return kNullKey;
-    return NewHandle(path);
+    result = kNullKey;
+    if (auto fail = failOpenOf.find(name); fail != failOpenOf.end()) return fail->second;
+    if (!HasKey(path)) return kErrorFileNotFound;
+    result = NewHandle(path);
+    return 0;
   }
 
   long CreateKey(Key parent, const std::string& name, Key& result) override {

@@ -3,6 +3,7 @@
 #include "app/win32/app_message_box.h"
 #include "folderdlg/win32/folder_chooser_dialog.h"
 #include "system/win32/wide.h"
+#include "system/win32/window_placement.h"
 
 namespace corvane {
 namespace {
@@ -68,7 +69,8 @@ INT_PTR SetupDialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kIdIconFrame:
           if (reinterpret_cast<HWND>(lParam) == browse_ && HIWORD(wParam) == BN_CLICKED) {
             logic_.OpenFolderChooser([this](std::string& chooserPath) {
-              return RunFolderChooser(hwnd_, platformKind_, chooserPath);
+              return RunFolderChooser(hwnd_, platformKind_, chooserPath,
+                                      [](const std::string& text) { AppMessageBox(text, MB_OK); });
             });
           }
           return TRUE;
@@ -99,7 +101,8 @@ void SetupDialog::OnInitDialog() {
   SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcon_));
   SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcon_));
   CreateBrowseButton();
-  CenterOnScreen();
+  // The template sits at (0, 0) without DS_CENTER; like the framework, centre it.
+  CenterOnScreen(hwnd_);
   logic_.InitDialog();
 }
 
@@ -124,20 +127,6 @@ void SetupDialog::CreateBrowseButton() {
   browseIcon_ = static_cast<HICON>(
       LoadImageW(instance_, MAKEINTRESOURCEW(kBrowseIconId), IMAGE_ICON, 16, 16, 0));
   SendMessageW(browse_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(browseIcon_));
-}
-
-// The template sits at (0, 0) without DS_CENTER; like the framework, centre it on the screen's
-// work area.
-void SetupDialog::CenterOnScreen() {
-  RECT window{}, area{};
-  GetWindowRect(hwnd_, &window);
-  if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0)) {
-    area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  }
-  const int w = window.right - window.left, h = window.bottom - window.top;
-  const int x = area.left + (area.right - area.left - w) / 2;
-  const int y = area.top + (area.bottom - area.top - h) / 2;
-  SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool SetupDialog::OnPaint() {

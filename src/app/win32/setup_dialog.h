@@ -43,7 +43,6 @@ class SetupDialog final : public SetupView {
   INT_PTR Handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void OnInitDialog();
   void CreateBrowseButton();
-  void CenterOnScreen();
   bool OnPaint();
   HWND Control(int id) const;
 

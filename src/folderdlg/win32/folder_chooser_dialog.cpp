@@ -9,6 +9,7 @@
 #include "folderdlg/win32/win32_tree_view.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
+#include "system/win32/window_placement.h"
 
 namespace corvane {
 namespace {
@@ -17,7 +18,7 @@ constexpr int kDialogId = 149;
 constexpr int kFreeSpaceId = 1001;
 constexpr int kTreeId = 1013;
 constexpr int kPathDisplayId = 1028;
-constexpr UINT kClearSelection = WM_APP + 1;
+constexpr wchar_t kRunProperty[] = L"CorvaneChooserRun";
 // Image list order: folder, fixed, removable, CD-ROM, network (see NodeImage).
 constexpr int kIconIds[] = {178, 133, 180, 181, 182};
 
@@ -49,26 +50,12 @@ CommonControls& Controls() {
   return controls;
 }
 
-// The application title: the program's file name without its extension.
-std::wstring AppTitle() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring title(path, n < MAX_PATH ? n : 0);
-  const std::size_t slash = title.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) title.erase(0, slash + 1);
-  const std::size_t dot = title.rfind(L'.');
-  if (dot != std::wstring::npos) title.erase(dot);
-  return title;
-}
-
 class Win32ChooserUi : public ChooserUi {
  public:
-  explicit Win32ChooserUi(HWND dialog) : dialog_(dialog) {}
+  Win32ChooserUi(HWND dialog, ChooserMessage showMessage)
+      : dialog_(dialog), showMessage_(showMessage) {}
 
-  void ShowMessage(const std::string& text) override {
-    MessageBoxW(GetActiveWindow(), ToWide(text).c_str(), AppTitle().c_str(),
-                MB_OK | MB_ICONEXCLAMATION);
-  }
+  void ShowMessage(const std::string& text) override { showMessage_(text); }
   void Beep(std::uint32_t frequency, std::uint32_t duration) override {
     ::Beep(frequency, duration);
   }
@@ -87,14 +74,15 @@ class Win32ChooserUi : public ChooserUi {
 
  private:
   HWND dialog_;
+  ChooserMessage showMessage_;
   int waitDepth_ = 0;
   HCURSOR restoreCursor_ = nullptr;
 };
 
 // Everything one modal run owns; it lives on RunFolderChooser's stack.
 struct ChooserRun {
-  ChooserRun(HWND dialog, HWND tree, int platformKind)
-      : treeView(tree), ui(dialog), chooser(treeView, fileSystem, ui, platformKind) {}
+  ChooserRun(HWND dialog, HWND tree, int platformKind, ChooserMessage showMessage)
+      : treeView(tree), ui(dialog, showMessage), chooser(treeView, fileSystem, ui, platformKind) {}
 
   Win32TreeView treeView;
   Win32ChooserFileSystem fileSystem;
@@ -104,12 +92,52 @@ struct ChooserRun {
 
 struct RunState {
   int platformKind = 0;
+  ChooserMessage showMessage = nullptr;
   std::string startPath;
   std::string chosenPath;
   HIMAGELIST images = nullptr;
   // Made at dialog initialisation, when the dialog's window exists.
   std::optional<ChooserRun> run;
+  // The tree's own window procedure, under TreeProc.
+  WNDPROC treeProc = nullptr;
+  // Nesting of messages inside TreeProc.
+  int treeDepth = 0;
+  // True while the tree handles gaining the focus with nothing selected.
+  bool focusWithoutSelection = false;
 };
+
+// The tree's window procedure, run before the control's own.
+LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = static_cast<RunState*>(GetPropW(tree, kRunProperty));
+  if (state == nullptr) return DefWindowProcW(tree, message, wParam, lParam);
+  const WNDPROC original = state->treeProc;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    RemovePropW(tree, kRunProperty);
+    return CallWindowProcW(original, tree, message, wParam, lParam);
+  }
+  // Gaining the focus with nothing selected (a start folder that does not exist yet), the
+  // control selects its first item by itself. Taken as a choice, that would turn OK into
+  // "install on the first drive"; OnNotify refuses that one change while this runs.
+  const bool wasFocusing = state->focusWithoutSelection;
+  if (message == WM_SETFOCUS) {
+    state->focusWithoutSelection =
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == 0 || wasFocusing;
+  }
+  ++state->treeDepth;
+  const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
+  --state->treeDepth;
+  state->focusWithoutSelection = wasFocusing;
+  // Some versions of the control move the selection without telling (collapsing an ancestor of
+  // the selected node): once the control is done with a message, the chooser catches up.
+  // Its own questions to the tree count as nested, so they do not start another round.
+  if (state->treeDepth == 0 && state->run && message != WM_DESTROY) {
+    ++state->treeDepth;
+    state->run->chooser.FollowSelection();
+    --state->treeDepth;
+  }
+  return result;
+}
 
 HIMAGELIST MakeImageList() {
   CommonControls& cc = Controls();
@@ -128,6 +156,9 @@ HIMAGELIST MakeImageList() {
 
 void InitChooser(HWND dialog, RunState& state) {
   HWND tree = GetDlgItem(dialog, kTreeId);
+  SetPropW(tree, kRunProperty, &state);
+  state.treeProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TreeProc)));
   SetWindowTextW(dialog, L"Setup Folder");
   state.images = MakeImageList();
   SetWindowLongPtrW(
@@ -136,6 +167,8 @@ void InitChooser(HWND dialog, RunState& state) {
   SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(state.images));
   state.run->chooser.chooserPath = state.startPath;
   state.run->chooser.Initialise(state.images != nullptr);
+  // The template sits at (0, 0): such a dialog opens centred on the screen.
+  CenterOnScreen(dialog);
   SetFocus(tree);
 }
 
@@ -149,17 +182,14 @@ INT_PTR OnNotify(HWND dialog, RunState* state, const NMHDR* header) {
     case TVN_ITEMEXPANDINGA:
       result = state->run->chooser.OnItemExpanding(node);
       break;
+    case TVN_SELCHANGINGW:
+    case TVN_SELCHANGINGA:
+      // Only the control's own choice on gaining the focus is refused (see TreeProc); every
+      // other change, whoever asks for it, goes ahead and is reported below.
+      result = state->focusWithoutSelection && notice->action == TVC_UNKNOWN ? TRUE : FALSE;
+      break;
     case TVN_SELCHANGEDW:
     case TVN_SELCHANGEDA:
-      if (notice->action == TVC_UNKNOWN && !state->run->treeView.Selecting()) {
-        // The control selects its first item by itself when it gains the focus with nothing
-        // selected (a start folder that does not exist yet). Taken as a choice, that would
-        // turn OK into "install on the first drive"; so it is undone, and OK keeps the start
-        // folder until the user picks a node with the mouse or the keyboard.
-        if (node != kNoNode) PostMessageW(dialog, kClearSelection, 0, 0);
-        result = 0;
-        break;
-      }
       result = state->run->chooser.OnSelChanged(node);
       break;
     default:
@@ -175,16 +205,14 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITDIALOG: {
       state = reinterpret_cast<RunState*>(lParam);
       SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-      state->run.emplace(dialog, GetDlgItem(dialog, kTreeId), state->platformKind);
+      state->run.emplace(dialog, GetDlgItem(dialog, kTreeId), state->platformKind,
+                         state->showMessage);
       InitChooser(dialog, *state);
       // The focus is on the tree: FALSE keeps the dialog manager from moving it.
       return FALSE;
     }
     case WM_NOTIFY:
       return OnNotify(dialog, state, reinterpret_cast<const NMHDR*>(lParam));
-    case kClearSelection:
-      SendDlgItemMessageW(dialog, kTreeId, TVM_SELECTITEM, TVGN_CARET, 0);
-      return TRUE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
         if (state != nullptr && state->run && LOWORD(wParam) == IDOK) {
@@ -201,7 +229,8 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-bool RunFolderChooser(HWND parent, int platformKind, std::string& chooserPath) {
+bool RunFolderChooser(HWND parent, int platformKind, std::string& chooserPath,
+                      ChooserMessage showMessage) {
   CommonControls& cc = Controls();
   if (cc.init != nullptr) {
     INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_TREEVIEW_CLASSES};
@@ -209,6 +238,7 @@ bool RunFolderChooser(HWND parent, int platformKind, std::string& chooserPath) {
   }
   RunState state;
   state.platformKind = platformKind;
+  state.showMessage = showMessage;
   state.startPath = chooserPath;
   const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kDialogId),
                                          parent, ChooserProc, reinterpret_cast<LPARAM>(&state));

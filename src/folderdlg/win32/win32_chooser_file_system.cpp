@@ -77,4 +77,16 @@ bool Win32ChooserFileSystem::FreeSpace(const std::string& rootPath, DiskFreeSpac
   return true;
 }
 
+bool Win32ChooserFileSystem::SameName(const std::string& a, const std::string& b) {
+  std::wstring wa = ToWide(a);
+  std::wstring wb = ToWide(b);
+  if (wa.size() != wb.size()) return false;
+  // The system's upper-case table, which folds every script it knows, one unit for one unit.
+  if (!wa.empty()) {
+    CharUpperBuffW(wa.data(), static_cast<DWORD>(wa.size()));
+    CharUpperBuffW(wb.data(), static_cast<DWORD>(wb.size()));
+  }
+  return wa == wb;
+}
+
 }  // namespace corvane

@@ -11,6 +11,7 @@ class Win32ChooserFileSystem : public ChooserFileSystem {
   bool VolumeName(const std::string& rootPath, std::string& name) override;
   std::unique_ptr<DirEnumeration> Enumerate(const std::string& pattern) override;
   bool FreeSpace(const std::string& rootPath, DiskFreeSpace& space) override;
+  bool SameName(const std::string& a, const std::string& b) override;
 };
 
 }  // namespace corvane

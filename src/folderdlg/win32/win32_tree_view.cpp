@@ -74,9 +74,7 @@ void Win32TreeView::SetSelectedState(TreeNode node) {
 }
 
 void Win32TreeView::Select(TreeNode node) {
-  selecting_ = true;
   SendMessageW(tree_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(Item(node)));
-  selecting_ = false;
 }
 
 void Win32TreeView::Expand(TreeNode node) {

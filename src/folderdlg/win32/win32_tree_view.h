@@ -24,12 +24,8 @@ class Win32TreeView : public TreeView {
   void Expand(TreeNode node) override;
   void EnsureVisible(TreeNode node) override;
 
-  // True while Select is asking the control to change its selection.
-  bool Selecting() const { return selecting_; }
-
  private:
   HWND tree_;
-  bool selecting_ = false;
 };
 
 }  // namespace corvane

@@ -20,12 +20,11 @@ constexpr DWORD kQueryUnits = 261;
 RegistryApi::Key Win32Registry::LocalMachine() { return FromHkey(HKEY_LOCAL_MACHINE); }
 RegistryApi::Key Win32Registry::CurrentUser() { return FromHkey(HKEY_CURRENT_USER); }
 
-RegistryApi::Key Win32Registry::OpenKey(Key parent, const std::string& name) {
-  HKEY result = nullptr;
-  if (RegOpenKeyW(ToHkey(parent), ToWide(name).c_str(), &result) != ERROR_SUCCESS) {
-    return kNullKey;
-  }
-  return FromHkey(result);
+long Win32Registry::OpenKey(Key parent, const std::string& name, Key& result) {
+  HKEY key = nullptr;
+  const LONG status = RegOpenKeyW(ToHkey(parent), ToWide(name).c_str(), &key);
+  result = status == ERROR_SUCCESS ? FromHkey(key) : kNullKey;
+  return status;
 }
 
 long Win32Registry::CreateKey(Key parent, const std::string& name, Key& result) {

@@ -9,7 +9,7 @@ class Win32Registry : public RegistryApi {
  public:
   Key LocalMachine() override;
   Key CurrentUser() override;
-  Key OpenKey(Key parent, const std::string& name) override;
+  long OpenKey(Key parent, const std::string& name, Key& result) override;
   long CreateKey(Key parent, const std::string& name, Key& result) override;
   long SetString(Key key, const std::string& name, const std::string& value) override;
   long QueryString(Key key, const std::string& name, std::string& value) override;

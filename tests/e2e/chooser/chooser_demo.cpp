@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/win32/app_message_box.h"
 #include "folderdlg/win32/folder_chooser_dialog.h"
 #include "system/win32/wide.h"
 
@@ -13,7 +14,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::string path = argc > 1 ? corvane::FromWide(argv[1]) : std::string("C:\\");
-  const bool ok = corvane::RunFolderChooser(nullptr, 2, path);
+  const bool ok = corvane::RunFolderChooser(
+      nullptr, 2, path, [](const std::string& text) { corvane::AppMessageBox(text, MB_OK); });
   if (argc > 2) {
     const std::string result = ok ? "OK " + path : std::string("CANCEL");
     HANDLE file = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

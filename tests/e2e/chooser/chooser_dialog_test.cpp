@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win32/app_message_box.h"
 #include "e2e/chooser/chooser_window.h"
 #include "folderdlg/folder_chooser.h"
 #include "folderdlg/win32/folder_chooser_dialog.h"
@@ -60,6 +61,7 @@ struct Seen {
   };
   std::vector<Control> controls;  // in tab order
   LONG dialogStyle = 0;
+  RECT window{};  // on the screen
   RECT clientUnits{};
   int images = -1;               // icons in the tree's image list
   std::vector<int> driveImages;  // image index of each drive node
@@ -83,6 +85,7 @@ int ItemImage(HWND tree, HTREEITEM item) {
 
 void LookAtTemplate(HWND dialog, Seen& seen) {
   seen.dialogStyle = GetWindowLongW(dialog, GWL_STYLE);
+  GetWindowRect(dialog, &seen.window);
   RECT client{};
   GetClientRect(dialog, &client);
   seen.clientUnits = InDialogUnits(dialog, client);
@@ -181,7 +184,8 @@ class ChooserDialogTest : public ::testing::Test {
     run_.testThread = GetCurrentThreadId();
     HANDLE thread = CreateThread(nullptr, 0, SteeringThread, &run_, 0, nullptr);
     EXPECT_NE(thread, nullptr);
-    const bool ok = RunFolderChooser(nullptr, platformKind, path);
+    const bool ok = RunFolderChooser(nullptr, platformKind, path,
+                                     [](const std::string& text) { AppMessageBox(text, MB_OK); });
     WaitForSingleObject(thread, 30000);
     CloseHandle(thread);
     EXPECT_NE(run_.seen.dialog, nullptr) << "the chooser never became visible";
@@ -247,6 +251,11 @@ TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
   EXPECT_EQ(seen().dialogStyle & frame, frame);
   EXPECT_EQ(seen().dialogStyle & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0);
   EXPECT_TRUE(SameRect(seen().clientUnits, RECT{0, 0, 233, 183}));
+  // The template sits at (0, 0): the chooser opens centred on the screen.
+  RECT area{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_LE(std::abs((seen().window.left + seen().window.right) - (area.left + area.right)), 2);
+  EXPECT_LE(std::abs((seen().window.top + seen().window.bottom) - (area.top + area.bottom)), 2);
 
   struct Expected {
     int id;
@@ -304,12 +313,27 @@ TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
 TEST_F(ChooserDialogTest, MissingLastComponentsExpandWhatExistsAndKeepTheStartFolder) {
   std::string path = std::string(kBase) + "\\Data\\Tamarind Software\\Corvane\\";
   const std::string original = path;
-  const bool ok = RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); });
+  const bool ok = RunChooser(path, [](HWND dialog, Seen& seen) {
+    // Tab away and back: the tree gains the focus again with nothing selected.
+    SendMessageW(dialog, WM_NEXTDLGCTL, 0, FALSE);
+    SendMessageW(dialog, WM_NEXTDLGCTL, 1, FALSE);
+    HWND tree = GetDlgItem(dialog, kChooserTree);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
+    seen.afterChoice = (selected ? ItemText(tree, selected) : "(none)") + "|" +
+                       ControlText(dialog, kChooserPathDisplay) + "|" +
+                       (info.hwndFocus == tree ? "tree" : "other");
+    PressOk(dialog);
+  });
   ASSERT_EQ(seen().expanded.size(), 3u);
   EXPECT_EQ(seen().expanded[2], "Data");
-  // The tree takes the focus with nothing selected; the chooser keeps it that way.
+  // The tree takes the focus with nothing selected; the chooser keeps it that way, also when
+  // the focus comes back.
   EXPECT_EQ(seen().selection, "(none)");
   EXPECT_EQ(seen().pathDisplay, "");
+  EXPECT_EQ(seen().afterChoice, "(none)||tree");
   EXPECT_EQ(path, original);
   EXPECT_TRUE(ok);
 }
@@ -391,21 +415,45 @@ TEST_F(ChooserDialogTest, NonAsciiFolderNameRoundTrips) {
   EXPECT_EQ(path, folder);
 }
 
-TEST_F(ChooserDialogTest, NinetyFiveFamilyShowsNoFreeSpace) {
-  std::string path = std::string(kBase) + "\\Data\\";
-  EXPECT_TRUE(RunChooser(
-      path,
-      [](HWND dialog, Seen& seen) {
-        HWND tree = GetDlgItem(dialog, kChooserTree);
-        ClickItem(tree, DriveC(tree));
-        seen.afterChoice = ControlText(dialog, kChooserFreeSpace);
-        PressOk(dialog);
-      },
-      kPlatform9x));
-  EXPECT_EQ(seen().pathDisplay, "C:\\ChooserTest\\Data\\");
-  EXPECT_EQ(seen().freeSpace, "");
-  EXPECT_EQ(seen().afterChoice, "");
-  EXPECT_EQ(path, "C:\\");
+// What accessibility and automation tools do: TVM_SELECTITEM from outside the dialog's thread.
+TEST_F(ChooserDialogTest, ASelectionFromOutsideCountsOnBothFamilies) {
+  for (int kind : {kPlatformNt, kPlatform9x}) {
+    std::string path = std::string(kBase) + "\\Data\\";
+    EXPECT_TRUE(RunChooser(
+        path,
+        [](HWND dialog, Seen& seen) {
+          HWND tree = GetDlgItem(dialog, kChooserTree);
+          SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(DriveC(tree)));
+          Sleep(200);  // anything posted back would have undone it by now
+          seen.afterChoice = ControlText(dialog, kChooserPathDisplay) + "|" +
+                             ControlText(dialog, kChooserFreeSpace);
+          PressOk(dialog);
+        },
+        kind));
+    EXPECT_EQ(path, "C:\\") << kind;
+    if (kind == kPlatform9x) {
+      EXPECT_EQ(seen().freeSpace, "");
+      EXPECT_EQ(seen().afterChoice, "C:\\|");
+    } else {
+      EXPECT_THAT(seen().afterChoice, ::testing::StartsWith("C:\\|"));
+      EXPECT_THAT(seen().afterChoice, EndsWith("B free"));
+    }
+  }
+}
+
+TEST_F(ChooserDialogTest, CollapsingTheParentOfTheSelectionChoosesTheParent) {
+  std::string path = std::string(kBase) + "\\Data\\Projects\\";
+  EXPECT_TRUE(RunChooser(path, [](HWND dialog, Seen& seen) {
+    HWND tree = GetDlgItem(dialog, kChooserTree);
+    HTREEITEM parent = NextItem(tree, TVGN_PARENT, NextItem(tree, TVGN_CARET, nullptr));
+    SendMessageW(tree, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(parent));
+    HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
+    seen.afterChoice = (selected ? ItemText(tree, selected) : "(none)") + "|" +
+                       ControlText(dialog, kChooserPathDisplay);
+    PressOk(dialog);
+  }));
+  EXPECT_EQ(seen().afterChoice, "Data|C:\\ChooserTest\\Data\\");
+  EXPECT_EQ(path, "C:\\ChooserTest\\Data\\");
 }
 
 TEST_F(ChooserDialogTest, FolderGoneSinceListedShowsTheDriveError) {

@@ -6,6 +6,13 @@
 //                          expanded items from drive C down ("|"-joined) and the drive labels
 //                          ("|"-joined), one per line
 //   choose PATH            click the node of PATH (expanding its ancestors); print the display
+//   select PATH            select the node of PATH with TVM_SELECTITEM sent from this process,
+//                          as accessibility and automation tools do; print the display
+//   collapse PATH          collapse the node of PATH (TVM_EXPAND); print the display
+//   tab | backtab          move the focus to the next or previous control, as Tab and
+//                          Shift+Tab do
+//   place                  print how far the chooser's centre lies from the screen's centre,
+//                          in pixels: "dx dy"
 //   children PATH          expand the node of PATH; print its children's texts, one per line
 //   expand PATH            ask for the node of PATH to be expanded and return at once (reading
 //                          it may put up a message box, which the script then answers)
@@ -182,10 +189,39 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"ok" || cmd == L"cancel" || cmd == L"esc" || cmd == L"close") {
     return Leave(chooser, cmd);
   }
-  if ((cmd == L"choose" || cmd == L"children" || cmd == L"expand") && argc >= 3) {
+  if (cmd == L"tab" || cmd == L"backtab") {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(chooser, WM_NEXTDLGCTL, cmd == L"backtab" ? 1 : 0, FALSE, SMTO_BLOCK,
+                               10000, &ignored) != 0
+               ? 0
+               : 1;
+  }
+  if (cmd == L"place") {
+    RECT r{};
+    GetWindowRect(chooser, &r);
+    const int dx = (r.left + r.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int dy = (r.top + r.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2;
+    Out(std::to_string(dx) + " " + std::to_string(dy));
+    return 0;
+  }
+  if ((cmd == L"choose" || cmd == L"children" || cmd == L"expand" || cmd == L"select" ||
+       cmd == L"collapse") &&
+      argc >= 3) {
     HTREEITEM node = Resolve(tree, Argument(argv[2]));
     if (node == nullptr) return 1;
     if (cmd == L"expand") return PostExpand(tree, node), 0;
+    if (cmd == L"select" || cmd == L"collapse") {
+      DWORD_PTR ignored = 0;
+      if (cmd == L"select") {
+        SendMessageTimeoutW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node),
+                            SMTO_BLOCK, 10000, &ignored);
+      } else {
+        SendMessageTimeoutW(tree, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(node),
+                            SMTO_BLOCK, 10000, &ignored);
+      }
+      Out(ControlText(chooser, kChooserPathDisplay));
+      return 0;
+    }
     if (cmd == L"choose") {
       if (!ClickItem(tree, node)) return 1;
       Out(ControlText(chooser, kChooserPathDisplay));

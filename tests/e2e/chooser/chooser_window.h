@@ -143,7 +143,6 @@ inline RECT ItemTextRect(HWND tree, HTREEITEM item) {
 }
 
 // Selects an item the way a user does, with a click on its text; true once it is selected.
-// (A TVM_SELECTITEM from outside would not count as the user's choice.)
 inline bool ClickItem(HWND tree, HTREEITEM item) {
   SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
   const RECT r = ItemTextRect(tree, item);

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The setup's browse button, enabled from outside, opens the folder chooser; what is chosen
-# there reaches the install-path edit, and leaving it any other way changes nothing.
+# there reaches the install-path edit, and leaving it any other way changes nothing. A selection
+# made from another process (accessibility and automation tools) counts like a click.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 cp "$CORVANE_BINARY_DIR/e2e/chooser_driver.exe" "$DRIVE_C/e2e/"
 cdrv() { wine 'C:\e2e\chooser_driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+within2() { [ "${1#-}" -le 2 ]; }
+# Waits for the focus to settle on the tree (window activation under X arrives asynchronously).
+settle_focus() { for _ in $(seq 20); do [ "$(line 4)" = tree ] && break; sleep 0.2; STATE=$(cdrv state); done; }
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
 line() { sed -n "${1}p" <<<"$STATE"; } # 1 caption, 2 path display, 3 free space, 4 focus,
                                         # 5 selection, 6 expanded chain, 7 drive labels
@@ -35,11 +39,35 @@ check "drive C is listed with its label" grep -q '(C:)' <<<"$(line 7)"
 check "existing ancestors are read and expanded" eq "$(line 6)" "$(cut -d'|' -f1 <<<"$(line 7)" | grep '(C:)' || true)|Program Files"
 check "no node is selected" eq "$(line 5)" "(none)"
 check "the path display is empty" eq "$(line 2)" ""
-# Window activation under X arrives asynchronously: give the focus a moment to settle.
-for _ in $(seq 20); do [ "$(line 4)" = tree ] && break; sleep 0.2; STATE=$(cdrv state); done
+settle_focus
 check "the tree has the focus" eq "$(line 4)" "tree"
+read -r DX DY <<<"$(cdrv place)"
+check "the chooser is centred across (off by ${DX}px)" within2 "$DX"
+check "the chooser is centred down (off by ${DY}px)" within2 "$DY"
+# The tree picks its first item by itself when it gains the focus with nothing selected; that
+# one change is refused, however often the focus comes back.
+check "tab leaves the tree" cdrv tab
+STATE=$(cdrv state)
+check "the focus is elsewhere" eq "$(line 4)" "other"
+check "shift+tab comes back" cdrv backtab
+STATE=$(cdrv state)
+settle_focus
+check "the tree has the focus again" eq "$(line 4)" "tree"
+check "still no node is selected" eq "$(line 5)" "(none)"
+check "the path display is still empty" eq "$(line 2)" ""
 check "OK leaves the chooser" cdrv ok
 check "OK with nothing chosen keeps the install path" eq "$(cdrv edit)" "$INSTALL"
+
+# A folder selected by a TVM_SELECTITEM from another process is chosen.
+cdrv browse
+STATE=$(cdrv state)
+check "nothing is shown before" eq "$(line 2)|$(line 3)" "|"
+check "selecting from outside shows the path" eq "$(cdrv select "$BASE\\Data")" "$BASE\\Data\\"
+STATE=$(cdrv state)
+check "the selection from outside stays" eq "$(line 5)" "Data"
+check "it shows the free space" grep -qE '^[0-9]+(KB|MB) free$' <<<"$(line 3)"
+cdrv ok
+check "OK returns the folder selected from outside" eq "$(cdrv edit)" "$BASE\\Data"
 
 # Choosing the drive.
 cdrv browse
@@ -86,6 +114,15 @@ cdrv browse
 check "choosing the non-ASCII folder shows it" eq "$(cdrv choose "hex:$(hex "$BASE\\$UNI")")" "$BASE\\$UNI\\"
 cdrv ok
 check "the non-ASCII path reaches the edit" eq "$(cdrv edit)" "$BASE\\$UNI"
+
+# Collapsing the parent of the selected node moves the selection there; the chooser follows.
+cdrv browse
+cdrv choose "$BASE\\Data\\Projects" >/dev/null
+check "collapsing the parent shows the parent" eq "$(cdrv collapse "$BASE\\Data")" "$BASE\\Data\\"
+STATE=$(cdrv state)
+check "the parent is the selection" eq "$(line 5)" "Data"
+cdrv ok
+check "OK after the collapse returns the parent" eq "$(cdrv edit)" "$BASE\\Data"
 
 # Reading a drive without a medium names the drive in the error message.
 cdrv browse

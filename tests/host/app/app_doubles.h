@@ -40,10 +40,10 @@ class AppFakeRegistry : public RegistryApi {
 
   Key LocalMachine() override { return Root("HKLM"); }
   Key CurrentUser() override { return Root("HKCU"); }
-  Key OpenKey(Key parent, const std::string& name) override {
+  long OpenKey(Key parent, const std::string& name, Key& result) override {
     const std::string path = PathOf(parent) + "\\" + name;
-    if (!IsKeyOrAncestor(Lower(path))) return kNullKey;
-    return Open(path);
+    result = IsKeyOrAncestor(Lower(path)) ? Open(path) : kNullKey;
+    return result == kNullKey ? 2 : 0;
   }
   long CreateKey(Key parent, const std::string& name, Key& result) override {
     const std::string path = PathOf(parent) + "\\" + name;

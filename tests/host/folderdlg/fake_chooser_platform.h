@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "folderdlg/chooser_platform.h"
+#include "folderdlg/folder_chooser.h"
 
 namespace corvane::testing {
 
@@ -73,6 +74,15 @@ class FakeTree : public TreeView {
     ++expandRequests;
   }
   void EnsureVisible(TreeNode node) override { ensuredVisible.push_back(node); }
+
+  // Collapses `node` as some versions of the control do: a selection below it moves to it
+  // without any notification.
+  void CollapseQuietly(TreeNode node) {
+    items_.at(node).expanded = false;
+    for (TreeNode n = selection_; n != kNoNode; n = items_.at(n).parent) {
+      if (items_.at(n).parent == node) selection_ = node;
+    }
+  }
 
   // Test helpers.
   const Item& At(TreeNode node) const { return items_.at(node); }
@@ -171,6 +181,10 @@ class FakeChooserFs : public ChooserFileSystem {
     if (it == drives_.end() || !it->second.freeSpace) return false;
     space = *it->second.freeSpace;
     return true;
+  }
+  // The portable table stands in for the system's case mapping.
+  bool SameName(const std::string& a, const std::string& b) override {
+    return NamesEqualIgnoringCase(a, b);
   }
 
   std::vector<std::string> calls;

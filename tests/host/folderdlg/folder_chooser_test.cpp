@@ -322,6 +322,26 @@ TEST_F(FolderChooserTest, SelectionChangesFollowTheNode) {
   EXPECT_EQ(chooser.chooserPath, "E:\\");
 }
 
+TEST_F(FolderChooserTest, ASelectionMovedWithoutNoticeIsFollowed) {
+  fs.AddDrive('C', {DriveType::Fixed, "System", kFourKbClusters(2500000), true});
+  chooser.chooserPath = "C:\\Data\\Projects\\Alpha\\";
+  chooser.Initialise(true);
+  const TreeNode alpha = tree.Selection();
+  ASSERT_EQ(tree.At(alpha).text, "Alpha");
+  const int updates = ui.freeSpaceUpdates;
+  chooser.FollowSelection();
+  EXPECT_EQ(ui.freeSpaceUpdates, updates) << "nothing moved, nothing to do";
+
+  fs.AddDrive('C', {DriveType::Fixed, "System", kFourKbClusters(2000), true});
+  const TreeNode data = tree.At(tree.At(alpha).parent).parent;
+  tree.CollapseQuietly(data);
+  ASSERT_EQ(tree.Selection(), data);
+  chooser.FollowSelection();
+  EXPECT_EQ(chooser.chooserPath, "C:\\Data\\");
+  EXPECT_EQ(ui.pathDisplay, "C:\\Data\\");
+  EXPECT_EQ(ui.freeSpaceText, "8000KB free");
+}
+
 TEST_F(FolderChooserTest, NinetyFiveFamilyLeavesTheFreeSpaceFieldAlone) {
   FolderChooser old{tree, fs, ui, kPlatform9x};
   tree.onSelChanged = [&](TreeNode n) { old.OnSelChanged(n); };

@@ -42,10 +42,10 @@ TEST(WriteAppPath, ReplacesOneValueAndKeepsTheOthers) {
   EXPECT_EQ(reg.ValueCount(kKvx), 3u);
 }
 
-TEST(WriteAppPath, StopsAtTheFirstFailingLevelAndClosesWhatWasOpened) {
+TEST(WriteAppPath, StopsAtTheFirstFailingLevelWithItsStatusAndClosesWhatWasOpened) {
   FakeRegistry reg;
-  reg.failOpenOf.insert("Windows");
-  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "x"), kRegistryKeyNotOpened);
+  reg.failOpenOf["Windows"] = 5;
+  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "x"), 5);
   EXPECT_THAT(reg.log, ElementsAre("open SOFTWARE", "open Microsoft", "open Windows",
                                    "close HKLM\\SOFTWARE\\Microsoft", "close HKLM\\SOFTWARE"));
 
@@ -125,11 +125,34 @@ TEST(WriteUninstallEntry, AFailingWriteEndsTheEntryAndKeepsEarlierValues) {
   EXPECT_EQ(reg.OpenHandles(), 0u);
 
   FakeRegistry noUninstallKey;
-  noUninstallKey.failOpenOf.insert("Uninstall");
-  EXPECT_EQ(WriteUninstallEntry(noUninstallKey, "Corvane", "C:\\x\\Uninstall.exe"),
-            kRegistryKeyNotOpened);
+  noUninstallKey.failOpenOf["Uninstall"] = 1018;
+  EXPECT_EQ(WriteUninstallEntry(noUninstallKey, "Corvane", "C:\\x\\Uninstall.exe"), 1018);
   EXPECT_FALSE(noUninstallKey.HasKey(kEntry));
   EXPECT_EQ(noUninstallKey.OpenHandles(), 0u);
+}
+
+TEST(KeyChain, WithoutRoomForAnotherKeyFailsAndTouchesNothing) {
+  FakeRegistry reg;
+  {
+    KeyChain chain(reg, 5);
+    for (const char* name : {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion", "App Paths"}) {
+      ASSERT_EQ(chain.Open(name), 0) << name;
+    }
+    reg.log.clear();
+    EXPECT_EQ(chain.Create("kvx.exe"), kRegistryChainFull);
+    EXPECT_EQ(chain.Open("Other"), kRegistryChainFull);
+    EXPECT_TRUE(reg.log.empty());
+    EXPECT_EQ(chain.Depth(), 5u);
+  }
+  EXPECT_FALSE(reg.HasKey(kKvx));
+  EXPECT_EQ(reg.OpenHandles(), 0u);
+
+  // The depth the operations need fits, and the chain never holds more than its maximum.
+  KeyChain full(reg, KeyChain::kMaxDepth + 3);
+  std::size_t opened = 0;
+  while (full.Create("k") == 0) ++opened;
+  EXPECT_EQ(opened, KeyChain::kMaxDepth);
+  EXPECT_GE(KeyChain::kMaxDepth, 6u);
 }
 
 }  // namespace

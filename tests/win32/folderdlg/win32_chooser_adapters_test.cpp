@@ -139,6 +139,33 @@ TEST(Win32ChooserFileSystemTest, DrivesVolumesAndFreeSpace) {
   EXPECT_FALSE(fs.Enumerate(root + "*.*"));
 }
 
+TEST(Win32ChooserFileSystemTest, NamesFoldAsTheSystemFoldsThem) {
+  Win32ChooserFileSystem fs;
+  struct Pair {
+    const char* lower;
+    const char* upper;
+  };
+  const Pair pairs[] = {
+      {"program files", "PROGRAM FILES"},
+      {"\xc3\xa4rger", "\xc3\x84RGER"},  // Latin-1
+      {"\xd0\xb4\xd0\xb0\xd0\xbd\xd0\xbd\xd1\x8b\xd0\xb5",
+       "\xd0\x94\xd0\x90\xd0\x9d\xd0\x9d\xd0\xab\xd0\x95"},      // Cyrillic
+      {"\xc8\x99i \xc8\x9b", "\xc8\x98I \xc8\x9a"},              // Romanian s, t with comma
+      {"\xe1\xba\xa1\xe1\xbb\x87", "\xe1\xba\xa0\xe1\xbb\x86"},  // Vietnamese
+      {"\xd5\xa1\xd5\xa2", "\xd4\xb1\xd4\xb2"},                  // Armenian
+      {"\xe2\xb4\x80", "\xe1\x82\xa0"},                          // Georgian
+      {"\xef\xbd\x81\xef\xbd\x82", "\xef\xbc\xa1\xef\xbc\xa2"},  // full-width
+  };
+  for (const Pair& pair : pairs) {
+    EXPECT_TRUE(fs.SameName(pair.lower, pair.upper)) << pair.upper;
+    EXPECT_TRUE(fs.SameName(pair.upper, pair.lower)) << pair.upper;
+  }
+  EXPECT_TRUE(fs.SameName("", ""));
+  EXPECT_FALSE(fs.SameName("Data", "Dat"));
+  EXPECT_FALSE(fs.SameName("Data", "Date"));
+  EXPECT_FALSE(fs.SameName("\xd5\xa1", "\xd5\xa2"));
+}
+
 // A real tree-view control in a hidden top-level window.
 class Win32TreeViewTest : public ::testing::Test {
  protected:

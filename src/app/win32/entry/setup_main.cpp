@@ -20,10 +20,12 @@ class Win32StartHost final : public StartHost {
  public:
   Win32StartHost(HINSTANCE instance, SetupApp& app) : instance_(instance), app_(app) {}
 
+  // The 8-bit query with the 148-byte structure: the one call every platform family answers.
   unsigned long PlatformId() override {
-    OSVERSIONINFOW info{};
+    static_assert(sizeof(OSVERSIONINFOA) == 148);
+    OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof(info);
-    if (!GetVersionExW(&info)) return 0;
+    if (!GetVersionExA(&info)) return 0;
     return info.dwPlatformId;
   }
 
