@@ -72,7 +72,7 @@ bool Start(SetupApp& app, StartHost& host) {
   const int kind = PlatformKindFor(host.PlatformId());
   if (kind == 0) {
     if (unattended) {
-      host.Log().Line("message: " + std::string(kPlatformRefusal));
+      host.Log().Line({"message: ", kPlatformRefusal});
     } else {
       host.ShowMessage(kPlatformRefusal);
     }
@@ -82,8 +82,8 @@ bool Start(SetupApp& app, StartHost& host) {
     app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
   if (unattended) {
-    host.Log().Line(std::string("result: ") + OutcomeText(app.outcome) + ", exit code " +
-                    std::to_string(ExitCodeFor(app.outcome)));
+    host.Log().Line({"result: ", OutcomeText(app.outcome), ", exit code ",
+                     std::to_string(ExitCodeFor(app.outcome))});
   }
   return false;
 }

@@ -1,7 +1,6 @@
 #include "app/unattended.h"
 
 #include <utility>
-#include <vector>
 
 namespace corvane {
 namespace {
@@ -21,16 +20,16 @@ class LoggingOutputFile final : public OutputFile {
   LoggingOutputFile(std::unique_ptr<OutputFile> file, std::string path, SetupLog& log)
       : file_(std::move(file)), path_(std::move(path)), log_(log) {}
   ~LoggingOutputFile() override {
-    std::string line;
+    const char* time = timeSet_ == 0  ? ""
+                       : timeSet_ > 0 ? ", file time set"
+                                      : ", file time not set";
     if (failed_) {
-      line = "write " + path_ + ": failed";
+      log_.Line({"write ", path_, ": failed", time});
     } else if (written_ == 0) {
-      line = "open for writing " + path_ + ": ok, nothing written";
+      log_.Line({"open for writing ", path_, ": ok, nothing written", time});
     } else {
-      line = "write " + path_ + ": " + std::to_string(written_) + " bytes";
+      log_.Line({"write ", path_, ": ", std::to_string(written_), " bytes", time});
     }
-    if (timeSet_ != 0) line += timeSet_ > 0 ? ", file time set" : ", file time not set";
-    log_.Line(line);
   }
   LoggingOutputFile(const LoggingOutputFile&) = delete;
   LoggingOutputFile& operator=(const LoggingOutputFile&) = delete;
@@ -64,14 +63,14 @@ class LoggingFileSystem final : public FileSystem {
                                              OpenMode mode) override {
     auto file = inner_.OpenForWriting(path, share, mode);
     if (!file) {
-      log_.Line("open for writing " + path + ": failed");
+      log_.Line({"open for writing ", path, ": failed"});
       return nullptr;
     }
     return std::make_unique<LoggingOutputFile>(std::move(file), path, log_);
   }
   bool RemoveFile(const std::string& path) override {
     const bool ok = inner_.RemoveFile(path);
-    log_.Line("delete " + path + ": " + (ok ? "deleted" : "not deleted"));
+    log_.Line({"delete ", path, ok ? ": deleted" : ": not deleted"});
     return ok;
   }
   bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
@@ -81,7 +80,7 @@ class LoggingFileSystem final : public FileSystem {
   CreateDirResult MakeDirectory(const std::string& path) override {
     const CreateDirResult result = inner_.MakeDirectory(path);
     static const char* const kResults[] = {"created", "already exists", "parent missing", "failed"};
-    log_.Line("create folder " + path + ": " + kResults[static_cast<int>(result)]);
+    log_.Line({"create folder ", path, ": ", kResults[static_cast<int>(result)]});
     return result;
   }
 
@@ -95,8 +94,7 @@ class LoggingLz final : public LzExpander {
   LoggingLz(LzExpander& inner, SetupLog& log) : inner_(inner), log_(log) {}
   long Expand(const std::string& szddPath, std::span<std::uint8_t> out) override {
     const long n = inner_.Expand(szddPath, out);
-    log_.Line("expand " + szddPath + ": " +
-              (n > 0 ? std::to_string(n) + " bytes" : "failed (" + std::to_string(n) + ")"));
+    log_.Line({"expand ", szddPath, ": ", std::to_string(n), n > 0 ? " bytes" : " (failed)"});
     return n;
   }
 
@@ -105,62 +103,83 @@ class LoggingLz final : public LzExpander {
   SetupLog& log_;
 };
 
-// Names the keys it hands out, so that each line shows the whole key path.
+// Names the keys it hands out, so that each line shows the whole key path. The registry code
+// holds a few keys at a time (a chain of at most seven), so a small table is enough; a key
+// beyond it is logged as "?".
 class LoggingRegistry final : public RegistryApi {
  public:
   LoggingRegistry(RegistryApi& inner, SetupLog& log) : inner_(inner), log_(log) {}
-  Key LocalMachine() override { return Named(inner_.LocalMachine(), "HKLM"); }
-  Key CurrentUser() override { return Named(inner_.CurrentUser(), "HKCU"); }
+  Key LocalMachine() override { return localMachine_ = inner_.LocalMachine(); }
+  Key CurrentUser() override { return currentUser_ = inner_.CurrentUser(); }
   Key OpenKey(Key parent, const std::string& name) override {
     const Key key = inner_.OpenKey(parent, name);
-    const std::string path = NameOf(parent) + "\\" + name;
-    if (key == kNullKey) log_.Line("registry open " + path + ": not found");
-    return Named(key, path);
+    const std::string path = PathOf(parent, name);
+    if (key == kNullKey) log_.Line({"registry open ", path, ": not found"});
+    Remember(key, path);
+    return key;
   }
   long CreateKey(Key parent, const std::string& name, Key& result) override {
     const long status = inner_.CreateKey(parent, name, result);
-    const std::string path = NameOf(parent) + "\\" + name;
-    log_.Line("registry create " + path + ": " + Status(status));
-    if (status == 0) Named(result, path);
+    const std::string path = PathOf(parent, name);
+    log_.Line({"registry create ", path, ": ", Status(status)});
+    if (status == 0) Remember(result, path);
     return status;
   }
   long SetString(Key key, const std::string& name, const std::string& value) override {
     const long status = inner_.SetString(key, name, value);
-    log_.Line("registry set " + NameOf(key) + " [" + name + "] = \"" + value +
-              "\": " + Status(status));
+    log_.Line({"registry set ", NameOf(key), " [", name, "] = \"", value, "\": ", Status(status)});
     return status;
   }
   long QueryString(Key key, const std::string& name, std::string& value) override {
     const long status = inner_.QueryString(key, name, value);
-    log_.Line("registry read " + NameOf(key) + " [" + name +
-              "]: " + (status == 0 ? "\"" + value + "\"" : Status(status)));
+    if (status == 0) {
+      log_.Line({"registry read ", NameOf(key), " [", name, "]: \"", value, "\""});
+    } else {
+      log_.Line({"registry read ", NameOf(key), " [", name, "]: ", Status(status)});
+    }
     return status;
   }
   void CloseKey(Key key) override {
-    for (auto it = names_.begin(); it != names_.end(); ++it) {
-      if (it->first == key) {
-        names_.erase(it);
-        break;
-      }
+    for (Slot& slot : names_) {
+      if (slot.key == key) slot = Slot{};
     }
     inner_.CloseKey(key);
   }
 
  private:
-  Key Named(Key key, std::string name) {
-    if (key != kNullKey) names_.emplace_back(key, std::move(name));
-    return key;
+  struct Slot {
+    Key key = kNullKey;
+    std::string name;
+  };
+
+  void Remember(Key key, const std::string& name) {
+    if (key == kNullKey) return;
+    for (Slot& slot : names_) {
+      if (slot.key == kNullKey) {
+        slot = Slot{key, name};
+        return;
+      }
+    }
   }
-  std::string NameOf(Key key) const {
-    for (auto it = names_.rbegin(); it != names_.rend(); ++it) {
-      if (it->first == key) return it->second;
+  std::string_view NameOf(Key key) const {
+    if (key == localMachine_) return "HKLM";
+    if (key == currentUser_) return "HKCU";
+    for (const Slot& slot : names_) {
+      if (slot.key == key) return slot.name;
     }
     return "?";
+  }
+  std::string PathOf(Key parent, const std::string& name) const {
+    std::string path(NameOf(parent));
+    path += '\\';
+    path += name;
+    return path;
   }
 
   RegistryApi& inner_;
   SetupLog& log_;
-  std::vector<std::pair<Key, std::string>> names_;
+  Key localMachine_ = kNullKey, currentUser_ = kNullKey;
+  Slot names_[12];
 };
 
 // Shortcuts are made; programs and pages are never opened.
@@ -170,15 +189,15 @@ class UnattendedShell final : public Shell {
   long CreateShortcut(const std::string& target, const std::string& linkPath,
                       const std::string& description, const std::string& arguments) override {
     const long status = inner_.CreateShortcut(target, linkPath, description, arguments);
-    log_.Line("shortcut " + linkPath + " to " + target + ": " + Status(status));
+    log_.Line({"shortcut ", linkPath, " to ", target, ": ", Status(status)});
     return status;
   }
   std::intptr_t ShellOpen(const std::string& path, WindowRef) override {
-    log_.Line("open " + path + ": not done (unattended)");
+    log_.Line({"open ", path, ": not done (unattended)"});
     return 0;
   }
   std::intptr_t Launch(const std::string& path) override {
-    log_.Line("start " + path + ": not done (unattended)");
+    log_.Line({"start ", path, ": not done (unattended)"});
     return 0;
   }
   std::string RawVersionString(const std::string& name) override {
@@ -192,18 +211,19 @@ class UnattendedShell final : public Shell {
 
 }  // namespace
 
-void SetupLog::Line(std::string_view text) {
+void SetupLog::Line(std::initializer_list<std::string_view> parts) {
   std::string line;
-  line.reserve(text.size());
   bool inBreak = false;
-  for (const char c : text) {
-    const bool isBreak = c == '\r' || c == '\n';
-    if (!isBreak) {
-      line += c;
-    } else if (!inBreak) {
-      line += ' ';
+  for (const std::string_view part : parts) {
+    for (const char c : part) {
+      const bool isBreak = c == '\r' || c == '\n';
+      if (!isBreak) {
+        line += c;
+      } else if (!inBreak) {
+        line += ' ';
+      }
+      inBreak = isBreak;
     }
-    inBreak = isBreak;
   }
   WriteLine(line);
 }
@@ -215,15 +235,15 @@ std::string UnattendedView::Text(int id) {
 void UnattendedView::SetText(int id, const std::string& text) {
   if (id == kIdInstallPath) {
     installPath_ = text;
-    log_.Line("install folder: " + text);
+    log_.Line({"install folder: ", text});
   } else if (id == kIdDescription) {
-    log_.Line("dialog text: " + text);
+    log_.Line({"dialog text: ", text});
   }
 }
 
 Answer UnattendedView::Ask(std::string_view text, Buttons buttons) {
   const bool question = buttons == Buttons::YesNo;
-  log_.Line("message: " + std::string(text) + (question ? " -> Yes" : " -> OK"));
+  log_.Line({"message: ", text, question ? " -> Yes" : " -> OK"});
   return question ? Answer::Yes : Answer::Ok;
 }
 

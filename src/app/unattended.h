@@ -4,6 +4,7 @@
 // and no page is opened: it may run with nobody logged on.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -15,8 +16,9 @@ namespace corvane {
 class SetupLog {
  public:
   virtual ~SetupLog() = default;
-  // Writes `text` as one line: each run of CR and LF inside it becomes one space.
-  void Line(std::string_view text);
+  // Writes the parts as one line: each run of CR and LF inside them becomes one space.
+  void Line(std::initializer_list<std::string_view> parts);
+  void Line(std::string_view text) { Line({text}); }
 
  protected:
   // One complete line, without its line end.

@@ -16,12 +16,15 @@ constexpr std::uint32_t kSubdirectory = 0x80000000u;
 bool Has(Bytes b, std::uint64_t offset, std::uint64_t size) {
   return offset <= b.size() && size <= b.size() - offset;
 }
+// Only called once Has() has confirmed the bytes, so the offset fits in a size_t.
 std::uint32_t U16(Bytes b, std::uint64_t o) {
-  return static_cast<std::uint32_t>(b[o] | b[o + 1] << 8);
+  const std::uint8_t* p = b.data() + static_cast<std::size_t>(o);
+  return static_cast<std::uint32_t>(p[0] | p[1] << 8);
 }
 std::uint32_t U32(Bytes b, std::uint64_t o) {
-  return static_cast<std::uint32_t>(b[o]) | static_cast<std::uint32_t>(b[o + 1]) << 8 |
-         static_cast<std::uint32_t>(b[o + 2]) << 16 | static_cast<std::uint32_t>(b[o + 3]) << 24;
+  const std::uint8_t* p = b.data() + static_cast<std::size_t>(o);
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
 // The file bytes from `rva` to the end of its section's raw data (cut at the end of the file),

@@ -1,7 +1,8 @@
 // The setup program's entry: error mode, the command line, the application object, Start;
 // the exit status tells the outcome.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
