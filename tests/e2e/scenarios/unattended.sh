@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # /S installs without a window: on a fresh machine and over a previous installation with exit
 # status 0, starting nothing; with kvx.exe held by a running copy it ends with failure A's code.
-# Each run writes its steps and its messages to the /LOG file.
+# Each run writes its steps and its messages to the /LOG file; a broken payload gives 1603.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
 LOG_DIR="$DRIVE_C/setup logs"
@@ -58,4 +58,10 @@ check "held: result logged" logged "result: install folder not writable, exit co
 check "held: kvx.exe kept" cmp -s "$PREFIX/kvx.before" "$INSTALL_DIR/kvx.exe"
 touch "$DRIVE_C/release"
 wait "$HOLD_PID"
+
+# A payload that breaks off: failure B. Through cmd, which waits for the program, the whole
+# Windows code arrives, as a deployment tool sees it.
+out=$(timeout 180 wine cmd /c 'C:\e2e\CorvaneSetupCorrupt.exe /S & echo status=%errorlevel%' \
+  2>/dev/null | tr -d '\r')
+check "broken payload: status 1603 in full" eq "$out" "status=1603"
 finish
