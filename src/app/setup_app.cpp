@@ -8,14 +8,83 @@ int PlatformKindFor(unsigned long platformId) {
   return 0;
 }
 
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t k = 0; k < prefix.size(); ++k) {
+    char c = text[k];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != prefix[k]) return false;
+  }
+  return true;
+}
+
+const char* OutcomeText(SetupOutcome outcome) {
+  switch (outcome) {
+    case SetupOutcome::Installed:
+      return "installed";
+    case SetupOutcome::Declined:
+      return "not installed";
+    case SetupOutcome::FolderNotWritable:
+      return "install folder not writable";
+    case SetupOutcome::ExtractionFailed:
+      return "installation failed";
+    case SetupOutcome::PlatformRefused:
+      return "platform not supported";
+  }
+  return "";
+}
+
+}  // namespace
+
+SetupOptions ParseArguments(const std::vector<std::string>& args) {
+  SetupOptions options;
+  for (const std::string& arg : args) {
+    if (arg.size() == 2 && StartsWithNoCase(arg, "/S")) {
+      options.unattended = true;
+    } else if (StartsWithNoCase(arg, "/LOG=")) {
+      options.logPath = arg.substr(5);
+    }
+  }
+  return options;
+}
+
+int ExitCodeFor(SetupOutcome outcome) {
+  switch (outcome) {
+    case SetupOutcome::Installed:
+      return kExitInstalled;
+    case SetupOutcome::Declined:
+      return kExitDeclined;
+    case SetupOutcome::FolderNotWritable:
+      return kExitFolderNotWritable;
+    case SetupOutcome::ExtractionFailed:
+      return kExitExtractionFailed;
+    case SetupOutcome::PlatformRefused:
+      return kExitPlatformRefused;
+  }
+  return kExitExtractionFailed;
+}
+
 bool Start(SetupApp& app, StartHost& host) {
+  const bool unattended = app.options.unattended;
+  if (unattended) host.Log().Line("Corvane setup, unattended install");
   const int kind = PlatformKindFor(host.PlatformId());
   if (kind == 0) {
-    host.ShowMessage(kPlatformRefusal);
-    return false;
+    if (unattended) {
+      host.Log().Line({"message: ", kPlatformRefusal});
+    } else {
+      host.ShowMessage(kPlatformRefusal);
+    }
+    app.outcome = SetupOutcome::PlatformRefused;
+  } else {
+    app.platformKind = kind;
+    app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
-  app.platformKind = kind;
-  host.RunSetupDialog();
+  if (unattended) {
+    host.Log().Line({"result: ", OutcomeText(app.outcome), ", exit code ",
+                     std::to_string(ExitCodeFor(app.outcome))});
+  }
   return false;
 }
 

@@ -3,12 +3,32 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/setup_logic.h"
+#include "app/unattended.h"
 
 namespace corvane {
 
 inline constexpr std::string_view kPlatformRefusal = "Only Windows 95, 98 or NT4.0";
+
+// What the command line asks for. Anything else on it is ignored.
+struct SetupOptions {
+  bool unattended = false;  // /S: install without a dialog
+  std::string logPath;      // /LOG=path: where the unattended install writes its log
+};
+
+// The arguments after the program name, as the system splits them (UTF-8).
+SetupOptions ParseArguments(const std::vector<std::string>& args);
+
+// The process exit status of each outcome: error numbers that deployment tools already treat
+// as an installer's results.
+inline constexpr int kExitInstalled = 0;
+inline constexpr int kExitFolderNotWritable = 5;    // ERROR_ACCESS_DENIED
+inline constexpr int kExitDeclined = 1602;          // ERROR_INSTALL_USEREXIT
+inline constexpr int kExitExtractionFailed = 1603;  // ERROR_INSTALL_FAILURE
+inline constexpr int kExitPlatformRefused = 1633;   // ERROR_INSTALL_PLATFORM_UNSUPPORTED
+int ExitCodeFor(SetupOutcome outcome);
 
 // What Start needs of the system.
 class StartHost {
@@ -18,19 +38,26 @@ class StartHost {
   virtual unsigned long PlatformId() = 0;
   // An application message box with an OK button.
   virtual void ShowMessage(std::string_view text) = 0;
-  // Runs the setup dialog modally; returns when it has ended.
-  virtual void RunSetupDialog() = 0;
+  // Runs the setup dialog modally; returns when it has ended, with its last install attempt's
+  // outcome.
+  virtual SetupOutcome RunSetupDialog() = 0;
+  // The install without a dialog (RunUnattendedInstall), logging to Log().
+  virtual SetupOutcome RunUnattended() = 0;
+  // The unattended install's log.
+  virtual SetupLog& Log() = 0;
 };
 
 struct SetupApp {
   int platformKind = 0;  // 2 NT family, 1 Windows 95/98 family, 0 before Start
   GlobalPaths paths;
+  SetupOptions options;
+  SetupOutcome outcome = SetupOutcome::Declined;  // set by Start
 };
 
 // 2 for the NT family, 1 for the 95/98 family, 0 for anything else.
 int PlatformKindFor(unsigned long platformId);
 
-// Always false: there is no message loop to run afterwards.
+// Always false: there is no message loop to run afterwards. Sets app.outcome.
 bool Start(SetupApp& app, StartHost& host);
 
 // The application title: the module's file name without folder and extension.

@@ -152,6 +152,7 @@ void SetupLogic::RunInstall() {
   paths_.installFolder = StripTrailingBackslash(view_.Text(kIdInstallPath)) + "\\";
 
   if (!EnsureFolder(services_.files, paths_.installFolder) || !InstallFolderWritable()) {
+    outcome = SetupOutcome::FolderNotWritable;
     view_.Ask(kAdminNeededText, Buttons::Ok);
     busy = 0;
     return;
@@ -165,12 +166,14 @@ void SetupLogic::RunInstall() {
     ExtractServices extract{services_.files, services_.lz, services_.resources, reporter};
     if (!ExtractPayload(extract, files, paths_.known.work + "prog.tmp", kInstallFileTime,
                         kPayloadResourceId)) {
+      outcome = SetupOutcome::ExtractionFailed;
       view_.Ask(kInstallErrorText, Buttons::Ok);
       busy = 0;
       return;
     }
   }
 
+  outcome = SetupOutcome::Installed;
   ShowInstalledLook();
   RegisterProduct();
   services_.shell.Launch(paths_.installFolder + "kvxh.exe");

@@ -57,6 +57,15 @@ struct SetupServices {
   ComApartment& com;
 };
 
+// How a run of the setup ended, as far as the process exit status tells it.
+enum class SetupOutcome {
+  Declined,           // no install attempt: No to the previous installation, or closed first
+  Installed,          // the last attempt installed the product
+  FolderNotWritable,  // the last attempt could not create or write the install folder
+  ExtractionFailed,   // the last attempt could not expand or write the product's files
+  PlatformRefused,    // neither the Windows 95/98 nor the NT family
+};
+
 // http://<update host>/init.asp?P=2&V=6.1
 std::string UpdatePageAddress();
 
@@ -85,6 +94,7 @@ class SetupLogic {
   std::string fileVersionText;
   int state = 0;  // 0 install pending, 1 installed, 2 update page opened
   int busy = 0;   // 1 while RunInstall runs
+  SetupOutcome outcome = SetupOutcome::Declined;  // of the last RunInstall
 
  private:
   void PushDescription();

@@ -55,11 +55,18 @@ start_setup() {
   SETUP_PID=$!
 }
 
-# Waits for the setup process to end; false after the timeout (seconds).
+# Waits for the setup process to end and puts its exit status in SETUP_STATUS (the low byte
+# of the Windows exit code, as wine passes it on); false after the timeout (seconds).
+SETUP_STATUS=
 wait_setup_exit() {
   local t=${1:-30} i
   for ((i = 0; i < t * 10; i++)); do
-    kill -0 "$SETUP_PID" 2>/dev/null || { SETUP_PID=; return 0; }
+    if ! kill -0 "$SETUP_PID" 2>/dev/null; then
+      wait "$SETUP_PID" 2>/dev/null
+      SETUP_STATUS=$?
+      SETUP_PID=
+      return 0
+    fi
     sleep 0.1
   done
   return 1

@@ -1,7 +1,6 @@
 #include "host_services.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <system_error>
@@ -134,22 +133,6 @@ corvane::CreateDirResult HostFileSystem::MakeDirectory(const std::string& path) 
   if (fs::is_directory(p)) return corvane::CreateDirResult::AlreadyExists;
   if (!fs::exists(p.parent_path())) return corvane::CreateDirResult::PathNotFound;
   return corvane::CreateDirResult::OtherError;
-}
-
-long HostLzExpander::Expand(const std::string& szddPath, std::span<std::uint8_t> out) {
-  Bytes file;
-  std::string error;
-  if (!ReadWholeFile(szddPath, file, error)) return -1;
-  return corvane::SzddExpand(file, out);
-}
-
-std::span<const std::uint8_t> FileResourceSource::RcData(int id) {
-  if (id != corvane::kPayloadResourceId) return {};
-  return payload_;
-}
-
-void StderrReporter::ShowError(std::string_view text) {
-  std::fprintf(stderr, "mkpayload: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 
 }  // namespace mkpayload

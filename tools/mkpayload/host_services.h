@@ -1,5 +1,4 @@
-// The extraction's services on an ordinary desktop: files through the standard library,
-// the payload from a file instead of a resource, messages on stderr.
+// The file services of the tool on an ordinary desktop, through the standard library.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "payload/extract.h"
 #include "payload/file_system.h"
 
 namespace mkpayload {
@@ -36,27 +34,6 @@ class HostFileSystem : public corvane::FileSystem {
   bool HasAttributes(const std::string& path) override;
   corvane::DriveType DriveTypeOf(const std::string& rootPath) override;
   corvane::CreateDirResult MakeDirectory(const std::string& path) override;
-};
-
-// Expands with our own decoder.
-class HostLzExpander : public corvane::LzExpander {
- public:
-  long Expand(const std::string& szddPath, std::span<std::uint8_t> out) override;
-};
-
-// Serves one payload file as the payload resource.
-class FileResourceSource : public corvane::ResourceSource {
- public:
-  explicit FileResourceSource(Bytes payload) : payload_(std::move(payload)) {}
-  std::span<const std::uint8_t> RcData(int id) override;
-
- private:
-  Bytes payload_;
-};
-
-class StderrReporter : public corvane::ErrorReporter {
- public:
-  void ShowError(std::string_view text) override;
 };
 
 }  // namespace mkpayload

@@ -1,5 +1,7 @@
-// mkpayload: builds, lists and unpacks the setup's payload, and compresses or expands single
-// SZDD files. Exit status 0 on success, 1 on a failure, 2 on a usage error.
+// mkpayload: builds, lists and unpacks the setup's payload (from the payload file or from a
+// built setup), and compresses or expands single SZDD files. Exit status 0 on success, 1 on a
+// failure, 2 on a usage error.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,6 +9,7 @@
 #include "host_services.h"
 #include "payload/container.h"
 #include "payload/extract.h"
+#include "payload/pe_resource.h"
 #include "payload/szdd.h"
 
 #ifdef _WIN32
@@ -29,6 +32,7 @@ const char kUsageText[] =
     "  mkpayload list PAYLOAD               one line per record: position, stored bytes,\n"
     "                                       expanded bytes\n"
     "  mkpayload unpack PAYLOAD FILE...     write record i to the i-th file, as the setup does\n"
+    "                                       (PAYLOAD may also be a built CorvaneSetup.exe)\n"
     "  mkpayload compress IN OUT            compress one file to SZDD (mode A)\n"
     "  mkpayload expand IN OUT              expand one SZDD file\n"
     "  mkpayload --help                     show this text\n";
@@ -47,6 +51,38 @@ bool Read(const std::string& path, Bytes& out, std::string& message) {
   std::string error;
   if (ReadWholeFile(path, out, error)) return true;
   message = "'" + path + "' " + error;
+  return false;
+}
+
+// A payload file, or the payload resource (RCDATA 129) of a built setup. Every record of a
+// payload starts with the rest of the SZDD signature, so a payload whose first length happens to
+// begin with "MZ" is still told apart from a program.
+bool ReadPayload(const std::string& path, Bytes& out, std::string& message) {
+  Bytes file;
+  if (!Read(path, file, message)) return false;
+  const bool program =
+      file.size() >= 8 && file[0] == 'M' && file[1] == 'Z' &&
+      !std::equal(corvane::kSzddMagic.begin() + 4, corvane::kSzddMagic.end(), file.begin() + 4);
+  if (!program) {
+    out = std::move(file);
+    return true;
+  }
+  using Status = corvane::PeResourceLookup::Status;
+  const corvane::PeResourceLookup found =
+      corvane::FindPeResource(file, corvane::kResourceTypeRcData, corvane::kPayloadResourceId);
+  switch (found.status) {
+    case Status::Found:
+      out.assign(found.data.begin(), found.data.end());
+      return true;
+    case Status::Missing:
+      message = "'" + path + "' is a program without a payload (no resource RCDATA 129)";
+      return false;
+    case Status::NotPe:
+    case Status::Damaged:
+      break;
+  }
+  message =
+      "'" + path + "' is neither a payload nor a readable program: " + std::string(found.detail);
   return false;
 }
 
@@ -147,7 +183,7 @@ int List(const std::vector<std::string>& args) {
   if (args.size() != 1) return UsageError("list needs exactly one payload");
   Bytes payload;
   std::string message;
-  if (!Read(args[0], payload, message)) return Fail(message);
+  if (!ReadPayload(args[0], payload, message)) return Fail(message);
   std::string out;
   const bool ok = WalkPayload(
       payload,
@@ -166,39 +202,54 @@ int List(const std::vector<std::string>& args) {
   return ok ? kOk : Fail(message);
 }
 
+// Expands every record in memory, so no work file is ever written beside the user's files;
+// the targets get the bytes and the file time the setup gives them.
 int Unpack(const std::vector<std::string>& args) {
   if (args.size() < 2) return UsageError("unpack needs a payload and at least one file");
   Bytes payload;
   std::string message;
-  if (!Read(args[0], payload, message)) return Fail(message);
+  if (!ReadPayload(args[0], payload, message)) return Fail(message);
+  const std::vector<std::string> targets(args.begin() + 1, args.end());
+
+  // Every record must expand as the setup needs before the first file is written.
   std::size_t records = 0;
-  const bool ok = WalkPayload(
+  auto expand = [](std::size_t position, std::span<const std::uint8_t> body, Bytes& out,
+                   std::string& why) {
+    bool ok = ExpandAll(corvane::SzddImageOf(body), out, why);
+    if (ok && (out.empty() || out.size() > corvane::kExpansionBufferSize)) {
+      why = "expands to " + std::to_string(out.size()) + " bytes, which the setup cannot install";
+      ok = false;
+    }
+    if (!ok) why = "record " + std::to_string(position) + ": " + why;
+    return ok;
+  };
+  bool ok = WalkPayload(
       payload,
-      [&records](std::size_t, std::span<const std::uint8_t>, std::string&) {
+      [&](std::size_t position, std::span<const std::uint8_t> body, std::string& why) {
+        Bytes expanded;
         ++records;
-        return true;
+        return expand(position, body, expanded, why);
       },
       message);
   if (!ok) return Fail(message);
-  const std::vector<std::string> targets(args.begin() + 1, args.end());
   if (targets.size() != records) {
     return Fail("the payload holds " + std::to_string(records) + " records but " +
                 std::to_string(targets.size()) + " files were named");
   }
 
   HostFileSystem files;
-  HostLzExpander lz;
-  FileResourceSource resources(std::move(payload));
-  StderrReporter errors;
-  corvane::ExtractServices services{files, lz, resources, errors};
-  // The setup's work file, next to the first target.
-  const std::size_t slash = targets[0].find_last_of("/\\");
-  const std::string temp =
-      (slash == std::string::npos ? std::string() : targets[0].substr(0, slash + 1)) + "prog.tmp";
   const corvane::Timestamp stamp{2013, 8, 10, 7, 20, 0};
-  if (!corvane::ExtractPayload(services, targets, temp, stamp, corvane::kPayloadResourceId))
-    return Fail("unpacking failed");
-  return kOk;
+  ok = WalkPayload(
+      payload,
+      [&](std::size_t position, std::span<const std::uint8_t> body, std::string& why) {
+        Bytes expanded;
+        if (!expand(position, body, expanded, why)) return false;
+        if (corvane::WriteFileStamped(files, targets[position], expanded, stamp)) return true;
+        why = "'" + targets[position] + "' cannot be written";
+        return false;
+      },
+      message);
+  return ok ? kOk : Fail(message);
 }
 
 int Compress(const std::vector<std::string>& args) {

@@ -2,20 +2,39 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 namespace corvane {
 namespace {
 
+class RecordingLog : public SetupLog {
+ public:
+  std::vector<std::string> lines;
+
+ protected:
+  void WriteLine(std::string_view line) override { lines.emplace_back(line); }
+};
+
 class RecordingHost : public StartHost {
  public:
   explicit RecordingHost(unsigned long id) : id_(id) {}
   unsigned long PlatformId() override { return id_; }
   void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
-  void RunSetupDialog() override { ++dialogs; }
+  SetupOutcome RunSetupDialog() override {
+    ++dialogs;
+    return result;
+  }
+  SetupOutcome RunUnattended() override {
+    ++unattended;
+    return result;
+  }
+  SetupLog& Log() override { return log; }
   std::vector<std::string> messages;
-  int dialogs = 0;
+  int dialogs = 0, unattended = 0;
+  SetupOutcome result = SetupOutcome::Installed;
+  RecordingLog log;
 
  private:
   unsigned long id_;
@@ -49,6 +68,74 @@ TEST(StartTest, UnknownPlatformIsRefusedWithoutDialog) {
     EXPECT_EQ(host.messages, std::vector<std::string>{"Only Windows 95, 98 or NT4.0"});
     EXPECT_TRUE(app.paths.known.defaultInstall.empty());
   }
+}
+
+TEST(StartTest, OutcomeOfTheRunBecomesTheExitCode) {
+  struct Case {
+    SetupOutcome outcome;
+    int code;
+  };
+  const Case cases[] = {{SetupOutcome::Installed, 0},
+                        {SetupOutcome::Declined, 1602},
+                        {SetupOutcome::FolderNotWritable, 5},
+                        {SetupOutcome::ExtractionFailed, 1603}};
+  for (const Case& c : cases) {
+    SetupApp app;
+    RecordingHost host(2);
+    host.result = c.outcome;
+    Start(app, host);
+    EXPECT_EQ(app.outcome, c.outcome);
+    EXPECT_EQ(ExitCodeFor(app.outcome), c.code);
+    EXPECT_TRUE(host.log.lines.empty());  // interactive runs write no log
+  }
+  SetupApp refused;
+  RecordingHost host(0);
+  Start(refused, host);
+  EXPECT_EQ(ExitCodeFor(refused.outcome), 1633);
+  // Where only the low byte of the status is seen (a POSIX shell running Wine), the codes
+  // still differ.
+  std::vector<int> lowBytes;
+  for (const Case& c : cases) lowBytes.push_back(c.code & 0xFF);
+  lowBytes.push_back(1633 & 0xFF);
+  std::sort(lowBytes.begin(), lowBytes.end());
+  EXPECT_EQ(std::adjacent_find(lowBytes.begin(), lowBytes.end()), lowBytes.end());
+}
+
+TEST(StartTest, UnattendedRunLogsInsteadOfShowing) {
+  SetupApp app;
+  app.options.unattended = true;
+  RecordingHost host(2);
+  host.result = SetupOutcome::FolderNotWritable;
+  Start(app, host);
+  EXPECT_EQ(host.unattended, 1);
+  EXPECT_EQ(host.dialogs, 0);
+  ASSERT_FALSE(host.log.lines.empty());
+  EXPECT_EQ(host.log.lines.back(), "result: install folder not writable, exit code 5");
+
+  SetupApp refused;
+  refused.options.unattended = true;
+  RecordingHost old(0);
+  Start(refused, old);
+  EXPECT_TRUE(old.messages.empty());
+  EXPECT_EQ(old.unattended, 0);
+  EXPECT_EQ(old.log.lines,
+            (std::vector<std::string>{"Corvane setup, unattended install",
+                                      "message: Only Windows 95, 98 or NT4.0",
+                                      "result: platform not supported, exit code 1633"}));
+}
+
+TEST(ParseArgumentsTest, OnlySilentAndLogAreKnown) {
+  using Args = std::vector<std::string>;
+  EXPECT_FALSE(ParseArguments({}).unattended);
+  EXPECT_FALSE(ParseArguments(Args{"/Q", "S", "/SILENT", "-S", "/S:1"}).unattended);
+  const SetupOptions logOnly = ParseArguments(Args{"/LOG=C:\\x.log"});
+  EXPECT_FALSE(logOnly.unattended);  // a log alone does not make the run unattended
+
+  const SetupOptions both = ParseArguments(Args{"/x", "/log=C:\\My Logs\\setup.log", "/s"});
+  EXPECT_TRUE(both.unattended);
+  EXPECT_EQ(both.logPath, "C:\\My Logs\\setup.log");
+  EXPECT_EQ(ParseArguments(Args{"/LOG=a", "/S", "/LOG=b"}).logPath, "b");
+  EXPECT_EQ(ParseArguments(Args{"/S", "/LOG="}).logPath, "");
 }
 
 TEST(AppTitleTest, FileNameWithoutFolderAndExtension) {

@@ -15,6 +15,7 @@
 #include "payload/container.h"
 #include "payload/szdd.h"
 #include "support/host_files.h"
+#include "support/pe_builder.h"
 
 namespace corvane {
 namespace {
@@ -134,6 +135,8 @@ TEST_F(Mkpayload, PackListUnpackRoundTrip) {
   EXPECT_EQ(list.out, expectList);
 
   WriteFile(P("out1"), Bytes(100, 'o'));  // an existing target is overwritten
+  const Bytes users = {'m', 'i', 'n', 'e'};
+  WriteFile(P("prog.tmp"), users);  // a file of the user's beside the first target is not
   const Outcome unpack = Run("unpack '" + P("payload") + "' '" + P("out0") + "' '" + P("out1") +
                              "' '" + P("out2") + "'");
   ASSERT_EQ(unpack.code, 0) << unpack.err;
@@ -145,7 +148,9 @@ TEST_F(Mkpayload, PackListUnpackRoundTrip) {
     ASSERT_EQ(stat(P("out" + std::to_string(k)).c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, 1376119200) << "file " << k;  // 2013-08-10 07:20:00 UTC
   }
-  EXPECT_NE(access(P("prog.tmp").c_str(), F_OK), 0);  // the work file is removed
+  Bytes after;
+  ASSERT_TRUE(ReadFile(P("prog.tmp"), after));
+  EXPECT_EQ(after, users);
 }
 
 TEST_F(Mkpayload, LongPackReportsProgress) {
@@ -244,6 +249,50 @@ TEST_F(Mkpayload, MalformedPayloadsAreRejected) {
   EXPECT_EQ(o.code, 1);
   EXPECT_NE(o.err.find("holds 2 records but 1 files"), std::string::npos) << o.err;
   EXPECT_NE(access(P("only").c_str(), F_OK), 0);
+}
+
+TEST_F(Mkpayload, ReadsThePayloadOfABuiltSetup) {
+  WriteFile(P("a"), Text(3000, 9));
+  WriteFile(P("b"), Text(500, 10));
+  ASSERT_EQ(Run("pack -o '" + P("payload") + "' '" + P("a") + "' '" + P("b") + "'").code, 0);
+  Bytes payload;
+  ASSERT_TRUE(ReadFile(P("payload"), payload));
+  const Outcome direct = Run("list '" + P("payload") + "'");
+  ASSERT_EQ(direct.code, 0) << direct.err;
+
+  for (const bool plus : {false, true}) {
+    SCOPED_TRACE(plus ? "PE32+" : "PE32");
+    WriteFile(P("setup.exe"), testing::BuildPe(plus, {{3, 1, {1, 2}}, {10, 129, payload}}));
+    const Outcome list = Run("list '" + P("setup.exe") + "'");
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, direct.out);
+    ASSERT_EQ(Run("unpack '" + P("setup.exe") + "' '" + P("x") + "' '" + P("y") + "'").code, 0);
+    Bytes x, a;
+    ASSERT_TRUE(ReadFile(P("x"), x));
+    ASSERT_TRUE(ReadFile(P("a"), a));
+    EXPECT_EQ(x, a);
+  }
+
+  // A program without the payload, a cut-off one and one with a broken header: a message that
+  // says so and status 1.
+  WriteFile(P("other.exe"), testing::BuildPe(false, {{10, 130, payload}}));
+  Outcome o = Run("list '" + P("other.exe") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("without a payload (no resource RCDATA 129)"), std::string::npos) << o.err;
+  testing::PeLayout layout;
+  const Bytes exe = testing::BuildPe(true, {{10, 129, payload}}, &layout);
+  WriteFile(P("cut.exe"), Bytes(exe.begin(), exe.begin() + 0x1F0));
+  o = Run("unpack '" + P("cut.exe") + "' '" + P("z1") + "' '" + P("z2") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("neither a payload nor a readable program"), std::string::npos) << o.err;
+  EXPECT_NE(access(P("z1").c_str(), F_OK), 0);
+  Bytes broken = exe;
+  broken[layout.peHeader + 6] = 0xFF;  // more sections than the file holds
+  broken[layout.peHeader + 7] = 0xFF;
+  WriteFile(P("broken.exe"), broken);
+  o = Run("list '" + P("broken.exe") + "'");
+  EXPECT_EQ(o.code, 1);
+  EXPECT_NE(o.err.find("section table is cut off"), std::string::npos) << o.err;
 }
 
 }  // namespace

@@ -1,14 +1,22 @@
-// The setup program's entry: error mode, the application object, Start.
+// The setup program's entry: error mode, the command line, the application object, Start;
+// the exit status tells the outcome.
 #include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "app/setup_app.h"
 #include "app/win32/app_message_box.h"
 #include "app/win32/com_apartment.h"
+#include "app/win32/log_file.h"
 #include "app/win32/setup_dialog.h"
 #include "payload/win32/lz32_expander.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "system/win32/system_library.h"
+#include "system/win32/wide.h"
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
 #include "system/win32/win32_shell.h"
@@ -16,9 +24,24 @@
 namespace corvane {
 namespace {
 
+// The system services of one run, for the dialog or the unattended install.
+struct Win32Services {
+  Win32FileSystem files;
+  Lz32Expander lz;
+  ModuleResources resources;
+  Win32Registry registry;
+  Win32KnownFolderSource folders;
+  Win32Shell shell;
+  Win32ComApartment com;
+  SetupServices services{files, lz, resources, registry, folders, shell, com};
+};
+
 class Win32StartHost final : public StartHost {
  public:
-  Win32StartHost(HINSTANCE instance, SetupApp& app) : instance_(instance), app_(app) {}
+  Win32StartHost(HINSTANCE instance, SetupApp& app)
+      : instance_(instance),
+        app_(app),
+        log_(app.options.unattended ? app.options.logPath : std::string()) {}
 
   // The 8-bit query with the 148-byte structure: the one call every platform family answers.
   unsigned long PlatformId() override {
@@ -31,23 +54,36 @@ class Win32StartHost final : public StartHost {
 
   void ShowMessage(std::string_view text) override { AppMessageBox(text, MB_OK); }
 
-  void RunSetupDialog() override {
-    Win32FileSystem files;
-    Lz32Expander lz;
-    ModuleResources resources;
-    Win32Registry registry;
-    Win32KnownFolderSource folders;
-    Win32Shell shell;
-    Win32ComApartment com;
-    SetupServices services{files, lz, resources, registry, folders, shell, com};
-    SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
+  SetupOutcome RunSetupDialog() override {
+    Win32Services system;
+    SetupDialog dialog(instance_, system.services, app_.paths, app_.platformKind);
     dialog.DoModal(nullptr);
+    return dialog.logic().outcome;
   }
+
+  SetupOutcome RunUnattended() override {
+    Win32Services system;
+    return RunUnattendedInstall(system.services, app_.paths, log_);
+  }
+
+  SetupLog& Log() override { return log_; }
 
  private:
   HINSTANCE instance_;
   SetupApp& app_;
+  Win32LogFile log_;
 };
+
+// The arguments after the program name, split by the system's rules (quotes included).
+std::vector<std::string> CommandArguments() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  if (!argv) return args;
+  for (int k = 1; k < count; ++k) args.push_back(FromWide(argv[k]));
+  LocalFree(argv);
+  return args;
+}
 
 }  // namespace
 }  // namespace corvane
@@ -60,7 +96,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const UINT previousMode = SetErrorMode(0);
   SetErrorMode(previousMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   corvane::SetupApp app;
+  app.options = corvane::ParseArguments(corvane::CommandArguments());
   corvane::Win32StartHost host(instance, app);
   corvane::Start(app, host);
-  return 0;
+  return corvane::ExitCodeFor(app.outcome);
 }

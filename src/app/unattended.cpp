@@ -1,0 +1,264 @@
+#include "app/unattended.h"
+
+#include <utility>
+
+namespace corvane {
+namespace {
+
+std::string Status(long status) {
+  if (status == 0) return "ok";
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string hex = "error 0x";
+  for (int shift = 28; shift >= 0; shift -= 4)
+    hex += kDigits[(static_cast<unsigned long>(status) >> shift) & 0xF];
+  return hex;
+}
+
+// One line per file when it is closed: what was written and whether its time was set.
+class LoggingOutputFile final : public OutputFile {
+ public:
+  LoggingOutputFile(std::unique_ptr<OutputFile> file, std::string path, SetupLog& log)
+      : file_(std::move(file)), path_(std::move(path)), log_(log) {}
+  ~LoggingOutputFile() override {
+    const char* time = timeSet_ == 0  ? ""
+                       : timeSet_ > 0 ? ", file time set"
+                                      : ", file time not set";
+    if (failed_) {
+      log_.Line({"write ", path_, ": failed", time});
+    } else if (written_ == 0) {
+      log_.Line({"open for writing ", path_, ": ok, nothing written", time});
+    } else {
+      log_.Line({"write ", path_, ": ", std::to_string(written_), " bytes", time});
+    }
+  }
+  LoggingOutputFile(const LoggingOutputFile&) = delete;
+  LoggingOutputFile& operator=(const LoggingOutputFile&) = delete;
+
+  bool Write(std::span<const std::uint8_t> bytes) override {
+    const bool ok = file_->Write(bytes);
+    if (ok) written_ += bytes.size();
+    failed_ = failed_ || !ok;
+    return ok;
+  }
+  bool SetLastWriteTime(std::uint64_t fileTime) override {
+    const bool ok = file_->SetLastWriteTime(fileTime);
+    timeSet_ = ok ? 1 : -1;
+    return ok;
+  }
+
+ private:
+  std::unique_ptr<OutputFile> file_;
+  std::string path_;
+  SetupLog& log_;
+  std::size_t written_ = 0;
+  bool failed_ = false;
+  int timeSet_ = 0;  // 1 set, -1 failed, 0 not tried
+};
+
+// Queries (attributes, drive types) are not logged: the steps built on them are.
+class LoggingFileSystem final : public FileSystem {
+ public:
+  LoggingFileSystem(FileSystem& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
+                                             OpenMode mode) override {
+    auto file = inner_.OpenForWriting(path, share, mode);
+    if (!file) {
+      log_.Line({"open for writing ", path, ": failed"});
+      return nullptr;
+    }
+    return std::make_unique<LoggingOutputFile>(std::move(file), path, log_);
+  }
+  bool RemoveFile(const std::string& path) override {
+    const bool ok = inner_.RemoveFile(path);
+    log_.Line({"delete ", path, ok ? ": deleted" : ": not deleted"});
+    return ok;
+  }
+  bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
+  DriveType DriveTypeOf(const std::string& rootPath) override {
+    return inner_.DriveTypeOf(rootPath);
+  }
+  CreateDirResult MakeDirectory(const std::string& path) override {
+    const CreateDirResult result = inner_.MakeDirectory(path);
+    static const char* const kResults[] = {"created", "already exists", "parent missing", "failed"};
+    log_.Line({"create folder ", path, ": ", kResults[static_cast<int>(result)]});
+    return result;
+  }
+
+ private:
+  FileSystem& inner_;
+  SetupLog& log_;
+};
+
+class LoggingLz final : public LzExpander {
+ public:
+  LoggingLz(LzExpander& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  long Expand(const std::string& szddPath, std::span<std::uint8_t> out) override {
+    const long n = inner_.Expand(szddPath, out);
+    log_.Line({"expand ", szddPath, ": ", std::to_string(n), n > 0 ? " bytes" : " (failed)"});
+    return n;
+  }
+
+ private:
+  LzExpander& inner_;
+  SetupLog& log_;
+};
+
+// Names the keys it hands out, so that each line shows the whole key path. The registry code
+// holds a few keys at a time (a chain of at most seven), so a small table is enough; a key
+// beyond it is logged as "?".
+class LoggingRegistry final : public RegistryApi {
+ public:
+  LoggingRegistry(RegistryApi& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  Key LocalMachine() override { return localMachine_ = inner_.LocalMachine(); }
+  Key CurrentUser() override { return currentUser_ = inner_.CurrentUser(); }
+  Key OpenKey(Key parent, const std::string& name) override {
+    const Key key = inner_.OpenKey(parent, name);
+    const std::string path = PathOf(parent, name);
+    if (key == kNullKey) log_.Line({"registry open ", path, ": not found"});
+    Remember(key, path);
+    return key;
+  }
+  long CreateKey(Key parent, const std::string& name, Key& result) override {
+    const long status = inner_.CreateKey(parent, name, result);
+    const std::string path = PathOf(parent, name);
+    log_.Line({"registry create ", path, ": ", Status(status)});
+    if (status == 0) Remember(result, path);
+    return status;
+  }
+  long SetString(Key key, const std::string& name, const std::string& value) override {
+    const long status = inner_.SetString(key, name, value);
+    log_.Line({"registry set ", NameOf(key), " [", name, "] = \"", value, "\": ", Status(status)});
+    return status;
+  }
+  long QueryString(Key key, const std::string& name, std::string& value) override {
+    const long status = inner_.QueryString(key, name, value);
+    if (status == 0) {
+      log_.Line({"registry read ", NameOf(key), " [", name, "]: \"", value, "\""});
+    } else {
+      log_.Line({"registry read ", NameOf(key), " [", name, "]: ", Status(status)});
+    }
+    return status;
+  }
+  void CloseKey(Key key) override {
+    for (Slot& slot : names_) {
+      if (slot.key == key) slot = Slot{};
+    }
+    inner_.CloseKey(key);
+  }
+
+ private:
+  struct Slot {
+    Key key = kNullKey;
+    std::string name;
+  };
+
+  void Remember(Key key, const std::string& name) {
+    if (key == kNullKey) return;
+    for (Slot& slot : names_) {
+      if (slot.key == kNullKey) {
+        slot = Slot{key, name};
+        return;
+      }
+    }
+  }
+  std::string_view NameOf(Key key) const {
+    if (key == localMachine_) return "HKLM";
+    if (key == currentUser_) return "HKCU";
+    for (const Slot& slot : names_) {
+      if (slot.key == key) return slot.name;
+    }
+    return "?";
+  }
+  std::string PathOf(Key parent, const std::string& name) const {
+    std::string path(NameOf(parent));
+    path += '\\';
+    path += name;
+    return path;
+  }
+
+  RegistryApi& inner_;
+  SetupLog& log_;
+  Key localMachine_ = kNullKey, currentUser_ = kNullKey;
+  Slot names_[12];
+};
+
+// Shortcuts are made; programs and pages are never opened.
+class UnattendedShell final : public Shell {
+ public:
+  UnattendedShell(Shell& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  long CreateShortcut(const std::string& target, const std::string& linkPath,
+                      const std::string& description, const std::string& arguments) override {
+    const long status = inner_.CreateShortcut(target, linkPath, description, arguments);
+    log_.Line({"shortcut ", linkPath, " to ", target, ": ", Status(status)});
+    return status;
+  }
+  std::intptr_t ShellOpen(const std::string& path, WindowRef) override {
+    log_.Line({"open ", path, ": not done (unattended)"});
+    return 0;
+  }
+  std::intptr_t Launch(const std::string& path) override {
+    log_.Line({"start ", path, ": not done (unattended)"});
+    return 0;
+  }
+  std::string RawVersionString(const std::string& name) override {
+    return inner_.RawVersionString(name);
+  }
+
+ private:
+  Shell& inner_;
+  SetupLog& log_;
+};
+
+}  // namespace
+
+void SetupLog::Line(std::initializer_list<std::string_view> parts) {
+  std::string line;
+  bool inBreak = false;
+  for (const std::string_view part : parts) {
+    for (const char c : part) {
+      const bool isBreak = c == '\r' || c == '\n';
+      if (!isBreak) {
+        line += c;
+      } else if (!inBreak) {
+        line += ' ';
+      }
+      inBreak = isBreak;
+    }
+  }
+  WriteLine(line);
+}
+
+std::string UnattendedView::Text(int id) {
+  return id == kIdInstallPath ? installPath_ : std::string();
+}
+
+void UnattendedView::SetText(int id, const std::string& text) {
+  if (id == kIdInstallPath) {
+    installPath_ = text;
+    log_.Line({"install folder: ", text});
+  } else if (id == kIdDescription) {
+    log_.Line({"dialog text: ", text});
+  }
+}
+
+Answer UnattendedView::Ask(std::string_view text, Buttons buttons) {
+  const bool question = buttons == Buttons::YesNo;
+  log_.Line({"message: ", text, question ? " -> Yes" : " -> OK"});
+  return question ? Answer::Yes : Answer::Ok;
+}
+
+SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, SetupLog& log) {
+  LoggingFileSystem files(services.files, log);
+  LoggingLz lz(services.lz, log);
+  LoggingRegistry registry(services.registry, log);
+  UnattendedShell shell(services.shell, log);
+  SetupServices logged{files, lz,          services.resources, registry, services.folders,
+                       shell, services.com};
+  UnattendedView view(log);
+  SetupLogic logic(view, logged, paths);
+  logic.InitDialog();
+  if (!view.Ended()) logic.OnOk();
+  return logic.outcome;
+}
+
+}  // namespace corvane

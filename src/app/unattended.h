@@ -1,0 +1,56 @@
+// The unattended install (/S): the install sequence of one OK press without a window. The
+// previous-installation question is answered Yes, every message box OK; what would have been
+// shown, and every step of the services with its result, goes to a log. Nothing is started
+// and no page is opened: it may run with nobody logged on.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "app/setup_logic.h"
+
+namespace corvane {
+
+// A line-oriented log.
+class SetupLog {
+ public:
+  virtual ~SetupLog() = default;
+  // Writes the parts as one line: each run of CR and LF inside them becomes one space.
+  void Line(std::initializer_list<std::string_view> parts);
+  void Line(std::string_view text) { Line({text}); }
+
+ protected:
+  // One complete line, without its line end.
+  virtual void WriteLine(std::string_view line) = 0;
+};
+
+// Stands in for the setup dialog: keeps the install path, answers message boxes and writes
+// them to the log.
+class UnattendedView final : public SetupView {
+ public:
+  explicit UnattendedView(SetupLog& log) : log_(log) {}
+  bool Ended() const { return ended_; }
+
+  std::string Text(int id) override;
+  void SetText(int id, const std::string& text) override;
+  void Show(int, bool) override {}
+  void Enable(int, bool) override {}
+  void GrowDescriptionUp(int) override {}
+  Answer Ask(std::string_view text, Buttons buttons) override;
+  void BeginWaitCursor() override {}
+  void EndWaitCursor() override {}
+  void End(int) override { ended_ = true; }
+  WindowRef Window() override { return 0; }
+
+ private:
+  SetupLog& log_;
+  std::string installPath_;
+  bool ended_ = false;
+};
+
+// Runs the dialog's initialisation and one OK press through logging services; the outcome of
+// that install attempt.
+SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, SetupLog& log);
+
+}  // namespace corvane

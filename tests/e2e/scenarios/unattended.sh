@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# /S installs without a window: on a fresh machine and over a previous installation with exit
+# status 0, starting nothing; with kvx.exe held by a running copy it ends with failure A's code.
+# Each run writes its steps and its messages to the /LOG file; a broken payload gives 1603.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
+LOG_DIR="$DRIVE_C/setup logs"
+LOG="$LOG_DIR/corvane.log"
+mkdir -p "$LOG_DIR"
+
+# Runs the setup with /S and the log, in the foreground; its status in SETUP_STATUS.
+unattended() {
+  rm -f "$LOG"
+  timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S '/LOG=C:\setup logs\corvane.log' >/dev/null 2>&1
+  SETUP_STATUS=$?
+}
+logged() { grep -qxF -- "$1" <(tr -d '\r' <"$LOG"); }
+
+: >"$START_LOG"
+unattended
+check "fresh: exit status 0" eq "$SETUP_STATUS" 0
+check "fresh: files installed" cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$INSTALL_DIR/kvx.exe"
+check "fresh: Path recorded" eq "$(reg_value "$APP" Path)" "$INSTALL"
+check "fresh: desktop shortcut" test -f "$DESKTOP_DIR/Corvane.lnk"
+check "fresh: log ends with the result" eq "$(tail -n 1 "$LOG" | tr -d '\r')" \
+  "result: installed, exit code 0"
+check "fresh: lines end in CR LF" eq "$(grep -c $'\r$' "$LOG")" "$(wc -l <"$LOG")"
+check "fresh: log names the write of kvx.exe" \
+  grep -q "^write $(sed 's/\\/\\\\/g' <<<"$INSTALL")\\\\kvx.exe: [0-9]* bytes, file time set" "$LOG"
+check "fresh: kvxh.exe not started, and logged so" \
+  logged "start $INSTALL\\kvxh.exe: not done (unattended)"
+sleep 2
+check "fresh: nothing started" eq "$(wc -c <"$START_LOG")" 0
+
+# Over the previous installation: the question is answered Yes in the log.
+echo changed >"$DATA_DIR/default.rex"
+unattended
+check "again: exit status 0" eq "$SETUP_STATUS" 0
+check "again: question answered Yes" logged \
+  "message: A previous installation of a Corvane product is found. Continue? -> Yes"
+check "again: installed over it" logged "result: installed, exit code 0"
+check "again: data files written afresh" cmp -s "$CORVANE_BINARY_DIR/product/default.rex" \
+  "$DATA_DIR/default.rex"
+
+# A running copy holds kvx.exe: failure A, its message in the log, the file kept.
+cp "$INSTALL_DIR/kvx.exe" "$PREFIX/kvx.before"
+rm -f "$DRIVE_C/release" "$DRIVE_C/held"
+wine 'C:\e2e\hold_file.exe' "$INSTALL\\kvx.exe" 'C:\release' 'C:\held' >/dev/null 2>&1 &
+HOLD_PID=$!
+for _ in $(seq 100); do [ -e "$DRIVE_C/held" ] && break; sleep 0.1; done
+check "kvx.exe is held" test -e "$DRIVE_C/held"
+unattended
+check "held: exit status 5 (failure A)" eq "$SETUP_STATUS" 5
+check "held: the message is logged" logged "message: Installation Folder needs Administrator \
+Privilege. You can either Run Setup Program as Administrator (recommended) or Select another \
+Installation Folder -> OK"
+check "held: result logged" logged "result: install folder not writable, exit code 5"
+check "held: kvx.exe kept" cmp -s "$PREFIX/kvx.before" "$INSTALL_DIR/kvx.exe"
+touch "$DRIVE_C/release"
+wait "$HOLD_PID"
+
+# A payload that breaks off: failure B. Through cmd, which waits for the program, the whole
+# Windows code arrives, as a deployment tool sees it.
+out=$(timeout 180 wine cmd /c 'C:\e2e\CorvaneSetupCorrupt.exe /S & echo status=%errorlevel%' \
+  2>/dev/null | tr -d '\r')
+check "broken payload: status 1603 in full" eq "$out" "status=1603"
+finish

@@ -1,0 +1,167 @@
+#include "app/unattended.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "host/app/app_doubles.h"
+#include "support/fake_setup_view.h"
+
+namespace corvane {
+namespace {
+
+using testing::BytesText;
+using testing::FakeSetupView;
+
+constexpr const char* kAppPathsKey =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+constexpr const char* kInstall = "C:\\Program Files\\Tamarind Software\\Corvane\\";
+constexpr const char* kAdminLine =
+    "message: Installation Folder needs Administrator Privilege. You can either Run Setup "
+    "Program as Administrator (recommended) or Select another Installation Folder -> OK";
+
+const std::vector<std::string> kContents = {"main program", "helper", "uninstaller", "rex",
+                                            "stg",          "pds",    "aws",         "help",
+                                            "ws1",          "ws2",    "ws3"};
+
+class MemoryLog : public SetupLog {
+ public:
+  std::vector<std::string> lines;
+  bool Has(const std::string& line) const {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  long Count(const std::string& line) const { return std::count(lines.begin(), lines.end(), line); }
+
+ protected:
+  void WriteLine(std::string_view line) override { lines.emplace_back(line); }
+};
+
+class UnattendedTest : public ::testing::Test, protected testing::AppFakes {
+ protected:
+  UnattendedTest() {
+    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
+                          "C:\\users\\Public\\Desktop",
+                          "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}) {
+      fs.AddDirectory(d);
+    }
+    fs.SetDriveType("C:\\", DriveType::Fixed);
+    reg.AddKey(kAppPathsKey);
+    reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+  }
+
+  SetupOutcome Run() { return RunUnattendedInstall(services, paths, log); }
+
+  SetupServices services{fs, lz, resources, reg, folders, shell, com};
+  GlobalPaths paths;
+  MemoryLog log;
+};
+
+TEST_F(UnattendedTest, FreshInstallLogsEachStepAndStartsNothing) {
+  EXPECT_EQ(Run(), SetupOutcome::Installed);
+  EXPECT_EQ(BytesText(fs.FindFile(std::string(kInstall) + "kvx.exe")->bytes), "main program");
+  EXPECT_EQ(shell.links.size(), 2u);
+  EXPECT_EQ(reg.Get(std::string(kAppPathsKey) + "\\kvx.exe", "Path"),
+            "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_TRUE(shell.launched.empty());
+  EXPECT_TRUE(shell.opened.empty());
+
+  for (const std::string line : {
+           "registry open HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+           "Paths\\kvx.exe: not found",
+           "install folder: C:\\Program Files\\Tamarind Software\\Corvane",
+           "create folder C:\\Program Files\\Tamarind Software: created",
+           "open for writing C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: ok, nothing "
+           "written",
+           "write C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: 12 bytes, file time set",
+           "expand C:\\users\\pat\\AppData\\Local\\Tamarind Software\\Corvane\\prog.tmp: 4 bytes",
+           "delete C:\\users\\Public\\Desktop\\KVX.lnk: not deleted",
+           "registry set HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+           "Paths\\kvx.exe [Path] = \"C:\\Program Files\\Tamarind Software\\Corvane\": ok",
+           "shortcut C:\\users\\Public\\Desktop\\Corvane.lnk to C:\\Program Files\\Tamarind "
+           "Software\\Corvane\\kvx.exe: ok",
+           "start C:\\Program Files\\Tamarind Software\\Corvane\\kvxh.exe: not done (unattended)",
+           "dialog text: The program is successfully installed A shortcut (named Corvane) can be "
+           "found on Windows Desktop and in \"Programs\" of Windows \"Start\".",
+       }) {
+    EXPECT_TRUE(log.Has(line)) << line;
+  }
+  for (const std::string& line : log.lines) {
+    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+  }
+}
+
+TEST_F(UnattendedTest, PreviousInstallationIsInstalledOver) {
+  fs.AddDirectory("D:\\Old");
+  fs.SetDriveType("D:\\", DriveType::Fixed);
+  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\Old");
+  EXPECT_EQ(Run(), SetupOutcome::Installed);
+  EXPECT_EQ(BytesText(fs.FindFile("D:\\Old\\kvx.exe")->bytes), "main program");
+  EXPECT_TRUE(
+      log.Has("message: A previous installation of a Corvane product is found. "
+              "Continue? -> Yes"));
+  EXPECT_TRUE(shell.launched.empty());
+}
+
+TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
+  const std::string kvx = std::string(kInstall) + "kvx.exe";
+  fs.AddFile(kvx, {'r', 'u', 'n'});
+  fs.FailOpen(kvx);
+  EXPECT_EQ(Run(), SetupOutcome::FolderNotWritable);
+  EXPECT_TRUE(log.Has("open for writing " + kvx + ": failed"));
+  EXPECT_EQ(log.Count(kAdminLine), 1);
+  EXPECT_TRUE(reg.writes.empty());
+
+  testing::AppFakes broken;
+  broken.fs.AddDirectory("C:\\Program Files");
+  broken.fs.AddDirectory("C:\\users\\pat\\AppData\\Local");
+  broken.fs.SetDriveType("C:\\", DriveType::Fixed);
+  broken.resources.data[kPayloadResourceId] = {1, 0, 0, 0, 'x', 0, 0, 0, 0};
+  SetupServices brokenServices{broken.fs,      broken.lz,    broken.resources, broken.reg,
+                               broken.folders, broken.shell, broken.com};
+  GlobalPaths brokenPaths;
+  MemoryLog brokenLog;
+  EXPECT_EQ(RunUnattendedInstall(brokenServices, brokenPaths, brokenLog),
+            SetupOutcome::ExtractionFailed);
+  EXPECT_EQ(brokenLog.Count("message: Error in installation -> OK"), 2);
+  EXPECT_TRUE(broken.shell.links.empty());
+}
+
+// The dialog's runs: the last install attempt decides, and no attempt counts as declined.
+TEST(SetupOutcomeTest, LastAttemptDecides) {
+  testing::AppFakes f;
+  f.fs.AddDirectory("C:\\Program Files");
+  f.fs.AddDirectory("C:\\ProgramData");
+  f.fs.AddDirectory("C:\\users\\pat\\AppData\\Local");
+  f.fs.SetDriveType("C:\\", DriveType::Fixed);
+  const std::string kvx = std::string(kInstall) + "kvx.exe";
+  f.fs.AddFile(kvx);
+  f.fs.FailOpen(kvx);
+  FakeSetupView view;
+  SetupServices services{f.fs, f.lz, f.resources, f.reg, f.folders, f.shell, f.com};
+  GlobalPaths paths;
+  SetupLogic logic(view, services, paths);
+  logic.InitDialog();
+  EXPECT_EQ(logic.outcome, SetupOutcome::Declined);
+  logic.OnOk();
+  EXPECT_EQ(logic.outcome, SetupOutcome::FolderNotWritable);
+
+  testing::FakeFileSystem freed;  // the file is free again, but the payload is missing
+  f.fs = freed;
+  f.fs.AddDirectory("C:\\Program Files");
+  f.fs.AddDirectory("C:\\ProgramData");
+  f.fs.AddDirectory("C:\\users\\pat\\AppData\\Local");
+  f.fs.SetDriveType("C:\\", DriveType::Fixed);
+  logic.OnOk();
+  EXPECT_EQ(logic.outcome, SetupOutcome::ExtractionFailed);
+
+  f.resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+  logic.OnOk();
+  EXPECT_EQ(logic.outcome, SetupOutcome::Installed);
+  logic.OnOk();  // Next, then Run Program: still installed
+  logic.OnOk();
+  EXPECT_EQ(logic.outcome, SetupOutcome::Installed);
+}
+
+}  // namespace
+}  // namespace corvane
