@@ -8,6 +8,7 @@
 #include "payload/win32/lz32_expander.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
+#include "payload/win32/win32_folder_security.h"
 #include "system/win32/system_library.h"
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
@@ -37,7 +38,8 @@ class Win32StartHost final : public StartHost {
     Win32KnownFolderSource folders;
     Win32Shell shell;
     Win32ComApartment com;
-    SetupServices services{files, lz, resources, registry, folders, shell, com};
+    Win32FolderSecurity security;
+    SetupServices services{files, lz, resources, registry, folders, shell, com, security};
     SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
     dialog.DoModal(nullptr);
   }

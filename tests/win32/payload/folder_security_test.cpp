@@ -1,0 +1,80 @@
+// The protected access list on real folders, read back with the system's own descriptor-to-text
+// conversion.
+#include "payload/win32/win32_folder_security.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <gtest/gtest.h>
+#include <sddl.h>
+
+#include <string>
+
+#include "payload/secure_folders.h"
+#include "system/win32/wide.h"
+#include "win32/payload/scratch_folder.h"
+
+namespace corvane {
+namespace {
+
+constexpr const char* kProtectedSddl =
+    "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// Owner and access list of a path as security descriptor text, or "" when unreadable.
+std::string OwnerAndAccessText(const std::string& path) {
+  std::wstring wide = ToWide(path);
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  if (GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, what, nullptr, nullptr, nullptr, nullptr,
+                            &sd) != ERROR_SUCCESS) {
+    return "";
+  }
+  LPWSTR text = nullptr;
+  std::string result;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, what, &text,
+                                                           nullptr)) {
+    result = FromWide(text);
+    LocalFree(text);
+  }
+  LocalFree(sd);
+  return result;
+}
+
+TEST(FolderSecurityOnDisk, CreatedFolderIsTheAdministratorsAndInheritsNothing) {
+  testing::ScratchFolder scratch("guard");
+  const std::string folder = scratch.Path() + "Tamarind Software";
+  Win32FolderSecurity security;
+  ASSERT_EQ(security.MakeProtectedDirectory(folder), CreateDirResult::Created);
+  EXPECT_EQ(security.MakeProtectedDirectory(folder), CreateDirResult::AlreadyExists);
+  EXPECT_EQ(OwnerAndAccessText(folder), kProtectedSddl);
+  FolderAccess access;
+  ASSERT_TRUE(security.ReadAccess(folder, access));
+  EXPECT_EQ(access.owner, kAdministratorsSid);
+  ASSERT_EQ(access.entries.size(), 3u);
+  EXPECT_EQ(access.entries[2].trustee, kUsersSid);
+  EXPECT_EQ(access.entries[2].mask, 0x1200A9u);
+  EXPECT_TRUE(IsAdministratorsOnly(access));
+  EXPECT_FALSE(security.IsReparsePoint(folder));
+}
+
+TEST(FolderSecurityOnDisk, FoundFolderIsTakenOver) {
+  testing::ScratchFolder scratch("found\\Corvane");
+  const std::string folder = scratch.Path().substr(0, scratch.Path().size() - 1);
+  // Everyone may change it, as if an ordinary user had made it so.
+  PSECURITY_DESCRIPTOR open = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+      L"D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
+  ASSERT_TRUE(SetFileSecurityW(ToWide(folder).c_str(), DACL_SECURITY_INFORMATION, open));
+  LocalFree(open);
+  Win32FolderSecurity security;
+  FolderAccess before;
+  ASSERT_TRUE(security.ReadAccess(folder, before));
+  EXPECT_FALSE(IsAdministratorsOnly(before));
+
+  ASSERT_TRUE(security.Protect(folder));
+  EXPECT_EQ(OwnerAndAccessText(folder), kProtectedSddl);
+  EXPECT_FALSE(security.Protect(folder + "\\missing"));
+}
+
+}  // namespace
+}  // namespace corvane
