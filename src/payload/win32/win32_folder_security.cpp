@@ -64,13 +64,14 @@ std::string SidText(PSID sid) {
 }
 
 // Taking over a folder that someone else owns and that grants the administrators nothing: the
-// take-ownership privilege gives WRITE_OWNER, the restore privilege (with backup semantics)
-// WRITE_DAC. Both are held, disabled, by an elevated administrator.
+// take-ownership privilege gives WRITE_OWNER, with backup semantics the restore privilege gives
+// WRITE_DAC and the backup privilege READ_CONTROL. An elevated administrator holds all three,
+// disabled.
 void EnableOwnershipPrivileges() {
   HANDLE raw = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return;
   Handle token(raw);
-  for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME}) {
+  for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME}) {
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
@@ -137,16 +138,17 @@ CreateDirResult Win32FolderSecurity::MakeProtectedDirectory(const std::string& p
 
 // Works on a handle to the folder itself (FILE_FLAG_OPEN_REPARSE_POINT): a folder swapped for
 // a junction after it was looked at is refused here, and the junction's target never gets
-// the new owner or access list.
+// the new owner or access list. READ_CONTROL too: SetSecurityInfo reads the present descriptor
+// to merge inherited entries (Wine 8 fails it with error 5 without that right).
 bool Win32FolderSecurity::Protect(const std::string& path) {
   if (!privilegesEnabled_) {
     EnableOwnershipPrivileges();
     privilegesEnabled_ = true;
   }
-  Handle folder(CreateFileW(ToWide(path).c_str(), WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const DWORD rights = READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES;
+  Handle folder(CreateFileW(
+      ToWide(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!folder.valid()) return false;
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(folder.get(), &info)) return false;
