@@ -12,6 +12,9 @@ TARGET=$DRIVE_C/elsewhere
 mkdir -p "$TARGET/Corvane"
 echo "keep me" >"$TARGET/marker.txt"
 echo "keep me too" >"$TARGET/Corvane/default.rex"
+# Open to everyone, so that under Wine, which shows the Unix mode as the access list, a
+# protection applied through the link would show as well.
+chmod 777 "$TARGET" "$TARGET/Corvane"
 listing() { (cd "$TARGET" && find . -printf '%y %p %s\n' | sort && cat marker.txt Corvane/default.rex); }
 BEFORE=$(listing)
 ACL_BEFORE=$(acl 'C:\elsewhere' 'C:\elsewhere\Corvane')
