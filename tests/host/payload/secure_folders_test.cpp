@@ -110,6 +110,17 @@ TEST_F(SecureFoldersTest, FoundFoldersAreTakenOverUnlessAlreadyTheAdministrators
   security.SetAccess("C:\\ProgramData", FakeFolderSecurity::UserOwned());
 
   ASSERT_TRUE(Guard());
+  // Per level: is it a reparse point, whose is it, then take it over.
+  std::vector<std::string> company;
+  for (const auto& e : security.Log()) {
+    if (e.size() > 18 && e.compare(e.size() - 18, 18, "\\Tamarind Software") == 0 &&
+        e.find("ProgramData") != std::string::npos) {
+      company.push_back(e);
+    }
+  }
+  EXPECT_EQ(company, (std::vector<std::string>{"reparse " + std::string(kCompany),
+                                               "read " + std::string(kCompany),
+                                               "protect " + std::string(kCompany)}));
   EXPECT_EQ(Calls("protect"),
             (std::vector<std::string>{kProgramCompany, kCompany, StripTrailingBackslash(kData)}));
   EXPECT_TRUE(Calls("mkdir").empty());
