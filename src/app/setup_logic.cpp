@@ -1,6 +1,7 @@
 #include "app/setup_logic.h"
 
 #include "payload/paths.h"
+#include "payload/secure_folders.h"
 
 #ifndef CORVANE_UPDATE_HOST
 #define CORVANE_UPDATE_HOST "updates.corvane.example"
@@ -151,14 +152,17 @@ void SetupLogic::RunInstall() {
   busy = 1;
   paths_.installFolder = StripTrailingBackslash(view_.Text(kIdInstallPath)) + "\\";
 
-  if (!EnsureFolder(services_.files, paths_.installFolder) || !InstallFolderWritable()) {
+  // Both trees are the administrators' before anything is written into either.
+  if (!GuardInstallFolders(services_.files, services_.security, paths_.installFolder,
+                           paths_.known.defaultInstall, paths_.known.commonData) ||
+      !EnsureFolder(services_.files, paths_.installFolder) || !InstallFolderWritable()) {
     outcome = SetupOutcome::FolderNotWritable;
     view_.Ask(kAdminNeededText, Buttons::Ok);
     busy = 0;
     return;
   }
   EnsureFolder(services_.files, paths_.known.commonData);
-  EnsureFolder(services_.files, paths_.known.work);
+  EnsureUserFolder(services_.files, services_.security, paths_.known.work, kProductLevels);
 
   {
     const std::vector<std::string> files = InstallFileList(paths_);

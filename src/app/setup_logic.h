@@ -10,6 +10,7 @@
 #include "app/setup_view.h"
 #include "payload/extract.h"
 #include "payload/file_system.h"
+#include "payload/folder_security.h"
 #include "system/known_folders.h"
 #include "system/registry.h"
 #include "system/shell.h"
@@ -55,6 +56,7 @@ struct SetupServices {
   KnownFolderSource& folders;
   Shell& shell;
   ComApartment& com;
+  FolderSecurity& security;
 };
 
 // How a run of the setup ended, as far as the process exit status tells it.

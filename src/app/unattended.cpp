@@ -253,7 +253,7 @@ SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, S
   LoggingRegistry registry(services.registry, log);
   UnattendedShell shell(services.shell, log);
   SetupServices logged{files, lz,          services.resources, registry, services.folders,
-                       shell, services.com};
+                       shell, services.com, services.security};
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
   logic.InitDialog();

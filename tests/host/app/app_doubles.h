@@ -13,6 +13,7 @@
 
 #include "app/setup_logic.h"
 #include "support/fake_file_system.h"
+#include "support/fake_folder_security.h"
 
 namespace corvane::testing {
 
@@ -241,6 +242,7 @@ struct AppFakes {
   StoredLz lz{fs};
   FakeResources resources;
   FakeCom com{log};
+  FakeFolderSecurity security{fs};
 };
 
 inline std::string BytesText(const std::vector<std::uint8_t>& b) {

@@ -63,7 +63,7 @@ class SetupLogicTest : public ::testing::Test, protected testing::AppFakes {
   }
 
   FakeSetupView view;
-  SetupServices services{fs, lz, resources, reg, folders, shell, com};
+  SetupServices services{fs, lz, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   SetupLogic logic{view, services, paths};
 };
@@ -161,6 +161,12 @@ TEST_F(SetupLogicTest, InstallWritesEveryFileWithFixedTime) {
   }
   EXPECT_FALSE(fs.FileExists(std::string(kWork) + "prog.tmp"));
   EXPECT_EQ(fs.OpenHandles(), 0);
+  for (const char* d : {kInstall, "C:\\Program Files\\Tamarind Software", kData,
+                        "C:\\ProgramData\\Tamarind Software"}) {
+    EXPECT_TRUE(security.Guarded(d)) << d;
+  }
+  EXPECT_TRUE(fs.DirectoryExists(kWork));
+  EXPECT_FALSE(security.Guarded(kWork));
   EXPECT_EQ(logic.state, 1);
   EXPECT_EQ(logic.busy, 0);
   EXPECT_TRUE(view.Boxes().empty());
@@ -342,7 +348,7 @@ TEST_F(SetupLogicTest, HeldMainProgramGivesFailureAAndTouchesNothingElse) {
   }
   EXPECT_EQ(fs.Opens().size(), 1u);  // only the probe
   EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "run");
-  EXPECT_FALSE(fs.DirectoryExists(kData));
+  EXPECT_EQ(fs.FileCount(), 1u);  // the folders are made before the probe, no file in them
   EXPECT_TRUE(reg.writes.empty());
   EXPECT_TRUE(shell.links.empty());
   EXPECT_TRUE(shell.launched.empty());
@@ -358,6 +364,19 @@ TEST_F(SetupLogicTest, UncreatableInstallFolderGivesFailureA) {
   EXPECT_TRUE(fs.Opens().empty());
   EXPECT_EQ(logic.state, 0);
   EXPECT_EQ(logic.busy, 0);
+}
+
+TEST_F(SetupLogicTest, ReparsePointAsCommonDataFolderGivesFailureABeforeAnyWrite) {
+  security.MakeReparsePoint(kData);
+  Init();
+  logic.OnOk();
+  ASSERT_EQ(view.Boxes().size(), 1u);
+  EXPECT_EQ(view.Boxes()[0].text.rfind("Installation Folder needs Administrator", 0), 0u);
+  EXPECT_TRUE(fs.Opens().empty());
+  EXPECT_EQ(fs.FileCount(), 0u);
+  EXPECT_EQ(logic.state, 0);
+  EXPECT_EQ(logic.busy, 0);
+  EXPECT_TRUE(reg.writes.empty());
 }
 
 // --- failure B ---

@@ -103,7 +103,7 @@ class SetupDialogTest : public ::testing::Test, protected testing::AppFakes {
     return result;
   }
 
-  SetupServices services{fs, lz, resources, reg, folders, shell, com};
+  SetupServices services{fs, lz, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   SetupLogic* dialogLogic = nullptr;
 };

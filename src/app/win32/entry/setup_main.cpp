@@ -15,6 +15,7 @@
 #include "payload/win32/lz32_expander.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
+#include "payload/win32/win32_folder_security.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
 #include "system/win32/win32_known_folders.h"
@@ -33,7 +34,8 @@ struct Win32Services {
   Win32KnownFolderSource folders;
   Win32Shell shell;
   Win32ComApartment com;
-  SetupServices services{files, lz, resources, registry, folders, shell, com};
+  Win32FolderSecurity security;
+  SetupServices services{files, lz, resources, registry, folders, shell, com, security};
 };
 
 class Win32StartHost final : public StartHost {

@@ -1,0 +1,19 @@
+// FolderSecurity on the Windows security API.
+#pragma once
+
+#include "payload/folder_security.h"
+
+namespace corvane {
+
+class Win32FolderSecurity : public FolderSecurity {
+ public:
+  bool IsReparsePoint(const std::string& path) override;
+  bool ReadAccess(const std::string& path, FolderAccess& access) override;
+  CreateDirResult MakeProtectedDirectory(const std::string& path) override;
+  bool Protect(const std::string& path) override;
+
+ private:
+  bool privilegesEnabled_ = false;
+};
+
+}  // namespace corvane
