@@ -14,6 +14,11 @@ std::string Status(long status) {
   return hex;
 }
 
+const char* CreateResultText(CreateDirResult result) {
+  static const char* const kResults[] = {"created", "already exists", "parent missing", "failed"};
+  return kResults[static_cast<int>(result)];
+}
+
 // One line per file when it is closed: what was written and whether its time was set.
 class LoggingOutputFile final : public OutputFile {
  public:
@@ -79,13 +84,40 @@ class LoggingFileSystem final : public FileSystem {
   }
   CreateDirResult MakeDirectory(const std::string& path) override {
     const CreateDirResult result = inner_.MakeDirectory(path);
-    static const char* const kResults[] = {"created", "already exists", "parent missing", "failed"};
-    log_.Line({"create folder ", path, ": ", kResults[static_cast<int>(result)]});
+    log_.Line({"create folder ", path, ": ", CreateResultText(result)});
     return result;
   }
 
  private:
   FileSystem& inner_;
+  SetupLog& log_;
+};
+
+// The folder guard's changes: protected folders created, folders taken over, links refused.
+class LoggingFolderSecurity final : public FolderSecurity {
+ public:
+  LoggingFolderSecurity(FolderSecurity& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  bool IsReparsePoint(const std::string& path) override {
+    const bool link = inner_.IsReparsePoint(path);
+    if (link) log_.Line({"folder ", path, ": reparse point, refused"});
+    return link;
+  }
+  bool ReadAccess(const std::string& path, FolderAccess& access) override {
+    return inner_.ReadAccess(path, access);
+  }
+  CreateDirResult MakeProtectedDirectory(const std::string& path) override {
+    const CreateDirResult result = inner_.MakeProtectedDirectory(path);
+    log_.Line({"create protected folder ", path, ": ", CreateResultText(result)});
+    return result;
+  }
+  bool Protect(const std::string& path) override {
+    const bool ok = inner_.Protect(path);
+    log_.Line({"take over folder ", path, ": ", ok ? "ok" : "failed"});
+    return ok;
+  }
+
+ private:
+  FolderSecurity& inner_;
   SetupLog& log_;
 };
 
@@ -111,12 +143,14 @@ class LoggingRegistry final : public RegistryApi {
   LoggingRegistry(RegistryApi& inner, SetupLog& log) : inner_(inner), log_(log) {}
   Key LocalMachine() override { return localMachine_ = inner_.LocalMachine(); }
   Key CurrentUser() override { return currentUser_ = inner_.CurrentUser(); }
-  Key OpenKey(Key parent, const std::string& name) override {
-    const Key key = inner_.OpenKey(parent, name);
+  long OpenKey(Key parent, const std::string& name, Key& result) override {
+    const long status = inner_.OpenKey(parent, name, result);
     const std::string path = PathOf(parent, name);
-    if (key == kNullKey) log_.Line({"registry open ", path, ": not found"});
-    Remember(key, path);
-    return key;
+    if (result == kNullKey) {
+      log_.Line({"registry open ", path, ": ", status == 2 ? "not found" : Status(status)});
+    }
+    Remember(result, path);
+    return status;
   }
   long CreateKey(Key parent, const std::string& name, Key& result) override {
     const long status = inner_.CreateKey(parent, name, result);
@@ -252,8 +286,9 @@ SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, S
   LoggingLz lz(services.lz, log);
   LoggingRegistry registry(services.registry, log);
   UnattendedShell shell(services.shell, log);
-  SetupServices logged{files, lz,          services.resources, registry, services.folders,
-                       shell, services.com, services.security};
+  LoggingFolderSecurity security(services.security, log);
+  SetupServices logged{files,        lz,      services.resources, registry, services.folders, shell,
+                       services.com, security};
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
   logic.InitDialog();

@@ -52,7 +52,7 @@ class UnattendedTest : public ::testing::Test, protected testing::AppFakes {
 
   SetupOutcome Run() { return RunUnattendedInstall(services, paths, log); }
 
-  SetupServices services{fs, lz, resources, reg, folders, shell, com};
+  SetupServices services{fs, lz, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   MemoryLog log;
 };
@@ -70,7 +70,7 @@ TEST_F(UnattendedTest, FreshInstallLogsEachStepAndStartsNothing) {
            "registry open HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
            "Paths\\kvx.exe: not found",
            "install folder: C:\\Program Files\\Tamarind Software\\Corvane",
-           "create folder C:\\Program Files\\Tamarind Software: created",
+           "create protected folder C:\\Program Files\\Tamarind Software: created",
            "open for writing C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: ok, nothing "
            "written",
            "write C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: 12 bytes, file time set",
@@ -118,7 +118,7 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   broken.fs.SetDriveType("C:\\", DriveType::Fixed);
   broken.resources.data[kPayloadResourceId] = {1, 0, 0, 0, 'x', 0, 0, 0, 0};
   SetupServices brokenServices{broken.fs,      broken.lz,    broken.resources, broken.reg,
-                               broken.folders, broken.shell, broken.com};
+                               broken.folders, broken.shell, broken.com,       broken.security};
   GlobalPaths brokenPaths;
   MemoryLog brokenLog;
   EXPECT_EQ(RunUnattendedInstall(brokenServices, brokenPaths, brokenLog),
@@ -138,7 +138,7 @@ TEST(SetupOutcomeTest, LastAttemptDecides) {
   f.fs.AddFile(kvx);
   f.fs.FailOpen(kvx);
   FakeSetupView view;
-  SetupServices services{f.fs, f.lz, f.resources, f.reg, f.folders, f.shell, f.com};
+  SetupServices services{f.fs, f.lz, f.resources, f.reg, f.folders, f.shell, f.com, f.security};
   GlobalPaths paths;
   SetupLogic logic(view, services, paths);
   logic.InitDialog();
