@@ -45,15 +45,20 @@ cp "$SETUP_EXE" "$PLANT_DIR/CorvaneSetup.exe"
 NATIVE_FIRST="$(tr -s ' \n' ',' <<<"$PLANTED" | sed 's/,$//')=n,b;mscoree,mshtml="
 
 # Runs a program of C:\plant with the current folder C:\cwd and native DLLs preferred; Wine
-# records every module it maps in $LOADS.
-LOADS=$PREFIX/loaddll.log
-in_plant() { (cd "$CWD_DIR" && WINEDLLOVERRIDES=$NATIVE_FIRST WINEDEBUG=+loaddll "$@" 2>"$LOADS"); }
+# records every module it maps in $LOADS, a new file for each run (Wine's helper processes of
+# an earlier run may still be writing to the previous one).
+RUNS=0
+in_plant() {
+  RUNS=$((RUNS + 1))
+  LOADS=$PREFIX/loaddll.$RUNS.log
+  (cd "$CWD_DIR" && WINEDLLOVERRIDES=$NATIVE_FIRST WINEDEBUG=+loaddll "$@" 2>"$LOADS")
+}
 log_lines() { tr -d '\r' 2>/dev/null <"$PLANT_LOG" | grep -ci -- "$1"; }
 # The modules Wine mapped, one Windows path a line (of one kind: native or builtin); and the
 # native ones, files read from disk, from C:\plant or C:\cwd other than the programs
 # themselves. (A builtin is Wine's own code, even where Wine names the copy it found.)
 mapped() { # [native|builtin]
-  grep -oE "Loaded L\"[^\"]*\" at [0-9A-Fa-f]+: ${1:-[a-z]+}" "$LOADS" |
+  grep -aoE "Loaded L\"[^\"]*\" at [0-9A-Fa-f]+: ${1:-[a-z]+}" "$LOADS" |
     sed -E 's/^Loaded L"//; s/" at .*//; s/\\\\/\\/g'
 }
 planted_loads() { mapped native | grep -iE '^C:\\(plant|cwd)\\' | grep -viE '\.exe$'; }
@@ -80,6 +85,7 @@ check "hardened probe loads no planted DLL" eq "$(planted_loads)$(cat "$PLANT_LO
 
 # The setup itself, through a whole install.
 rm -f "$PLANT_LOG"
+LOADS=$PREFIX/loaddll.setup.log
 SETUP_ERR=$LOADS
 (cd "$CWD_DIR" && WINEDLLOVERRIDES=$NATIVE_FIRST WINEDEBUG=+loaddll exec wine \
   'C:\plant\CorvaneSetup.exe') >/dev/null 2>"$LOADS" &
@@ -93,7 +99,7 @@ if [ -n "$UNHARDENED" ]; then
   drv close "$TITLE"
   read_box 3000 && answer_box 1
   wait_setup_exit 30 || kill "$SETUP_PID" 2>/dev/null
-  check "Wine recorded the unhardened setup's loads" grep -qi 'plant\\\\CorvaneSetup.exe' "$LOADS"
+  check "Wine recorded the unhardened setup's loads" grep -aqi 'plant\\\\CorvaneSetup.exe' "$LOADS"
   loads=$(planted_loads)
   echo "  planted DLLs mapped: $(tr '\n' ' ' <<<"$loads")"
   check "the unhardened setup fails the planted-DLL check" test -n "$loads"
