@@ -160,17 +160,18 @@ screenshot() { # file
 # expected value, and fails.
 reg_value() { # key value-name ("" for the default value)
   local out err status
+  out=$(mktemp)
   err=$(mktemp)
-  if [ -z "$2" ]; then out=$(wine reg query "$1" /ve 2>"$err" | tr -d '\r'); else
-    out=$(wine reg query "$1" /v "$2" 2>"$err" | tr -d '\r'); fi
-  status=${PIPESTATUS[0]}
+  if [ -z "$2" ]; then wine reg query "$1" /ve >"$out" 2>"$err"; else
+    wine reg query "$1" /v "$2" >"$out" 2>"$err"; fi
+  status=$?
   if [ "$status" -ne 0 ] && ! grep -q 'Unable to find the specified registry' "$err"; then
     echo "<reg query failed with status $status>"
-    rm -f "$err"
+    rm -f "$out" "$err"
     return 1
   fi
-  rm -f "$err"
-  awk -F'    ' '/REG_SZ/ { print $4; exit }' <<<"$out"
+  tr -d '\r' <"$out" | awk -F'    ' '/REG_SZ/ { print $4; exit }'
+  rm -f "$out" "$err"
 }
 
 # Lines of the start log for an exe, after giving a just-started program time to write. Once
