@@ -54,6 +54,7 @@ drv() { wine 'C:\e2e\driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPEST
 # Starts the setup (or another exe of C:\e2e) in the background.
 start_setup() {
   local exe=${1:-CorvaneSetup.exe}
+  : >"$SETUP_ERR"
   wine "C:\\e2e\\$exe" >/dev/null 2>>"$SETUP_ERR" &
   SETUP_PID=$!
 }
@@ -165,7 +166,7 @@ reg_value() { # key value-name ("" for the default value)
   if [ -z "$2" ]; then wine reg query "$1" /ve >"$out" 2>"$err"; else
     wine reg query "$1" /v "$2" >"$out" 2>"$err"; fi
   status=$?
-  if [ "$status" -ne 0 ] && ! grep -q 'Unable to find the specified registry' "$err"; then
+  if [ "$status" -ne 0 ] && ! grep -q 'Unable to find the specified registry' "$out" "$err"; then
     echo "<reg query failed with status $status>"
     rm -f "$out" "$err"
     return 1
