@@ -189,9 +189,9 @@ started_count() { # exe-name [expected]
   echo "${n:-0}"
 }
 
-# Nothing (or no start of the named exe) is in the start log, even after a late start had
+# Nothing (or nothing whose line starts so) is in the start log, even after a late start had
 # time to write.
-nothing_started() { # [exe-name]
+nothing_started() { # [start of the log line, e.g. 'kvxh.exe|']
   sleep 3
   local lines
   lines=$(grep -c "^${1:-}" "$START_LOG" 2>/dev/null)
