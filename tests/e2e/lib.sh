@@ -37,6 +37,9 @@ wine reg add 'HKCR\http\shell\open\command' /ve /d '"C:\e2e\record_args.exe" "%1
   >/dev/null 2>&1
 
 SETUP_PID=
+# The last setup's exit status, collected by wait_setup_exit, and what Wine wrote to its stderr.
+SETUP_STATUS=
+SETUP_ERR=$PREFIX/setup.err
 cleanup() {
   [ -n "$SETUP_PID" ] && kill "$SETUP_PID" 2>/dev/null
   wineserver -k >/dev/null 2>&1
@@ -51,12 +54,15 @@ drv() { wine 'C:\e2e\driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPEST
 # Starts the setup (or another exe of C:\e2e) in the background.
 start_setup() {
   local exe=${1:-CorvaneSetup.exe}
-  wine "C:\\e2e\\$exe" >/dev/null 2>&1 &
+  : >"$SETUP_ERR"
+  wine "C:\\e2e\\$exe" >/dev/null 2>>"$SETUP_ERR" &
   SETUP_PID=$!
 }
 
-# Waits for the setup process to end and puts its exit status in SETUP_STATUS (the low byte
-# of the Windows exit code, as wine passes it on); false after the timeout (seconds).
+# Waits for the setup process to end and collects its exit status in SETUP_STATUS; false after
+# the timeout (seconds), and false when it ended by a crash. Wine passes on only the low byte of
+# a crash's exception code (an access violation ends with 5), so a crash is recognised by Wine's
+# report on stderr (start the setup with 2>>"$SETUP_ERR") or a status above 127 (a signal).
 SETUP_STATUS=
 wait_setup_exit() {
   local t=${1:-30} i
@@ -65,11 +71,24 @@ wait_setup_exit() {
       wait "$SETUP_PID" 2>/dev/null
       SETUP_STATUS=$?
       SETUP_PID=
-      return 0
+      setup_ended_normally
+      return
     fi
     sleep 0.1
   done
   return 1
+}
+
+# The setup's last collected end was not a crash.
+setup_ended_normally() {
+  [ -n "$SETUP_STATUS" ] && [ "$SETUP_STATUS" -lt 128 ] || {
+    echo "  the setup ended with status ${SETUP_STATUS:-(not collected)}"
+    return 1
+  }
+  if grep -qE 'Unhandled (exception|page fault)|wine: Unhandled|stack smashing' "$SETUP_ERR" 2>/dev/null; then
+    echo "  the setup crashed: $(grep -m1 -E 'Unhandled|stack smashing' "$SETUP_ERR")"
+    return 1
+  fi
 }
 
 setup_running() { [ -n "$SETUP_PID" ] && kill -0 "$SETUP_PID" 2>/dev/null; }
@@ -138,14 +157,27 @@ screenshot() { # file
   import -display "$DISPLAY" -window root -crop "${2}x${3}+${4}+${5}" +repage "$1"
 }
 
+# A string value, or "" when the key or value is missing. When reg itself fails (it cannot
+# start, or reports anything but a missing key or value) it prints a marker that equals no
+# expected value, and fails.
 reg_value() { # key value-name ("" for the default value)
-  local out
-  if [ -z "$2" ]; then out=$(wine reg query "$1" /ve 2>/dev/null | tr -d '\r'); else
-    out=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r'); fi
-  awk -F'    ' '/REG_SZ/ { print $4; exit }' <<<"$out"
+  local out err status
+  out=$(mktemp)
+  err=$(mktemp)
+  if [ -z "$2" ]; then wine reg query "$1" /ve >"$out" 2>"$err"; else
+    wine reg query "$1" /v "$2" >"$out" 2>"$err"; fi
+  status=$?
+  if [ "$status" -ne 0 ] && ! grep -q 'Unable to find the specified registry' "$out" "$err"; then
+    echo "<reg query failed with status $status>"
+    rm -f "$out" "$err"
+    return 1
+  fi
+  tr -d '\r' <"$out" | awk -F'    ' '/REG_SZ/ { print $4; exit }'
+  rm -f "$out" "$err"
 }
 
-# Lines of the start log for an exe, after giving a just-started program time to write.
+# Lines of the start log for an exe, after giving a just-started program time to write. Once
+# the expected count is reached it waits a little longer, so that a start too many is counted.
 started_count() { # exe-name [expected]
   local i n
   for ((i = 0; i < 40; i++)); do
@@ -153,8 +185,22 @@ started_count() { # exe-name [expected]
     [ "${n:-0}" -ge "${2:-1}" ] && break
     sleep 0.25
   done
+  sleep 2
+  n=$(grep -c "^$1|" "$START_LOG" 2>/dev/null)
   echo "${n:-0}"
 }
+
+# Nothing (or nothing whose line starts so) is in the start log, even after a late start had
+# time to write.
+nothing_started() { # [start of the log line, e.g. 'kvxh.exe|']
+  sleep 3
+  local lines
+  lines=$(grep -c "^${1:-}" "$START_LOG" 2>/dev/null)
+  [ "${lines:-0}" -eq 0 ] || { echo "  started: $(tr '\n' ' ' <"$START_LOG")"; return 1; }
+}
+
+# The file exists and is empty (test ! -s alone also passes on a missing file).
+empty_file() { [ -f "$1" ] && [ ! -s "$1" ]; }
 
 finish() {
   echo "$FAILURES failed"

@@ -6,6 +6,8 @@ APP_PATHS='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
 PREVIOUS_QUESTION='A previous installation of a Corvane product is found.\r\n\r\nContinue?'
 WORK_DIR=$(ls -d "$DRIVE_C"/users/*/AppData/Local 2>/dev/null | grep -v /Public/ | head -n 1)
+# Without a user profile the scenarios would make folders below / on this machine.
+[ -n "$WORK_DIR" ] || { echo "FAIL - no user profile in the prefix"; exit 1; }
 WORK_DIR="$WORK_DIR/Tamarind Software/Corvane"
 
 # A previous installation: the App Paths "Path" value only. Written through a .reg file, whose
@@ -61,7 +63,7 @@ check_nothing_registered() { # label
   check "$1: no uninstall entry" eq "$(reg_value "$UNINSTALL" DisplayName)" ""
   check "$1: no desktop shortcut" test ! -e "$DESKTOP_DIR/Corvane.lnk"
   check "$1: no programs shortcut" test ! -e "$PROGRAMS_DIR/Corvane.lnk"
-  check "$1: kvxh.exe not started" eq "$(cat "$START_LOG" 2>/dev/null | grep -c '^kvxh.exe|')" 0
+  check "$1: kvxh.exe not started" nothing_started 'kvxh.exe|'
   check "$1: App Paths does not name kvx.exe" not_kvx_default
 }
 

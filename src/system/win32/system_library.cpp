@@ -4,7 +4,21 @@
 
 namespace corvane {
 
+#if !defined(CORVANE_UNHARDENED)
+namespace {
+
+// The LOAD_LIBRARY_SEARCH_* flags came with SetDefaultDllDirectories and AddDllDirectory
+// (Windows 8, or Vista and 7 with KB2533623); where they are missing LoadLibraryEx rejects them.
+bool HaveSearchFlags() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel != nullptr && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
+}
+
+}  // namespace
+#endif
+
 void HardenDllSearch() {
+#if !defined(CORVANE_UNHARDENED)
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   if (kernel == nullptr) return;
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
@@ -16,18 +30,27 @@ void HardenDllSearch() {
   auto setDllDirectory = reinterpret_cast<SetDllDirectoryFn>(
       reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
   if (setDllDirectory != nullptr) setDllDirectory(L"");
+#endif
 }
 
 SystemLibrary::SystemLibrary(const wchar_t* name) {
-  // A full path names exactly one file, whatever the search order; its own imports then follow
-  // the process's default directories set by HardenDllSearch.
+#if defined(CORVANE_UNHARDENED)
+  // The careless way, kept for the test build that shows the planted-DLL check can fail.
+  module_ = LoadLibraryW(name);
+#else
+  // A full path names exactly one file, whatever the search order. Its own imports are then
+  // looked for in System32 only; without the search flags the altered order starts at the
+  // DLL's folder, System32, too.
   wchar_t folder[MAX_PATH];
   const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return;
   std::wstring path(folder, n);
   path += L'\\';
   path += name;
-  module_ = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const DWORD flags =
+      HaveSearchFlags() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH;
+  module_ = LoadLibraryExW(path.c_str(), nullptr, flags);
+#endif
 }
 
 SystemLibrary::~SystemLibrary() {

@@ -20,7 +20,7 @@ declare -A CASES=(
 
 # Starts the setup in C:\cwd, so that nothing can land in the build tree.
 start_in_cwd() {
-  (cd "$CWD_DIR" && exec wine 'C:\e2e\CorvaneSetup.exe') >/dev/null 2>&1 &
+  (cd "$CWD_DIR" && exec wine 'C:\e2e\CorvaneSetup.exe') >/dev/null 2>>"$SETUP_ERR" &
   SETUP_PID=$!
 }
 

@@ -18,7 +18,7 @@ for attempt in 1 2; do
 done
 check "the file in the work folder's place is untouched" eq "$(cat "$WORK_DIR")" "not a folder"
 check "install folder created" test -d "$INSTALL_DIR"
-check "no target written (kvx.exe empty from the write probe)" test ! -s "$INSTALL_DIR/kvx.exe"
+check "no target written (kvx.exe empty from the write probe)" empty_file "$INSTALL_DIR/kvx.exe"
 check "no data file written" test ! -e "$DATA_DIR/default.rex"
 check "no App Paths Path" eq "$(reg_value "$APP_PATHS" Path)" ""
 check_nothing_registered "work folder blocked"

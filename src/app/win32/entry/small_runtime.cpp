@@ -4,6 +4,7 @@
 // setup could do anyway. Allocations that may fail for real use new (std::nothrow).
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -46,3 +47,38 @@ extern "C" const GUID CLSID_ShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0,
 extern "C" const GUID IID_IShellLinkW = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 extern "C" const GUID IID_IPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 #endif
+
+// Stack canaries (-fstack-protector-strong). libssp's own guard setup would call
+// CryptAcquireContext before wWinMain, and with it load the crypto provider and its imports
+// before the DLL search is restricted, looking beside the setup first. The guard is seeded here
+// from kernel32 alone instead, as the Visual C++ runtime seeds its cookie: time, counters, ids
+// and the randomised stack address.
+extern "C" {
+std::uintptr_t __stack_chk_guard = static_cast<std::uintptr_t>(0x2B992DDFA232ULL);
+
+[[noreturn]] void __stack_chk_fail() {
+  // STATUS_STACK_BUFFER_OVERRUN; no handler of the process runs.
+  TerminateProcess(GetCurrentProcess(), 0xC0000409u);
+  __builtin_trap();
+}
+}
+
+namespace {
+
+__attribute__((constructor(101), no_stack_protector)) void SeedStackGuard() {
+  FILETIME time{};
+  GetSystemTimeAsFileTime(&time);
+  LARGE_INTEGER counter{};
+  QueryPerformanceCounter(&counter);
+  std::uint64_t seed = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) ^ time.dwLowDateTime;
+  seed ^= static_cast<std::uint64_t>(counter.QuadPart) << 17;
+  seed ^= static_cast<std::uint64_t>(GetCurrentProcessId()) << 40;
+  seed ^= static_cast<std::uint64_t>(GetCurrentThreadId()) << 8;
+  seed ^= static_cast<std::uint64_t>(GetTickCount()) << 24;
+  seed ^= reinterpret_cast<std::uintptr_t>(&seed);
+  seed ^= seed >> 29;
+  const auto guard = static_cast<std::uintptr_t>(seed ^ (seed >> 32));
+  if (guard != 0) __stack_chk_guard = guard;
+}
+
+}  // namespace
