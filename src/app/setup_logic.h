@@ -49,7 +49,6 @@ class ComApartment {
 
 struct SetupServices {
   FileSystem& files;
-  LzExpander& lz;
   ResourceSource& resources;
   RegistryApi& registry;
   KnownFolderSource& folders;
@@ -89,6 +88,7 @@ class SetupLogic {
  private:
   void PushDescription();
   bool InstallFolderWritable();
+  bool TargetFoldersAbsolute();
   void ShowInstalledLook();
   void RegisterProduct();
 

@@ -103,8 +103,12 @@ std::unique_ptr<corvane::OutputFile> HostFileSystem::OpenForWriting(const std::s
   const fs::path p = PathOf(path);
   std::error_code ec;
   if (fs::is_directory(p, ec)) return nullptr;
+  const bool exists = fs::exists(p, ec);
+  const bool createNew =
+      mode == corvane::OpenMode::CreateNew || mode == corvane::OpenMode::CreateNewGone;
+  if ((createNew && exists) || (mode == corvane::OpenMode::OpenExisting && !exists)) return nullptr;
   std::fstream stream;
-  if (mode == corvane::OpenMode::OpenAlways && fs::exists(p, ec)) {
+  if (mode == corvane::OpenMode::OpenExisting) {
     stream.open(p, std::ios::binary | std::ios::in | std::ios::out);
   } else {
     stream.open(p, std::ios::binary | std::ios::out | std::ios::trunc);
@@ -116,6 +120,14 @@ std::unique_ptr<corvane::OutputFile> HostFileSystem::OpenForWriting(const std::s
 bool HostFileSystem::RemoveFile(const std::string& path) {
   std::error_code ec;
   return fs::remove(PathOf(path), ec);
+}
+
+bool HostFileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
+  std::error_code ec;
+  const fs::path target = PathOf(to);
+  if (!replace && fs::exists(target, ec)) return false;
+  fs::rename(PathOf(from), target, ec);
+  return !ec;
 }
 
 bool HostFileSystem::HasAttributes(const std::string& path) {
@@ -134,13 +146,6 @@ corvane::CreateDirResult HostFileSystem::MakeDirectory(const std::string& path) 
   if (fs::is_directory(p)) return corvane::CreateDirResult::AlreadyExists;
   if (!fs::exists(p.parent_path())) return corvane::CreateDirResult::PathNotFound;
   return corvane::CreateDirResult::OtherError;
-}
-
-long HostLzExpander::Expand(const std::string& szddPath, std::span<std::uint8_t> out) {
-  Bytes file;
-  std::string error;
-  if (!ReadWholeFile(szddPath, file, error)) return -1;
-  return corvane::SzddExpand(file, out);
 }
 
 std::span<const std::uint8_t> FileResourceSource::RcData(int id) {

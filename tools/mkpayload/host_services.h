@@ -33,15 +33,10 @@ class HostFileSystem : public corvane::FileSystem {
                                                       corvane::ShareMode share,
                                                       corvane::OpenMode mode) override;
   bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to, bool replace) override;
   bool HasAttributes(const std::string& path) override;
   corvane::DriveType DriveTypeOf(const std::string& rootPath) override;
   corvane::CreateDirResult MakeDirectory(const std::string& path) override;
-};
-
-// Expands with our own decoder.
-class HostLzExpander : public corvane::LzExpander {
- public:
-  long Expand(const std::string& szddPath, std::span<std::uint8_t> out) override;
 };
 
 // Serves one payload file as the payload resource.

@@ -187,16 +187,11 @@ int Unpack(const std::vector<std::string>& args) {
   }
 
   HostFileSystem files;
-  HostLzExpander lz;
   FileResourceSource resources(std::move(payload));
   StderrReporter errors;
-  corvane::ExtractServices services{files, lz, resources, errors};
-  // The setup's work file, next to the first target.
-  const std::size_t slash = targets[0].find_last_of("/\\");
-  const std::string temp =
-      (slash == std::string::npos ? std::string() : targets[0].substr(0, slash + 1)) + "prog.tmp";
+  corvane::ExtractServices services{files, resources, errors};
   const corvane::Timestamp stamp{2013, 8, 10, 7, 20, 0};
-  if (!corvane::ExtractPayload(services, targets, temp, stamp, corvane::kPayloadResourceId))
+  if (!corvane::ExtractPayload(services, targets, stamp, corvane::kPayloadResourceId))
     return Fail("unpacking failed");
   return kOk;
 }

@@ -1,4 +1,4 @@
-#include "payload/win32/lz32_expander.h"
+#include "win32/payload/lz32_expander.h"
 
 #include <windows.h>
 

@@ -5,7 +5,6 @@
 #include "app/win32/app_message_box.h"
 #include "app/win32/com_apartment.h"
 #include "app/win32/setup_dialog.h"
-#include "payload/win32/lz32_expander.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "system/win32/system_library.h"
@@ -31,13 +30,12 @@ class Win32StartHost final : public StartHost {
 
   void RunSetupDialog() override {
     Win32FileSystem files;
-    Lz32Expander lz;
     ModuleResources resources;
     Win32Registry registry;
     Win32KnownFolderSource folders;
     Win32Shell shell;
     Win32ComApartment com;
-    SetupServices services{files, lz, resources, registry, folders, shell, com};
+    SetupServices services{files, resources, registry, folders, shell, com};
     SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
     dialog.DoModal(nullptr);
   }
