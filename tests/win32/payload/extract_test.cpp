@@ -148,7 +148,8 @@ TEST_F(ExtractWin32Test, StagedFileIsOpenToNobodyWhileWritten) {
   const std::string path = dir.Path() + "kvx.exe" + std::string(kStagingSuffix);
   auto file = files.OpenForWriting(path, ShareMode::None, OpenMode::CreateNew);
   ASSERT_NE(file, nullptr);
-  for (DWORD access : {GENERIC_READ, GENERIC_WRITE, DWORD{DELETE}}) {
+  for (DWORD access : {static_cast<DWORD>(GENERIC_READ), static_cast<DWORD>(GENERIC_WRITE),
+                       static_cast<DWORD>(DELETE)}) {
     HANDLE other = CreateFileW(ToWide(path).c_str(), access,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, 0, nullptr);
