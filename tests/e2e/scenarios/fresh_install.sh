@@ -46,7 +46,8 @@ for i in "${!names[@]}"; do
 done
 check "only the eleven files, nothing staged or kept aside" \
   eq "$(find "$INSTALL_DIR" "$DATA_DIR" -type f | wc -l)" 11
-check "work folder created and left empty" eq "$(ls -A "$DRIVE_C"/users/*/AppData/Local/Tamarind\ Software/Corvane 2>&1)" 
+check "work folder created and left empty" \
+  eq "$(ls -A "$DRIVE_C"/users/*/AppData/Local/Tamarind\ Software/Corvane 2>&1)" ""
 
 # Registry.
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
