@@ -161,7 +161,8 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
     // the last entry: the payload is damaged, which the user learns like a failed expansion.
     if (reader.Next(body) != PayloadReader::Result::Record) return fail();
     if (buffer == nullptr) return fail();
-    const long n = SzddExpand(SzddImageOf(body), std::span<std::uint8_t>(buffer.get(), kBufferSize));
+    const long n =
+        SzddExpand(SzddImageOf(body), std::span<std::uint8_t>(buffer.get(), kBufferSize));
     if (n <= 0 || static_cast<std::size_t>(n) > kExpansionBufferSize) return fail();
 
     const std::span<const std::uint8_t> expanded(buffer.get(), static_cast<std::size_t>(n));

@@ -57,8 +57,8 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& p
       flags |= FILE_FLAG_DELETE_ON_CLOSE;
       break;
   }
-  HANDLE h = CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags,
-                         nullptr);
+  HANDLE h =
+      CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32OutputFile>(h);
 }

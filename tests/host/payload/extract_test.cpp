@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
-#include <utility>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "payload/container.h"
@@ -141,10 +141,10 @@ TEST_F(ExtractTest, EveryFileIsStagedExclusivelyBeforeAnyTargetIsReplaced) {
   }
   // The first target is replaced only after the last file was written, stamped and closed.
   const auto& log = fs.Log();
-  const auto lastClose = std::find(log.begin(), log.end(), "close " + targets.back() + ".corvane-new");
-  const auto firstRename = std::find_if(log.begin(), log.end(), [](const std::string& e) {
-    return e.rfind("rename ", 0) == 0;
-  });
+  const auto lastClose =
+      std::find(log.begin(), log.end(), "close " + targets.back() + ".corvane-new");
+  const auto firstRename = std::find_if(
+      log.begin(), log.end(), [](const std::string& e) { return e.rfind("rename ", 0) == 0; });
   ASSERT_NE(lastClose, log.end());
   EXPECT_LT(lastClose, firstRename);
   EXPECT_EQ(*firstRename, "rename " + targets[0] + ">" + targets[0] + ".corvane-old");
@@ -195,7 +195,8 @@ TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
       {"write", [&] { fs.FailWrite(staged); }},
       {"time", [&] { fs.FailSetTime(staged); }},
       // Another process creates the name between the removal of a leftover and the open.
-      {"planted", [&] {
+      {"planted",
+       [&] {
          fs.beforeCall = [&](const std::string& e) {
            if (e == "open " + staged) fs.AddFile(staged, Text("planted"));
          };
