@@ -103,12 +103,23 @@ void SetupLogic::OnOk() {
   }
 }
 
-// Opens kvx.exe for writing without truncating it: a previous installation survives the test,
-// while a running copy (which holds the file without write sharing) still makes it fail.
+// Opens kvx.exe for writing without changing it: a previous installation survives the test,
+// while a running copy (which holds the file without write sharing) still makes it fail. Where
+// there is no kvx.exe yet, one is created that goes away again when it is closed.
 bool SetupLogic::InstallFolderWritable() {
-  auto probe = services_.files.OpenForWriting(paths_.installFolder + std::string(kMainExe),
-                                              ShareMode::Read, OpenMode::OpenAlways);
-  return probe != nullptr;
+  const std::string probePath = paths_.installFolder + std::string(kMainExe);
+  const OpenMode mode =
+      PathExists(services_.files, probePath) ? OpenMode::OpenExisting : OpenMode::CreateNewGone;
+  return services_.files.OpenForWriting(probePath, ShareMode::Read, mode) != nullptr;
+}
+
+// The other folders the install writes into come from the shell; one that it could not supply
+// leaves only the product sub-path or a lone backslash, which must not become a folder or a
+// shortcut at the root of the current drive.
+bool SetupLogic::TargetFoldersAbsolute() {
+  const KnownFolders& k = paths_.known;
+  return IsAbsolutePath(k.commonData) && IsAbsolutePath(k.work) &&
+         IsAbsolutePath(k.commonDesktop) && IsAbsolutePath(k.commonPrograms);
 }
 
 void SetupLogic::ShowInstalledLook() {
@@ -152,8 +163,19 @@ void SetupLogic::RunInstall() {
   busy = 1;
   paths_.installFolder = StripTrailingBackslash(view_.Text(kIdInstallPath)) + "\\";
 
+  // A relative or rooted install folder (a "Path" such as "Corvane" or "\") would be taken
+  // from the current folder, System32 when elevated: it counts as a folder that cannot be
+  // written. A missing known folder is a failed installation. Both before anything is written.
+  const bool installFolderAbsolute = IsAbsolutePath(paths_.installFolder);
+  if (installFolderAbsolute && !TargetFoldersAbsolute()) {
+    outcome = SetupOutcome::ExtractionFailed;
+    view_.Ask(kInstallErrorText, Buttons::Ok);
+    busy = 0;
+    return;
+  }
   // Both trees are the administrators' before anything is written into either.
-  if (!GuardInstallFolders(services_.files, services_.security, paths_.installFolder,
+  if (!installFolderAbsolute ||
+      !GuardInstallFolders(services_.files, services_.security, paths_.installFolder,
                            paths_.known.defaultInstall, paths_.known.commonData) ||
       !EnsureFolder(services_.files, paths_.installFolder) || !InstallFolderWritable()) {
     outcome = SetupOutcome::FolderNotWritable;
@@ -167,9 +189,8 @@ void SetupLogic::RunInstall() {
   {
     const std::vector<std::string> files = InstallFileList(paths_);
     ViewErrorReporter reporter(view_);
-    ExtractServices extract{services_.files, services_.lz, services_.resources, reporter};
-    if (!ExtractPayload(extract, files, paths_.known.work + "prog.tmp", kInstallFileTime,
-                        kPayloadResourceId)) {
+    ExtractServices extract{services_.files, services_.resources, reporter};
+    if (!ExtractPayload(extract, files, kInstallFileTime, kPayloadResourceId)) {
       outcome = SetupOutcome::ExtractionFailed;
       view_.Ask(kInstallErrorText, Buttons::Ok);
       busy = 0;

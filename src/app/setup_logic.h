@@ -50,7 +50,6 @@ class ComApartment {
 
 struct SetupServices {
   FileSystem& files;
-  LzExpander& lz;
   ResourceSource& resources;
   RegistryApi& registry;
   KnownFolderSource& folders;
@@ -101,6 +100,7 @@ class SetupLogic {
  private:
   void PushDescription();
   bool InstallFolderWritable();
+  bool TargetFoldersAbsolute();
   void ShowInstalledLook();
   void RegisterProduct();
 

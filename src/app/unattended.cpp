@@ -78,6 +78,11 @@ class LoggingFileSystem final : public FileSystem {
     log_.Line({"delete ", path, ok ? ": deleted" : ": not deleted"});
     return ok;
   }
+  bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
+    const bool ok = inner_.RenameFile(from, to, replace);
+    log_.Line({"rename ", from, " to ", to, ok ? ": ok" : ": failed"});
+    return ok;
+  }
   bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
   DriveType DriveTypeOf(const std::string& rootPath) override {
     return inner_.DriveTypeOf(rootPath);
@@ -118,20 +123,6 @@ class LoggingFolderSecurity final : public FolderSecurity {
 
  private:
   FolderSecurity& inner_;
-  SetupLog& log_;
-};
-
-class LoggingLz final : public LzExpander {
- public:
-  LoggingLz(LzExpander& inner, SetupLog& log) : inner_(inner), log_(log) {}
-  long Expand(const std::string& szddPath, std::span<std::uint8_t> out) override {
-    const long n = inner_.Expand(szddPath, out);
-    log_.Line({"expand ", szddPath, ": ", std::to_string(n), n > 0 ? " bytes" : " (failed)"});
-    return n;
-  }
-
- private:
-  LzExpander& inner_;
   SetupLog& log_;
 };
 
@@ -283,12 +274,11 @@ Answer UnattendedView::Ask(std::string_view text, Buttons buttons) {
 
 SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, SetupLog& log) {
   LoggingFileSystem files(services.files, log);
-  LoggingLz lz(services.lz, log);
   LoggingRegistry registry(services.registry, log);
   UnattendedShell shell(services.shell, log);
   LoggingFolderSecurity security(services.security, log);
-  SetupServices logged{files,        lz,      services.resources, registry, services.folders, shell,
-                       services.com, security};
+  SetupServices logged{files, services.resources, registry, services.folders,
+                       shell, services.com,       security};
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
   logic.InitDialog();

@@ -1,5 +1,6 @@
-// The embedded payload: its records turned back into SZDD files, expanded through a
-// temporary file and written to the install file list with a fixed last-write time.
+// The embedded payload: its records expanded in memory and installed to the install file list
+// with a fixed last-write time. Every file is first staged beside its target; the targets are
+// replaced only once all of them are staged, so a failure leaves the old files as they were.
 #pragma once
 
 #include <cstdint>
@@ -25,13 +26,10 @@ struct Timestamp {
 // 100 ns ticks since 1601-01-01 of the fields read as UTC (what SystemTimeToFileTime gives).
 std::uint64_t ToFileTime(const Timestamp& t);
 
-// Expands one SZDD file on disk into `out`; returns the number of bytes delivered,
-// 0 or less on failure (including a failed open). On Windows this is LZ32.
-class LzExpander {
- public:
-  virtual ~LzExpander() = default;
-  virtual long Expand(const std::string& szddPath, std::span<std::uint8_t> out) = 0;
-};
+// Names beside a target: the new file while it is written, and the old one while the targets
+// are being replaced.
+inline constexpr std::string_view kStagingSuffix = ".corvane-new";
+inline constexpr std::string_view kBackupSuffix = ".corvane-old";
 
 // The program's own resources (RCDATA); an empty span when the resource is missing.
 class ResourceSource {
@@ -49,7 +47,6 @@ class ErrorReporter {
 
 struct ExtractServices {
   FileSystem& files;
-  LzExpander& lz;
   ResourceSource& resources;
   ErrorReporter& errors;
 };
@@ -60,9 +57,16 @@ std::unique_ptr<OutputFile> CreateFileForWriting(FileSystem& fs, const std::stri
 bool WriteFileStamped(FileSystem& fs, const std::string& path, std::span<const std::uint8_t> bytes,
                       const Timestamp& stamp);
 
-// True when every list entry was written or the terminator came first; false at the first
-// failure (a message was shown for temp-file and expansion failures, not for target failures).
+// Writes `bytes` to a new file that nobody else may open while it is written, and stamps it.
+// Fails when the name is taken.
+bool WriteNewFileStamped(FileSystem& fs, const std::string& path,
+                         std::span<const std::uint8_t> bytes, const Timestamp& stamp);
+
+// True when every list entry was installed. On failure nothing of the list has changed and
+// nothing staged is left. A damaged payload (no record for an entry included) and a record
+// that does not expand show the message first; a file that cannot be staged or put in place
+// fails without one.
 bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& targets,
-                    const std::string& tempPath, const Timestamp& stamp, int payloadId);
+                    const Timestamp& stamp, int payloadId);
 
 }  // namespace corvane

@@ -25,8 +25,10 @@ enum class CreateDirResult { Created, AlreadyExists, PathNotFound, OtherError };
 
 enum class ShareMode { None, Read };
 enum class OpenMode {
-  CreateAlways,  // create, or truncate an existing file
-  OpenAlways,    // create, or open an existing file without touching its contents
+  CreateAlways,   // create, or truncate an existing file
+  OpenExisting,   // open an existing file without touching its contents; fails when absent
+  CreateNew,      // create a file that does not exist yet; fails when something has the name
+  CreateNewGone,  // as CreateNew, and the file is deleted again when it is closed
 };
 
 // An open file; destroying it closes the handle.
@@ -46,6 +48,9 @@ class FileSystem {
   virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
                                                      OpenMode mode) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Renames a file within its volume; with `replace` an existing file of the new name is
+  // replaced in the same step, without it the rename fails when the name is taken.
+  virtual bool RenameFile(const std::string& from, const std::string& to, bool replace) = 0;
   // True when the attribute query for the path succeeds (file or folder alike).
   virtual bool HasAttributes(const std::string& path) = 0;
   // Drive type of a root path such as "C:\".

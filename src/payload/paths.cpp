@@ -60,6 +60,21 @@ bool IsValidName(const std::string& component) {
   return true;
 }
 
+bool IsAbsolutePath(const std::string& path) {
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
+    const char d = path[0];
+    return (d >= 'A' && d <= 'Z') || (d >= 'a' && d <= 'z');
+  }
+  if (path.rfind("\\\\", 0) != 0) return false;
+  // \\server\share: both named; "." and "?" introduce device paths, not servers.
+  const std::size_t serverEnd = path.find('\\', 2);
+  if (serverEnd == std::string::npos || serverEnd == 2) return false;
+  const std::string server = path.substr(2, serverEnd - 2);
+  if (server == "." || server == "?") return false;
+  const std::size_t shareEnd = path.find('\\', serverEnd + 1);
+  return (shareEnd == std::string::npos ? path.size() : shareEnd) > serverEnd + 1;
+}
+
 bool IsValidPath(const std::string& path) {
   const std::size_t units = Utf16Length(path);
   if (units == 0 || units >= kMaxPathUnits) return false;

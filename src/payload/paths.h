@@ -15,6 +15,10 @@ inline constexpr int kFolderBadPathname = 161;
 
 std::string StripTrailingBackslash(std::string path);
 bool IsValidName(const std::string& component);
+// A drive letter, colon and backslash ("C:\..."), or a UNC server and share
+// ("\\server\share..."). Relative, drive-relative and rooted paths ("\Corvane") are not:
+// they would name a folder that depends on the process's current drive or folder.
+bool IsAbsolutePath(const std::string& path);
 bool IsValidPath(const std::string& path);
 bool PathExists(FileSystem& fs, const std::string& path);
 bool FolderExists(FileSystem& fs, std::string path);

@@ -77,3 +77,23 @@ field_text() {
   drv dump "$TITLE" | awk -F'|' -v id="$1" \
     '$1 == id { s = $5; for (i = 6; i <= NF; i++) s = s "|" $i; print s; exit }'
 }
+
+# Checksums of every file below the folders, one line each (for "unchanged" checks by content).
+files_state() { # folder...
+  local d
+  for d in "$@"; do
+    [ -d "$d" ] && (cd "$d" && find . -type f -print0 | sort -z | xargs -0 -r md5sum)
+  done
+}
+
+# The product's registry entries as `reg` lists them; fails when it cannot read them.
+reg_state() {
+  wine reg query "$APP_PATHS" /s 2>/dev/null | tr -d '\r' || return 1
+  wine reg query "$UNINSTALL" /s 2>/dev/null | tr -d '\r' || return 1
+}
+
+# Staged or kept-aside files an install left anywhere on drive C.
+leftovers() { find "$DRIVE_C" -name '*.corvane-new' -o -name '*.corvane-old' | wc -l; }
+
+# A setup of the build's e2e folder that is not among those lib.sh copies.
+copy_setup() { cp "$CORVANE_BINARY_DIR/e2e/$1" "$DRIVE_C/e2e/"; }

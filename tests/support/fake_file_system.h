@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -53,6 +54,10 @@ class FakeFileSystem : public FileSystem {
   void FailWrite(const std::string& path) { failWrite_.insert(Key(path)); }
   void FailSetTime(const std::string& path) { failSetTime_.insert(Key(path)); }
   void FailRemove(const std::string& path) { failRemove_.insert(Key(path)); }
+  // Renames from or to this path fail (a file that another process holds open).
+  void FailRename(const std::string& path) { failRename_.insert(Key(path)); }
+  // Runs before every call, with the log entry of that call (a competing process).
+  std::function<void(const std::string&)> beforeCall;
   // Attribute queries of this path fail although it exists (a folder without list rights).
   void HideAttributes(const std::string& path) { hideAttributes_.insert(Key(path)); }
   // MakeDirectory on this path reports `result` without creating anything.
@@ -69,8 +74,8 @@ class FakeFileSystem : public FileSystem {
   bool DirectoryExists(const std::string& path) const { return dirs_.count(Key(path)) != 0; }
   std::size_t FileCount() const { return files_.size(); }
   int OpenHandles() const { return openHandles_; }
-  // Every call in order, as "op path" ("open", "write", "settime", "close", "remove", "attr",
-  // "drive", "mkdir").
+  // Every call in order, as "op path" ("open", "write", "settime", "close", "remove",
+  // "rename from>to", "attr", "drive", "mkdir").
   const std::vector<std::string>& Log() const { return log_; }
   const std::vector<OpenCall>& Opens() const { return opens_; }
   void ClearLog() {
@@ -78,28 +83,50 @@ class FakeFileSystem : public FileSystem {
     opens_.clear();
   }
 
+  // Every file's path (lower-cased), sorted.
+  std::vector<std::string> FileKeys() const {
+    std::vector<std::string> keys;
+    for (const auto& [key, file] : files_) keys.push_back(key);
+    return keys;
+  }
+
   // --- FileSystem ---
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
                                              OpenMode mode) override {
-    log_.push_back("open " + path);
+    Record("open " + path);
     opens_.push_back(OpenCall{path, share, mode});
     const std::string key = Key(path);
     if (failOpen_.count(key) || dirs_.count(key) || !ParentExists(key)) return nullptr;
+    const bool exists = files_.count(key) != 0;
+    if (mode == OpenMode::OpenExisting && !exists) return nullptr;
+    const bool createNew = mode == OpenMode::CreateNew || mode == OpenMode::CreateNewGone;
+    if (createNew && exists) return nullptr;
     File& f = files_[key];
     if (mode == OpenMode::CreateAlways) f.bytes.clear();
     ++openHandles_;
-    return std::make_unique<FakeOutputFile>(*this, path);
+    return std::make_unique<FakeOutputFile>(*this, path, mode == OpenMode::CreateNewGone);
   }
 
   bool RemoveFile(const std::string& path) override {
-    log_.push_back("remove " + path);
+    Record("remove " + path);
     const std::string key = Key(path);
     if (failRemove_.count(key)) return false;
     return files_.erase(key) != 0;
   }
 
+  bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
+    Record("rename " + from + ">" + to);
+    const std::string f = Key(from), t = Key(to);
+    if (failRename_.count(f) || failRename_.count(t) || !files_.count(f)) return false;
+    if (dirs_.count(t) || !ParentExists(t) || (files_.count(t) && !replace)) return false;
+    File moved = std::move(files_[f]);
+    files_.erase(f);
+    files_[t] = std::move(moved);
+    return true;
+  }
+
   bool HasAttributes(const std::string& path) override {
-    log_.push_back("attr " + path);
+    Record("attr " + path);
     const std::string key = Key(path);
     if (hideAttributes_.count(key)) return false;
     // A file named with a trailing backslash is not found, a folder is.
@@ -108,13 +135,13 @@ class FakeFileSystem : public FileSystem {
   }
 
   DriveType DriveTypeOf(const std::string& rootPath) override {
-    log_.push_back("drive " + rootPath);
+    Record("drive " + rootPath);
     auto it = drives_.find(Key(rootPath));
     return it == drives_.end() ? DriveType::NoRootDir : it->second;
   }
 
   CreateDirResult MakeDirectory(const std::string& path) override {
-    log_.push_back("mkdir " + path);
+    Record("mkdir " + path);
     const std::string key = Key(path);
     if (auto it = forcedMkdir_.find(key); it != forcedMkdir_.end()) return it->second;
     if (dirs_.count(key) || files_.count(key)) return CreateDirResult::AlreadyExists;
@@ -134,12 +161,19 @@ class FakeFileSystem : public FileSystem {
   }
 
  private:
+  void Record(const std::string& entry) {
+    if (beforeCall) beforeCall(entry);
+    log_.push_back(entry);
+  }
+
   class FakeOutputFile : public OutputFile {
    public:
-    FakeOutputFile(FakeFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
+    FakeOutputFile(FakeFileSystem& fs, std::string path, bool goneOnClose)
+        : fs_(fs), path_(std::move(path)), goneOnClose_(goneOnClose) {}
     ~FakeOutputFile() override {
       fs_.log_.push_back("close " + path_);
       --fs_.openHandles_;
+      if (goneOnClose_) fs_.files_.erase(Key(path_));
     }
     bool Write(std::span<const std::uint8_t> bytes) override {
       fs_.log_.push_back("write " + path_);
@@ -162,6 +196,7 @@ class FakeFileSystem : public FileSystem {
    private:
     FakeFileSystem& fs_;
     std::string path_;
+    bool goneOnClose_;
     std::size_t pos_ = 0;
   };
 
@@ -179,7 +214,8 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, File> files_;
   std::set<std::string> dirs_;
   std::map<std::string, DriveType> drives_;
-  std::set<std::string> failOpen_, failWrite_, failSetTime_, failRemove_, hideAttributes_;
+  std::set<std::string> failOpen_, failWrite_, failSetTime_, failRemove_, failRename_,
+      hideAttributes_;
   std::map<std::string, CreateDirResult> forcedMkdir_;
   std::vector<std::string> log_;
   std::vector<OpenCall> opens_;

@@ -102,8 +102,12 @@ std::unique_ptr<corvane::OutputFile> HostFileSystem::OpenForWriting(const std::s
   const fs::path p = PathOf(path);
   std::error_code ec;
   if (fs::is_directory(p, ec)) return nullptr;
+  const bool exists = fs::exists(p, ec);
+  const bool createNew =
+      mode == corvane::OpenMode::CreateNew || mode == corvane::OpenMode::CreateNewGone;
+  if ((createNew && exists) || (mode == corvane::OpenMode::OpenExisting && !exists)) return nullptr;
   std::fstream stream;
-  if (mode == corvane::OpenMode::OpenAlways && fs::exists(p, ec)) {
+  if (mode == corvane::OpenMode::OpenExisting) {
     stream.open(p, std::ios::binary | std::ios::in | std::ios::out);
   } else {
     stream.open(p, std::ios::binary | std::ios::out | std::ios::trunc);
@@ -115,6 +119,14 @@ std::unique_ptr<corvane::OutputFile> HostFileSystem::OpenForWriting(const std::s
 bool HostFileSystem::RemoveFile(const std::string& path) {
   std::error_code ec;
   return fs::remove(PathOf(path), ec);
+}
+
+bool HostFileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
+  std::error_code ec;
+  const fs::path target = PathOf(to);
+  if (!replace && fs::exists(target, ec)) return false;
+  fs::rename(PathOf(from), target, ec);
+  return !ec;
 }
 
 bool HostFileSystem::HasAttributes(const std::string& path) {

@@ -31,6 +31,7 @@ class HostFileSystem : public corvane::FileSystem {
                                                       corvane::ShareMode share,
                                                       corvane::OpenMode mode) override;
   bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to, bool replace) override;
   bool HasAttributes(const std::string& path) override;
   corvane::DriveType DriveTypeOf(const std::string& rootPath) override;
   corvane::CreateDirResult MakeDirectory(const std::string& path) override;

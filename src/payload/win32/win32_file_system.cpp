@@ -39,15 +39,37 @@ class Win32OutputFile : public OutputFile {
 std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& path,
                                                             ShareMode share, OpenMode mode) {
   const DWORD shareFlags = share == ShareMode::Read ? FILE_SHARE_READ : 0;
-  const DWORD disposition = mode == OpenMode::CreateAlways ? CREATE_ALWAYS : OPEN_ALWAYS;
-  HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, shareFlags, nullptr, disposition,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD access = GENERIC_WRITE;
+  DWORD disposition = CREATE_ALWAYS;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL;
+  switch (mode) {
+    case OpenMode::CreateAlways:
+      break;
+    case OpenMode::OpenExisting:
+      disposition = OPEN_EXISTING;
+      break;
+    case OpenMode::CreateNew:
+      disposition = CREATE_NEW;
+      break;
+    case OpenMode::CreateNewGone:
+      access |= DELETE;
+      disposition = CREATE_NEW;
+      flags |= FILE_FLAG_DELETE_ON_CLOSE;
+      break;
+  }
+  HANDLE h =
+      CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<Win32OutputFile>(h);
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
   return DeleteFileW(ToWide(path).c_str()) != FALSE;
+}
+
+bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
+  return MoveFileExW(ToWide(from).c_str(), ToWide(to).c_str(),
+                     replace ? MOVEFILE_REPLACE_EXISTING : 0) != FALSE;
 }
 
 bool Win32FileSystem::HasAttributes(const std::string& path) {

@@ -30,27 +30,23 @@ check "kvxh.exe not started" nothing_started
 drv press "$TITLE" 2
 check "Cancel ends the setup" wait_setup_exit 30
 
-# Over a previous installation, a failure before the first file is written (the temp file
-# cannot be created) leaves the installed kvx.exe as it was.
+# Over a previous installation, the corrupt payload leaves the installed kvx.exe as it was.
 start_setup
 check "install before the failure" install_now
 drv close "$TITLE"
 check "that run ends normally" wait_setup_exit 30
-mapfile -t product <"$CORVANE_BINARY_DIR/payload/payload.files"
-work=$(find "$DRIVE_C/users" -path '*Tamarind Software/Corvane' -type d | head -n 1)
-check "the work folder was found" test -n "$work"
-# A folder where the temp file should go (never below / when the work folder was not found).
-[ -n "$work" ] && mkdir -p "$work/prog.tmp"
-start_setup
+printf 'older version\n' >>"$INSTALL_DIR/kvx.exe"
+cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/kvx.before"
+start_setup CorvaneSetupCorrupt.exe
 read_box && answer_box 6
 drv wait "$TITLE" 30000
 drv press "$TITLE" 1
-check "temp file failure reported" read_box
+check "damaged payload reported" read_box
 check "its text" eq "${BOX_TEXT:-}" "Error in installation"
 answer_box 1
 read_box 3000 && answer_box 1
 check "still state 0" eq "$(field 1 5)" OK
-check "installed kvx.exe intact" cmp -s "${product[0]}" "$INSTALL_DIR/kvx.exe"
+check "installed kvx.exe intact" cmp -s "$DRIVE_C/kvx.before" "$INSTALL_DIR/kvx.exe"
 drv esc "$TITLE"
 check "Esc ends the setup" wait_setup_exit 30
 finish

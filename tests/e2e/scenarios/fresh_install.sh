@@ -32,7 +32,7 @@ check "update-info label shown" eq "$(field 1005 3)" 1
 check "no message box" eq "$(drv box "$TITLE" 500 || echo none)" none
 [ -n "$SHOTS" ] && screenshot "$SHOTS/state1.png"
 
-# Files: byte-identical with the product, fixed last-write time, no temp file left.
+# Files: byte-identical with the product, fixed last-write time, nothing else left.
 names=(kvx.exe kvxh.exe uninstall.exe default.rex default.stg default.pds default.aws help.bin
   "Workspace1- simple file after correction.aws"
   "Workspace2- after making a clone and undo-ing modifications.aws"
@@ -44,7 +44,10 @@ for i in "${!names[@]}"; do
   check "${names[$i]} identical" cmp -s "${product[$i]}" "$target"
   check "${names[$i]} last-write time" eq "$(stat -c %Y "$target" 2>/dev/null)" 1376119200
 done
-check "prog.tmp gone" eq "$(find "$DRIVE_C/users" -name prog.tmp | wc -l)" 0
+check "only the eleven files, nothing staged or kept aside" \
+  eq "$(find "$INSTALL_DIR" "$DATA_DIR" -type f | wc -l)" 11
+check "work folder created and left empty" \
+  eq "$(ls -A "$DRIVE_C"/users/*/AppData/Local/Tamarind\ Software/Corvane 2>&1)" ""
 
 # Registry.
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The disk fills up during extraction: the install folder lies on a drive K: that is a small
-# tmpfs, named by a previous installation's "Path". The write probe still fits, the program
-# files do not: "Error in installation" once, no crash, no hang, OK may be pressed again.
+# The disk fills up during an install over a previous installation: the install folder lies on
+# a drive K: that is a small tmpfs, named by the previous installation's "Path". The previous
+# files fit, a second copy of them does not: "Error in installation" once, no crash, no hang,
+# OK may be pressed again, and the previous installation and its registry entries stay exactly
+# as they were.
 source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
 
 SMALL=$(mktemp -d /tmp/corvane-small.XXXXXX)
-if ! mount -t tmpfs -o size=24k tmpfs "$SMALL"; then
+if ! mount -t tmpfs -o size=88k tmpfs "$SMALL"; then
   echo "FAIL - cannot mount a tmpfs (needs root)"
   rmdir "$SMALL"
   exit 1
@@ -18,17 +20,32 @@ set_previous_path 'K:\Corvane'
 start_setup
 check "previous installation question" accept_previous
 check "dialog shows K:\\Corvane" eq "$(field 1001 5)" 'K:\Corvane'
+check "the first install fits" install_now
+drv close "$TITLE"
+check "the first setup ends" wait_setup_exit 30
+check "kvx.exe installed on K:" \
+  cmp -s "$(head -n 1 "$CORVANE_BINARY_DIR/payload/payload.files")" "$SMALL/Corvane/kvx.exe"
+# An older version of every file, so that a file written again from the payload shows.
+while IFS= read -r -d '' f; do printf 'older version\n' >>"$f"; done \
+  < <(find "$SMALL/Corvane" "$DATA_DIR" -type f -print0)
+before_files=$(files_state "$SMALL/Corvane" "$DATA_DIR")
+before_reg=$(reg_state)
+check "eleven files installed" eq "$(wc -l <<<"$before_files")" 11
+check "registry entries read" test -n "$before_reg"
+: >"$START_LOG"
+
+start_setup
+check "previous installation question again" accept_previous
 for attempt in 1 2; do
   press_ok_collect
   check "attempt $attempt: one message, Error in installation" eq "$BOXES" "$INSTALL_ERROR"
   check_still_state0 "attempt $attempt"
+  check "attempt $attempt: files unchanged" \
+    eq "$(files_state "$SMALL/Corvane" "$DATA_DIR")" "$before_files"
+  check "attempt $attempt: registry unchanged" eq "$(reg_state)" "$before_reg"
+  check "attempt $attempt: nothing staged left" \
+    eq "$(find "$SMALL" "$DATA_DIR" -name '*.corvane-*' | wc -l)" 0
 done
-check "the folder was created on K:" test -d "$SMALL/Corvane"
-check "kvx.exe written whole before the disk filled" \
-  cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$SMALL/Corvane/kvx.exe"
-check "kvxh.exe not complete" bash -c "! cmp -s '$CORVANE_BINARY_DIR/product/kvxh.exe' '$SMALL/Corvane/kvxh.exe'"
-check "no data file written" test ! -e "$DATA_DIR/default.rex"
-check "App Paths Path unchanged" eq "$(reg_value "$APP_PATHS" Path)" 'K:\Corvane'
-check_nothing_registered "disk full"
+check "kvxh.exe not started" eq "$(grep -c '^kvxh.exe|' "$START_LOG")" 0
 check "Cancel ends the setup" cancel_setup
 finish

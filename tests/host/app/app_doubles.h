@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/setup_logic.h"
+#include "payload/container.h"
+#include "payload/szdd.h"
 #include "support/fake_file_system.h"
 #include "support/fake_folder_security.h"
 
@@ -166,25 +168,6 @@ class AppFakeFolders : public KnownFolderSource {
   }
 };
 
-// "Expands" an SZDD image whose data is stored verbatim after the 14-byte header, reading the
-// image from the fake file system; enough to drive the real extraction.
-class StoredLz : public LzExpander {
- public:
-  explicit StoredLz(FakeFileSystem& fs) : fs_(fs) {}
-  int calls = 0;
-  long Expand(const std::string& szddPath, std::span<std::uint8_t> out) override {
-    ++calls;
-    const auto* f = fs_.FindFile(szddPath);
-    if (!f || f->bytes.size() <= 14) return 0;
-    const std::size_t n = std::min(out.size(), f->bytes.size() - 14);
-    std::copy_n(f->bytes.begin() + 14, n, out.begin());
-    return static_cast<long>(n);
-  }
-
- private:
-  FakeFileSystem& fs_;
-};
-
 class FakeResources : public ResourceSource {
  public:
   std::map<int, std::vector<std::uint8_t>> data;
@@ -216,20 +199,13 @@ class FakeCom : public ComApartment {
   EventLog& log_;
 };
 
-// A payload of stored records: one per content, then the terminator.
-inline std::vector<std::uint8_t> StoredPayload(const std::vector<std::string>& contents) {
-  std::vector<std::uint8_t> out;
-  auto put32 = [&](std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-  };
+// A payload of one record per content, then the terminator.
+inline std::vector<std::uint8_t> ContentPayload(const std::vector<std::string>& contents) {
+  std::vector<std::vector<std::uint8_t>> files;
   for (const auto& c : contents) {
-    put32(static_cast<std::uint32_t>(10 + c.size()));
-    for (int b : {0x88, 0xF0, 0x27, 0x33, 0x41, 0x00}) out.push_back(static_cast<std::uint8_t>(b));
-    put32(static_cast<std::uint32_t>(c.size()));
-    out.insert(out.end(), c.begin(), c.end());
+    files.push_back(SzddCompress(std::vector<std::uint8_t>(c.begin(), c.end())));
   }
-  put32(0);
-  return out;
+  return BuildPayload(files);
 }
 
 // Every service the setup needs, as doubles sharing one event log.
@@ -239,7 +215,6 @@ struct AppFakes {
   AppFakeRegistry reg{log};
   AppFakeShell shell{log};
   AppFakeFolders folders;
-  StoredLz lz{fs};
   FakeResources resources;
   FakeCom com{log};
   FakeFolderSecurity security{fs};

@@ -20,7 +20,6 @@ using testing::FakeCom;
 using testing::FakeFileSystem;
 using testing::FakeResources;
 using testing::FakeSetupView;
-using testing::StoredLz;
 
 constexpr const char* kAppPathsKey =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
@@ -47,7 +46,7 @@ class SetupLogicTest : public ::testing::Test, protected testing::AppFakes {
     fs.SetDriveType("C:\\", DriveType::Fixed);
     reg.AddKey(kAppPathsKey);
     reg.AddKey(kUninstallKey);
-    resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+    resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
     view.onEvent = [this](const std::string& e) { log.push_back(e); };
   }
 
@@ -63,7 +62,7 @@ class SetupLogicTest : public ::testing::Test, protected testing::AppFakes {
   }
 
   FakeSetupView view;
-  SetupServices services{fs, lz, resources, reg, folders, shell, com, security};
+  SetupServices services{fs, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   SetupLogic logic{view, services, paths};
 };
@@ -159,7 +158,7 @@ TEST_F(SetupLogicTest, InstallWritesEveryFileWithFixedTime) {
     // 2013-08-10 07:20:00 UTC in 100 ns ticks since 1601.
     EXPECT_EQ(*f->lastWriteTime, (1376119200ull + 11644473600ull) * 10000000ull);
   }
-  EXPECT_FALSE(fs.FileExists(std::string(kWork) + "prog.tmp"));
+  EXPECT_EQ(fs.FileCount(), targets.size());  // nothing else, in the work folder or elsewhere
   EXPECT_EQ(fs.OpenHandles(), 0);
   for (const char* d : {kInstall, "C:\\Program Files\\Tamarind Software", kData,
                         "C:\\ProgramData\\Tamarind Software"}) {
@@ -306,20 +305,28 @@ TEST_F(SetupLogicTest, ComNotEnteredIsNotLeft) {
 
 // --- the write probe ---
 
-TEST_F(SetupLogicTest, WriteProbeKeepsPreviousInstallation) {
+TEST_F(SetupLogicTest, WriteProbeLeavesNothingChangedOrBehind) {
   const std::string kvx = std::string(kInstall) + "kvx.exe";
-  fs.AddFile(kvx, {'o', 'l', 'd'});
   resources.data[kPayloadResourceId] = {1, 0, 0, 0, 'x', 0, 0, 0, 0};  // broken record
   Init();
+  // A fresh folder: a kvx.exe that is gone again once the probe closes it.
+  logic.OnOk();
+  ASSERT_FALSE(fs.Opens().empty());
+  EXPECT_EQ(fs.Opens().front().path, kvx);
+  EXPECT_EQ(fs.Opens().front().mode, OpenMode::CreateNewGone);
+  EXPECT_EQ(fs.FileCount(), 0u);
+
+  // A previous installation: its kvx.exe is opened as it is.
+  fs.AddFile(kvx, {'o', 'l', 'd'});
+  fs.ClearLog();
   logic.OnOk();
   EXPECT_EQ(logic.state, 0);
-  ASSERT_TRUE(fs.FileExists(kvx));
-  EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "old");
   ASSERT_FALSE(fs.Opens().empty());
-  const auto& probe = fs.Opens().front();
-  EXPECT_EQ(probe.path, kvx);
-  EXPECT_EQ(probe.share, ShareMode::Read);
-  EXPECT_EQ(probe.mode, OpenMode::OpenAlways);
+  EXPECT_EQ(fs.Opens().front().path, kvx);
+  EXPECT_EQ(fs.Opens().front().share, ShareMode::Read);
+  EXPECT_EQ(fs.Opens().front().mode, OpenMode::OpenExisting);
+  EXPECT_EQ(fs.FileCount(), 1u);
+  EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "old");
 }
 
 // --- failure A ---
@@ -352,7 +359,64 @@ TEST_F(SetupLogicTest, HeldMainProgramGivesFailureAAndTouchesNothingElse) {
   EXPECT_TRUE(reg.writes.empty());
   EXPECT_TRUE(shell.links.empty());
   EXPECT_TRUE(shell.launched.empty());
-  EXPECT_EQ(lz.calls, 0);
+}
+
+// A "Path" that is not absolute would be taken from the current folder (System32 when the
+// setup is elevated): the Administrator message, and nothing created or written anywhere.
+TEST_F(SetupLogicTest, RelativePreviousPathGivesFailureAWithNothingWritten) {
+  for (const char* stored :
+       {"Corvane", "\\", "\\Corvane", "C:Corvane", "\\\\server", "\\\\?\\C:\\Corvane"}) {
+    SCOPED_TRACE(stored);
+    FakeSetupView v;
+    GlobalPaths p;
+    reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", stored);
+    SetupLogic l(v, services, p);
+    v.QueueAnswer(Answer::Yes);
+    l.InitDialog();
+    EXPECT_EQ(v.Get(kIdInstallPath).text, stored);  // shown as today
+    fs.ClearLog();
+    l.OnOk();
+    ASSERT_EQ(v.Boxes().size(), 2u);
+    EXPECT_EQ(v.Boxes()[1].text.rfind("Installation Folder needs Administrator", 0), 0u);
+    EXPECT_EQ(l.state, 0);
+    EXPECT_EQ(l.busy, 0);
+    EXPECT_TRUE(fs.Log().empty());
+    EXPECT_EQ(fs.FileCount(), 0u);
+  }
+  EXPECT_TRUE(shell.links.empty());
+  EXPECT_TRUE(shell.launched.empty());
+}
+
+// A known folder the shell could not supply leaves "\Tamarind Software\Corvane\" or "\":
+// the installation fails before it creates or writes anything.
+TEST_F(SetupLogicTest, MissingKnownFolderFailsBeforeAnythingIsWritten) {
+  struct Case {
+    int csidl;
+    const char* message;
+  };
+  const Case cases[] = {{38, "Installation Folder needs Administrator"},
+                        {35, "Error in installation"},
+                        {28, "Error in installation"},
+                        {25, "Error in installation"},
+                        {23, "Error in installation"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.csidl);
+    AppFakeFolders lacking;
+    lacking.special.erase(c.csidl);
+    SetupServices s{fs, resources, reg, lacking, shell, com, security};
+    FakeSetupView v;
+    GlobalPaths p;
+    SetupLogic l(v, s, p);
+    l.InitDialog();
+    fs.ClearLog();
+    l.OnOk();
+    ASSERT_EQ(v.Boxes().size(), 1u);
+    EXPECT_EQ(v.Boxes()[0].text.rfind(c.message, 0), 0u);
+    EXPECT_EQ(l.state, 0);
+    EXPECT_TRUE(fs.Log().empty());
+    EXPECT_FALSE(fs.DirectoryExists("C:\\Tamarind Software"));
+  }
+  EXPECT_TRUE(reg.writes.empty());
 }
 
 TEST_F(SetupLogicTest, UncreatableInstallFolderGivesFailureA) {
@@ -385,7 +449,7 @@ TEST_F(SetupLogicTest, ExpansionFailureShowsMessageTwiceAndKeepsStateZero) {
   // The third record expands to nothing.
   auto contents = kContents;
   contents[2] = "";
-  resources.data[kPayloadResourceId] = testing::StoredPayload(contents);
+  resources.data[kPayloadResourceId] = testing::ContentPayload(contents);
   Init();
   const auto before = view.Snapshot();
   logic.OnOk();
@@ -400,22 +464,41 @@ TEST_F(SetupLogicTest, ExpansionFailureShowsMessageTwiceAndKeepsStateZero) {
     EXPECT_EQ(c.text, before.at(id).text) << id;
     EXPECT_EQ(c.visible, before.at(id).visible) << id;
   }
-  // Earlier targets and the temp file stay; nothing is registered or started.
-  EXPECT_TRUE(fs.FileExists(std::string(kInstall) + "kvxh.exe"));
-  EXPECT_TRUE(fs.FileExists(std::string(kWork) + "prog.tmp"));
+  // No product file is left; nothing is registered or started.
+  EXPECT_EQ(fs.FileCount(), 0u);
   EXPECT_TRUE(reg.writes.empty());
   EXPECT_TRUE(shell.links.empty());
   EXPECT_TRUE(shell.launched.empty());
   EXPECT_EQ(fs.OpenHandles(), 0);
 }
 
-TEST_F(SetupLogicTest, TargetFailureShowsMessageOnce) {
-  fs.FailWrite(std::string(kData) + "help.bin");
+// A file that cannot be written at record 7 (a full disk): the message once, and a previous
+// installation stays exactly as it was.
+TEST_F(SetupLogicTest, TargetFailureShowsMessageOnceAndKeepsThePreviousInstallation) {
   Init();
   logic.OnOk();
-  ASSERT_EQ(view.Boxes().size(), 1u);
-  EXPECT_EQ(view.Boxes()[0].text, "Error in installation");
-  EXPECT_EQ(logic.state, 0);
+  ASSERT_EQ(logic.state, 1);
+  const std::vector<std::string> before = fs.FileKeys();
+  const auto writesBefore = reg.writes.size();
+
+  resources.data[kPayloadResourceId] = testing::ContentPayload(
+      {"new main", "new helper", "b", "c", "d", "e", "f", "g", "h", "i", "j"});
+  fs.FailWrite(std::string(kData) + "help.bin.corvane-new");
+  FakeSetupView v;
+  GlobalPaths p;
+  SetupLogic again(v, services, p);
+  v.QueueAnswer(Answer::Yes);
+  again.InitDialog();
+  again.OnOk();
+  ASSERT_EQ(v.Boxes().size(), 2u);  // the previous-installation question, then the failure
+  EXPECT_EQ(v.Boxes()[1].text, "Error in installation");
+  EXPECT_EQ(again.state, 0);
+  EXPECT_EQ(fs.FileKeys(), before);
+  const auto targets = InstallFileList(p);
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    EXPECT_EQ(BytesText(fs.FindFile(targets[i])->bytes), kContents[i]) << targets[i];
+  }
+  EXPECT_EQ(reg.writes.size(), writesBefore);
 }
 
 TEST_F(SetupLogicTest, OkAfterFailureRunsWholeSequenceAgain) {
@@ -425,14 +508,14 @@ TEST_F(SetupLogicTest, OkAfterFailureRunsWholeSequenceAgain) {
   EXPECT_EQ(logic.state, 0);
   EXPECT_EQ(view.Boxes().size(), 2u);
 
-  resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+  resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
   fs.ClearLog();
   logic.OnOk();
   EXPECT_EQ(logic.state, 1);
   // Folder creation check and the probe ran again, first.
   ASSERT_FALSE(fs.Log().empty());
   EXPECT_EQ(fs.Opens().front().path, std::string(kInstall) + "kvx.exe");
-  EXPECT_EQ(fs.Opens().front().mode, OpenMode::OpenAlways);
+  EXPECT_EQ(fs.Opens().front().mode, OpenMode::CreateNewGone);
   EXPECT_EQ(BytesText(fs.FindFile(std::string(kInstall) + "kvx.exe")->bytes), "main program");
   EXPECT_EQ(shell.launched.size(), 1u);
   EXPECT_EQ(view.WaitCalls(), 2);

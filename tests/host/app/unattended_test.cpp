@@ -47,12 +47,12 @@ class UnattendedTest : public ::testing::Test, protected testing::AppFakes {
     fs.SetDriveType("C:\\", DriveType::Fixed);
     reg.AddKey(kAppPathsKey);
     reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-    resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+    resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
   }
 
   SetupOutcome Run() { return RunUnattendedInstall(services, paths, log); }
 
-  SetupServices services{fs, lz, resources, reg, folders, shell, com, security};
+  SetupServices services{fs, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   MemoryLog log;
 };
@@ -73,8 +73,10 @@ TEST_F(UnattendedTest, FreshInstallLogsEachStepAndStartsNothing) {
            "create protected folder C:\\Program Files\\Tamarind Software: created",
            "open for writing C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: ok, nothing "
            "written",
-           "write C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: 12 bytes, file time set",
-           "expand C:\\users\\pat\\AppData\\Local\\Tamarind Software\\Corvane\\prog.tmp: 4 bytes",
+           "write C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe.corvane-new: 12 bytes, "
+           "file time set",
+           "rename C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe.corvane-new to "
+           "C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: ok",
            "delete C:\\users\\Public\\Desktop\\KVX.lnk: not deleted",
            "registry set HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
            "Paths\\kvx.exe [Path] = \"C:\\Program Files\\Tamarind Software\\Corvane\": ok",
@@ -117,8 +119,8 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   broken.fs.AddDirectory("C:\\users\\pat\\AppData\\Local");
   broken.fs.SetDriveType("C:\\", DriveType::Fixed);
   broken.resources.data[kPayloadResourceId] = {1, 0, 0, 0, 'x', 0, 0, 0, 0};
-  SetupServices brokenServices{broken.fs,      broken.lz,    broken.resources, broken.reg,
-                               broken.folders, broken.shell, broken.com,       broken.security};
+  SetupServices brokenServices{broken.fs,    broken.resources, broken.reg,     broken.folders,
+                               broken.shell, broken.com,       broken.security};
   GlobalPaths brokenPaths;
   MemoryLog brokenLog;
   EXPECT_EQ(RunUnattendedInstall(brokenServices, brokenPaths, brokenLog),
@@ -138,7 +140,7 @@ TEST(SetupOutcomeTest, LastAttemptDecides) {
   f.fs.AddFile(kvx);
   f.fs.FailOpen(kvx);
   FakeSetupView view;
-  SetupServices services{f.fs, f.lz, f.resources, f.reg, f.folders, f.shell, f.com, f.security};
+  SetupServices services{f.fs, f.resources, f.reg, f.folders, f.shell, f.com, f.security};
   GlobalPaths paths;
   SetupLogic logic(view, services, paths);
   logic.InitDialog();
@@ -155,7 +157,7 @@ TEST(SetupOutcomeTest, LastAttemptDecides) {
   logic.OnOk();
   EXPECT_EQ(logic.outcome, SetupOutcome::ExtractionFailed);
 
-  f.resources.data[kPayloadResourceId] = testing::StoredPayload(kContents);
+  f.resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
   logic.OnOk();
   EXPECT_EQ(logic.outcome, SetupOutcome::Installed);
   logic.OnOk();  // Next, then Run Program: still installed

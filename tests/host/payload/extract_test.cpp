@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "payload/container.h"
@@ -18,7 +20,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using testing::FakeFileSystem;
-using testing::FakeLzExpander;
 using testing::FakeResources;
 using testing::RecordingErrorReporter;
 
@@ -26,7 +27,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 const Timestamp kStamp{2013, 8, 10, 7, 20, 0};
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
-const std::string kTemp = "C:\\Work\\prog.tmp";
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
@@ -66,10 +66,7 @@ Bytes SpacesSzdd(std::size_t n) {
 
 class ExtractTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs.AddDirectory("C:\\Program Files\\Corvane");
-    fs.AddDirectory("C:\\Work");
-  }
+  void SetUp() override { fs.AddDirectory("C:\\Program Files\\Corvane"); }
   std::vector<std::string> Targets(std::size_t n) {
     std::vector<std::string> t;
     for (std::size_t i = 0; i < n; ++i) {
@@ -77,8 +74,8 @@ class ExtractTest : public ::testing::Test {
     }
     return t;
   }
-  bool Run(const std::vector<std::string>& targets, const std::string& temp = kTemp) {
-    return ExtractPayload(services, targets, temp, kStamp, kPayloadResourceId);
+  bool Run(const std::vector<std::string>& targets) {
+    return ExtractPayload(services, targets, kStamp, kPayloadResourceId);
   }
   void ExpectWritten(const std::string& path, const Bytes& bytes) {
     const FakeFileSystem::File* f = fs.FindFile(path);
@@ -86,12 +83,29 @@ class ExtractTest : public ::testing::Test {
     EXPECT_EQ(f->bytes, bytes) << path;
     EXPECT_EQ(f->lastWriteTime, ToFileTime(kStamp)) << path;
   }
+  // A previous installation: every target present with contents of its own.
+  std::vector<Bytes> InstallOld(const std::vector<std::string>& targets) {
+    std::vector<Bytes> old;
+    for (const std::string& t : targets) {
+      old.push_back(Text("old " + t));
+      fs.AddFile(t, old.back());
+    }
+    return old;
+  }
+  // The targets hold exactly `old` and nothing else is left beside them.
+  void ExpectUnchanged(const std::vector<std::string>& targets, const std::vector<Bytes>& old) {
+    EXPECT_EQ(fs.FileCount(), old.size());
+    for (std::size_t i = 0; i < old.size(); ++i) {
+      ASSERT_TRUE(fs.FileExists(targets[i])) << targets[i];
+      EXPECT_EQ(fs.FindFile(targets[i])->bytes, old[i]) << targets[i];
+    }
+    EXPECT_EQ(fs.OpenHandles(), 0);
+  }
 
   FakeFileSystem fs;
-  FakeLzExpander lz{fs};
   FakeResources resources;
   RecordingErrorReporter errors;
-  ExtractServices services{fs, lz, resources, errors};
+  ExtractServices services{fs, resources, errors};
 };
 
 TEST(FileTimeTest, CalendarFieldsAreReadAsUtc) {
@@ -105,73 +119,54 @@ TEST(FileTimeTest, CalendarFieldsAreReadAsUtc) {
   EXPECT_EQ(ToFileTime({2000, 3, 1, 0, 0, 1}), kUnixEpochAsFileTime + 951868801ull * 10'000'000ull);
 }
 
-TEST_F(ExtractTest, EveryRecordGoesToItsTargetInOrderAndTheTempFileIsRemoved) {
+TEST_F(ExtractTest, EveryFileIsStagedExclusivelyBeforeAnyTargetIsReplaced) {
   const auto files = SampleFiles();
   resources.data[kPayloadResourceId] = PayloadOf(files);
   const auto targets = Targets(files.size());
+  InstallOld(targets);
 
   EXPECT_TRUE(Run(targets));
 
   for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
-  EXPECT_FALSE(fs.FileExists(kTemp));
+  EXPECT_EQ(fs.FileCount(), files.size());  // nothing staged or kept aside is left
   EXPECT_TRUE(errors.messages.empty());
   EXPECT_EQ(fs.OpenHandles(), 0);
   EXPECT_THAT(resources.lookups, ElementsAre(kPayloadResourceId));
-  // Per record: the temporary SZDD file is written and closed, then expanded, then the target
-  // is written, stamped and closed before the next record is read.
-  const std::vector<std::string> firstRecord = {
-      "open " + kTemp,       "write " + kTemp,        "close " + kTemp,     "open " + targets[0],
-      "write " + targets[0], "settime " + targets[0], "close " + targets[0]};
-  ASSERT_GE(fs.Log().size(), firstRecord.size());
-  EXPECT_TRUE(std::equal(firstRecord.begin(), firstRecord.end(), fs.Log().begin()));
-  EXPECT_EQ(fs.Log().back(), "remove " + kTemp);
-  EXPECT_EQ(lz.paths.size(), files.size());
+  // Every file is opened once, new and for nobody else, beside its target.
+  ASSERT_EQ(fs.Opens().size(), files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(fs.Opens()[i].path, targets[i] + ".corvane-new");
+    EXPECT_EQ(fs.Opens()[i].share, ShareMode::None);
+    EXPECT_EQ(fs.Opens()[i].mode, OpenMode::CreateNew);
+  }
+  // The first target is replaced only after the last file was written, stamped and closed.
+  const auto& log = fs.Log();
+  const auto lastClose =
+      std::find(log.begin(), log.end(), "close " + targets.back() + ".corvane-new");
+  const auto firstRename = std::find_if(
+      log.begin(), log.end(), [](const std::string& e) { return e.rfind("rename ", 0) == 0; });
+  ASSERT_NE(lastClose, log.end());
+  EXPECT_LT(lastClose, firstRename);
+  EXPECT_EQ(*firstRename, "rename " + targets[0] + ">" + targets[0] + ".corvane-old");
 }
 
-TEST_F(ExtractTest, TempFileIsExclusiveAndTargetsShareReading) {
-  resources.data[kPayloadResourceId] = PayloadOf({Text("one")});
-  ASSERT_TRUE(Run(Targets(1)));
-  ASSERT_EQ(fs.Opens().size(), 2u);
-  EXPECT_EQ(fs.Opens()[0].share, ShareMode::None);
-  EXPECT_EQ(fs.Opens()[0].mode, OpenMode::CreateAlways);
-  EXPECT_EQ(fs.Opens()[1].share, ShareMode::Read);
-  EXPECT_EQ(fs.Opens()[1].mode, OpenMode::CreateAlways);
-}
-
-TEST_F(ExtractTest, ListLengthDecidesHowManyRecordsAreUsed) {
+TEST_F(ExtractTest, FreshTargetsAndAShorterList) {
   const auto files = SampleFiles();
   resources.data[kPayloadResourceId] = PayloadOf(files);
-
-  // Shorter list: the remaining records are ignored.
-  const auto shortList = Targets(2);
-  EXPECT_TRUE(Run(shortList));
+  // A list shorter than the payload: the remaining records are ignored.
+  const auto targets = Targets(2);
+  EXPECT_TRUE(Run(targets));
   EXPECT_EQ(fs.FileCount(), 2u);
-  ExpectWritten(shortList[1], files[1]);
-  EXPECT_FALSE(fs.FileExists(kTemp));
-
-  // Longer list: the terminator ends the walk; the extra entries are not touched.
-  const auto longList = Targets(files.size() + 2);
-  EXPECT_TRUE(Run(longList));
-  ExpectWritten(longList[files.size() - 1], files.back());
-  EXPECT_FALSE(fs.FileExists(longList[files.size()]));
-  EXPECT_FALSE(fs.FileExists(longList[files.size() + 1]));
+  ExpectWritten(targets[0], files[0]);
+  ExpectWritten(targets[1], files[1]);
   EXPECT_TRUE(errors.messages.empty());
 }
 
-TEST_F(ExtractTest, EmptyListWritesNothingButStillTriesTheDelete) {
+TEST_F(ExtractTest, EmptyListTouchesNothing) {
   resources.data[kPayloadResourceId] = PayloadOf(SampleFiles());
   EXPECT_TRUE(Run({}));
-  EXPECT_THAT(fs.Log(), ElementsAre("remove " + kTemp));
-  EXPECT_TRUE(lz.paths.empty());
+  EXPECT_TRUE(fs.Log().empty());
   EXPECT_TRUE(errors.messages.empty());
-}
-
-TEST_F(ExtractTest, ExistingTargetIsTruncated) {
-  const auto targets = Targets(1);
-  fs.AddFile(targets[0], Bytes(10000, 0xEE));
-  resources.data[kPayloadResourceId] = PayloadOf({Text("short")});
-  EXPECT_TRUE(Run(targets));
-  ExpectWritten(targets[0], Text("short"));
 }
 
 TEST_F(ExtractTest, WrongExpandedLengthFieldHasNoEffect) {
@@ -183,103 +178,100 @@ TEST_F(ExtractTest, WrongExpandedLengthFieldHasNoEffect) {
   ExpectWritten(targets[0], Text("the real contents"));
 }
 
-TEST_F(ExtractTest, TargetFailuresStopSilentlyAndKeepEarlierFiles) {
+// A file that cannot be staged (the disk is full, or the name is held by someone else): no
+// message, no target replaced, nothing staged left.
+TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
   const auto files = SampleFiles();
   resources.data[kPayloadResourceId] = PayloadOf(files);
   const auto targets = Targets(files.size());
-  fs.FailOpen(targets[2]);  // held open by a running program
-
-  EXPECT_FALSE(Run(targets));
-  EXPECT_TRUE(errors.messages.empty());
-  ExpectWritten(targets[1], files[1]);
-  EXPECT_FALSE(fs.FileExists(targets[3]));
-  // The temporary file stays behind with the failing record's SZDD image.
-  ASSERT_TRUE(fs.FileExists(kTemp));
-  EXPECT_EQ(fs.FindFile(kTemp)->bytes, SzddCompress(files[2]));
-  EXPECT_EQ(fs.OpenHandles(), 0);
-}
-
-TEST_F(ExtractTest, FailedTargetWriteOrTimeIsAFailureWithoutMessage) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
-  const auto targets = Targets(files.size());
-
-  fs.FailWrite(targets[0]);
-  EXPECT_FALSE(Run(targets));
-  // The time is set only after a successful write; the handle is closed either way.
-  EXPECT_EQ(std::count(fs.Log().begin(), fs.Log().end(), "settime " + targets[0]), 0);
-  EXPECT_EQ(fs.OpenHandles(), 0);
-
-  FakeFileSystem other;
-  other.AddDirectory("C:\\Program Files\\Corvane");
-  other.AddDirectory("C:\\Work");
-  other.FailSetTime(targets[1]);
-  FakeLzExpander otherLz(other);
-  ExtractServices otherServices{other, otherLz, resources, errors};
-  EXPECT_FALSE(ExtractPayload(otherServices, targets, kTemp, kStamp, kPayloadResourceId));
-  EXPECT_FALSE(other.FileExists(targets[2]));
-  EXPECT_EQ(other.OpenHandles(), 0);
-  EXPECT_TRUE(errors.messages.empty());
-}
-
-TEST_F(ExtractTest, MissingTempFolderShowsTheMessageOnce) {
-  resources.data[kPayloadResourceId] = PayloadOf(SampleFiles());
-  EXPECT_FALSE(Run(Targets(4), "C:\\Missing\\prog.tmp"));
-  EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
-  EXPECT_EQ(fs.FileCount(), 0u);
-  EXPECT_TRUE(lz.paths.empty());
-}
-
-TEST_F(ExtractTest, FailedExpansionShowsTheMessageAndKeepsTheTempFile) {
-  resources.data[kPayloadResourceId] = PayloadOf(SampleFiles());
-  const auto targets = Targets(4);
-  for (long result : {0L, -1L}) {
-    lz.forcedResult = result;
-    errors.messages.clear();
+  const auto old = InstallOld(targets);
+  const std::string staged = targets[2] + ".corvane-new";
+  struct Case {
+    const char* what;
+    std::function<void()> arrange;
+  };
+  const std::vector<Case> cases = {
+      {"open", [&] { fs.FailOpen(staged); }},
+      {"write", [&] { fs.FailWrite(staged); }},
+      {"time", [&] { fs.FailSetTime(staged); }},
+      // Another process creates the name between the removal of a leftover and the open.
+      {"planted",
+       [&] {
+         fs.beforeCall = [&](const std::string& e) {
+           if (e == "open " + staged) fs.AddFile(staged, Text("planted"));
+         };
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeFileSystem fresh;
+    fs = std::move(fresh);
+    fs.AddDirectory("C:\\Program Files\\Corvane");
+    InstallOld(targets);
+    c.arrange();
     EXPECT_FALSE(Run(targets));
-    EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
-    EXPECT_TRUE(fs.FileExists(kTemp));
-    EXPECT_FALSE(fs.FileExists(targets[0]));
+    fs.beforeCall = nullptr;
+    EXPECT_TRUE(errors.messages.empty());
+    ExpectUnchanged(targets, old);
+    EXPECT_EQ(std::count_if(fs.Log().begin(), fs.Log().end(),
+                            [](const std::string& e) { return e.rfind("rename", 0) == 0; }),
+              0);
   }
 }
 
-TEST_F(ExtractTest, MalformedPayloadsAreExpansionFailures) {
-  const Bytes good = PayloadOf(SampleFiles());
-  const auto targets = Targets(8);
-  struct Case {
-    const char* what;
-    Bytes payload;
-    std::size_t filesBeforeFailure;
-  };
+// The targets cannot all be replaced (a running program holds one): those already replaced
+// are put back, with their own contents and times.
+TEST_F(ExtractTest, ReplacementFailingHalfWayIsUndone) {
+  const auto files = SampleFiles();
+  resources.data[kPayloadResourceId] = PayloadOf(files);
+  const auto targets = Targets(files.size());
+  const auto old = InstallOld(targets);
+  fs.FailRename(targets[2]);
+  EXPECT_FALSE(Run(targets));
+  EXPECT_TRUE(errors.messages.empty());
+  ExpectUnchanged(targets, old);
+  EXPECT_FALSE(fs.FindFile(targets[0])->lastWriteTime.has_value());
+
+  // On a fresh install the files already placed are removed again.
+  FakeFileSystem fresh;
+  fs = std::move(fresh);
+  fs.AddDirectory("C:\\Program Files\\Corvane");
+  fs.FailRename(targets[3] + ".corvane-new");
+  EXPECT_FALSE(Run(targets));
+  EXPECT_EQ(fs.FileCount(), 0u);
+}
+
+TEST_F(ExtractTest, DamagedPayloadsShowTheMessageAndReplaceNothing) {
+  const auto files = SampleFiles();
+  const auto targets = Targets(files.size());
   Bytes lengthTooLarge = PayloadOf({Text("first")});
   const Bytes second = PayloadOf({Text("second")});
   lengthTooLarge.resize(lengthTooLarge.size() - 4);  // drop the terminator...
   lengthTooLarge.insert(lengthTooLarge.end(), second.begin(), second.end() - 5);  // cut the body
-  Bytes noTerminator = good;
-  noTerminator.resize(good.size() - 4);
-  Bytes halfLength = good;
-  halfLength.resize(good.size() - 2);  // two bytes where a length of four should stand
-  const std::vector<Case> cases = {
-      {"missing payload", {}, 0},
-      {"length larger than the rest", lengthTooLarge, 1},
-      {"no terminator", noTerminator, 4},
-      {"cut-off terminator", halfLength, 4},
+  Bytes halfLength = PayloadOf({files[0], files[1], files[2]});
+  halfLength.resize(halfLength.size() - 2);  // half a length where the fourth should be
+  Bytes badMode = PayloadOf(files);
+  badMode[4 + 4] = 'B';  // the first record is not mode 'A'
+  const std::vector<std::pair<const char*, Bytes>> cases = {
+      {"missing payload", {}},
+      {"length larger than the rest", lengthTooLarge},
+      {"half a length", halfLength},
+      {"terminator before the last entry", PayloadOf({files[0], files[1], files[2]})},
+      {"record that does not expand", badMode},
+      {"record that expands to nothing", PayloadOf({files[0], Bytes{}, files[2], files[3]})},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    FakeFileSystem clean;
-    clean.AddDirectory("C:\\Program Files\\Corvane");
-    clean.AddDirectory("C:\\Work");
-    FakeLzExpander cleanLz(clean);
-    RecordingErrorReporter cleanErrors;
-    ExtractServices s{clean, cleanLz, resources, cleanErrors};
-    resources.data[kPayloadResourceId] = c.payload;
+  for (const auto& [what, payload] : cases) {
+    SCOPED_TRACE(what);
+    FakeFileSystem fresh;
+    fs = std::move(fresh);
+    fs.AddDirectory("C:\\Program Files\\Corvane");
+    const auto old = InstallOld(targets);
+    errors.messages.clear();
+    resources.data[kPayloadResourceId] = payload;
 
-    EXPECT_FALSE(ExtractPayload(s, targets, kTemp, kStamp, kPayloadResourceId));
-    EXPECT_THAT(cleanErrors.messages, ElementsAre("Error in installation"));
-    for (std::size_t i = 0; i < targets.size(); ++i) {
-      EXPECT_EQ(clean.FileExists(targets[i]), i < c.filesBeforeFailure) << i;
-    }
+    EXPECT_FALSE(Run(targets));
+    EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
+    ExpectUnchanged(targets, old);
   }
 }
 
@@ -298,8 +290,7 @@ TEST_F(ExtractTest, FileLargerThanTheBufferIsRejected) {
       BuildPayload({SzddCompress(Text("fits")), SpacesSzdd(kExpansionBufferSize + 1)});
   EXPECT_FALSE(Run(targets));
   EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
-  ExpectWritten(targets[0], Text("fits"));
-  EXPECT_FALSE(fs.FileExists(targets[1]));
+  EXPECT_EQ(fs.FileCount(), 0u);
 }
 
 TEST_F(ExtractTest, FileOfExactlyTheBufferSizeIsAccepted) {
@@ -329,6 +320,12 @@ TEST(FilePrimitivesTest, OpenModesAndResults) {
   EXPECT_EQ(fs.OpenHandles(), 1);  // handed to the caller, still open
   probe.reset();
   EXPECT_EQ(CreateFileForWriting(fs, "C:\\Nope\\kvx.exe"), nullptr);
+
+  EXPECT_TRUE(WriteNewFileStamped(fs, "C:\\Dir\\new", data, kStamp));
+  EXPECT_EQ(fs.Opens().back().share, ShareMode::None);
+  EXPECT_EQ(fs.Opens().back().mode, OpenMode::CreateNew);
+  EXPECT_EQ(fs.FindFile("C:\\Dir\\new")->lastWriteTime, ToFileTime(kStamp));
+  EXPECT_FALSE(WriteNewFileStamped(fs, "C:\\Dir\\new", data, kStamp));  // the name is taken
 
   EXPECT_TRUE(WriteFileStamped(fs, "C:\\Dir\\c", data, kStamp));
   EXPECT_EQ(fs.FindFile("C:\\Dir\\c")->lastWriteTime, ToFileTime(kStamp));

@@ -24,6 +24,7 @@ class FolderFs : public FileSystem {
     return nullptr;
   }
   bool RemoveFile(const std::string&) override { return false; }
+  bool RenameFile(const std::string&, const std::string&, bool) override { return false; }
   bool HasAttributes(const std::string& path) override {
     queried.push_back(path);
     return folders.count(path) || files.count(path) || IsUsableRoot(path + "\\");

@@ -21,7 +21,6 @@ using testing::EventLog;
 using testing::FakeCom;
 using testing::FakeFileSystem;
 using testing::FakeResources;
-using testing::StoredLz;
 
 // Runs `step` once the dialog is up (from a thread timer of its modal loop).
 std::function<void(HWND)>* g_step = nullptr;
@@ -88,7 +87,7 @@ class SetupDialogTest : public ::testing::Test, protected testing::AppFakes {
     reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths");
     reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
     resources.data[kPayloadResourceId] =
-        testing::StoredPayload({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
+        testing::ContentPayload({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
   }
 
   // Runs the dialog; `step` sees it once it is shown and must end it.
@@ -103,7 +102,7 @@ class SetupDialogTest : public ::testing::Test, protected testing::AppFakes {
     return result;
   }
 
-  SetupServices services{fs, lz, resources, reg, folders, shell, com, security};
+  SetupServices services{fs, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   SetupLogic* dialogLogic = nullptr;
 };

@@ -1,5 +1,5 @@
 // ExtractPayload for real: the packed sample product embedded in this test program as RCDATA
-// 129, expanded by LZ32 through the temporary file, written by the Win32 file system.
+// 129, expanded in memory, staged and put in place by the Win32 file system.
 #include "payload/extract.h"
 
 #include <windows.h>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "payload/win32/lz32_expander.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "win32/payload/scratch_folder.h"
@@ -70,8 +69,8 @@ class ExtractWin32Test : public ::testing::Test {
     packed = PackedFiles();
     ASSERT_EQ(packed.size(), 11u) << "CORVANE_BINARY_DIR/payload/payload.files not readable";
   }
-  bool Run(const std::vector<std::string>& targets, const std::string& temp) {
-    return ExtractPayload(services, targets, temp, kStamp, kPayloadResourceId);
+  bool Run(const std::vector<std::string>& targets) {
+    return ExtractPayload(services, targets, kStamp, kPayloadResourceId);
   }
   // Targets like the setup's: three programs in the install folder, the rest in the data folder.
   std::vector<std::string> Targets(const ScratchFolder& install, const ScratchFolder& data) {
@@ -84,20 +83,17 @@ class ExtractWin32Test : public ::testing::Test {
 
   std::vector<std::string> packed;
   Win32FileSystem files;
-  Lz32Expander lz;
   ModuleResources resources;
   RecordingErrors errors;
-  ExtractServices services{files, lz, resources, errors};
+  ExtractServices services{files, resources, errors};
 };
 
 TEST_F(ExtractWin32Test, InstallsTheSampleProductByteForByte) {
   ScratchFolder install("Program Files\\Corvane");
-  ScratchFolder data("ProgramData\\Corvane");
-  ScratchFolder work("Work");
+  ScratchFolder data("ProgramData\\" + kGreekUser);
   const auto targets = Targets(install, data);
-  const std::string temp = work.Path() + "prog.tmp";
 
-  ASSERT_TRUE(Run(targets, temp));
+  ASSERT_TRUE(Run(targets));
 
   EXPECT_TRUE(errors.messages.empty());
   for (std::size_t i = 0; i < targets.size(); ++i) {
@@ -108,59 +104,60 @@ TEST_F(ExtractWin32Test, InstallsTheSampleProductByteForByte) {
     EXPECT_EQ(got.size(), expected.size());
     EXPECT_TRUE(got == expected);
     EXPECT_EQ(LastWriteTime(targets[i]), kInstallTime);
+    for (std::string_view suffix : {kStagingSuffix, kBackupSuffix}) {
+      EXPECT_EQ(GetFileAttributesW(ToWide(targets[i] + std::string(suffix)).c_str()),
+                INVALID_FILE_ATTRIBUTES);
+    }
   }
-  EXPECT_EQ(GetFileAttributesW(ToWide(temp).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(ExtractWin32Test, WorksThroughALongGreekWorkFolder) {
-  // A user profile named in Greek, nested deep enough that the temporary file's path is far
-  // beyond the 128 characters OpenFile accepts.
+// A running kvxh.exe: its image is open for reading and executing, not for deleting, so it
+// cannot be replaced. Every file that was already put in place is put back.
+TEST_F(ExtractWin32Test, ReplacementFailingHalfWayRestoresEveryFile) {
   ScratchFolder install("Program Files\\Corvane");
   ScratchFolder data("ProgramData\\Corvane");
-  ScratchFolder work("Users\\" + kGreekUser +
-                     "\\AppData\\Local\\a rather long folder name for the work folder of the "
-                     "setup\\\xCE\xB5\xCE\xB3\xCE\xBA\xCE\xB1\xCF\x84\xCE\xAC\xCF\x83\xCF\x84"
-                     "\xCE\xB1\xCF\x83\xCE\xB7 Corvane");
-  ASSERT_TRUE(work.Exists());
-  const std::string temp = work.Path() + "prog.tmp";
-  ASSERT_GT(temp.size(), 160u);
   const auto targets = Targets(install, data);
-
-  ASSERT_TRUE(Run(targets, temp));
-  EXPECT_TRUE(errors.messages.empty());
-  EXPECT_TRUE(ReadAll(targets[7]) == ReadAll(packed[7]));  // help.bin, the largest file
-  EXPECT_EQ(LastWriteTime(targets[10]), kInstallTime);
-  EXPECT_EQ(GetFileAttributesW(ToWide(temp).c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(ExtractWin32Test, RunningProgramMakesItFailWithoutMessage) {
-  ScratchFolder install("Program Files\\Corvane");
-  ScratchFolder data("ProgramData\\Corvane");
-  ScratchFolder work("Work");
-  const auto targets = Targets(install, data);
-  const std::string temp = work.Path() + "prog.tmp";
-  ASSERT_TRUE(Run(targets, temp));
-
-  // A running kvxh.exe: its image is open for reading and executing, not for writing.
+  std::vector<Bytes> old;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    old.push_back(Bytes(10 + i, static_cast<std::uint8_t>('a' + i)));
+    HANDLE h = CreateFileW(ToWide(targets[i]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, old[i].data(), static_cast<DWORD>(old[i].size()), &written, nullptr);
+    CloseHandle(h);
+  }
   HANDLE running = CreateFileW(ToWide(targets[1]).c_str(), GENERIC_READ | GENERIC_EXECUTE,
                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(running, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(Run(targets, temp));
+  EXPECT_FALSE(Run(targets));
   CloseHandle(running);
   EXPECT_TRUE(errors.messages.empty());
-  // The record before it was written again; the temporary file stays with kvxh.exe's image.
-  EXPECT_TRUE(ReadAll(targets[0]) == ReadAll(packed[0]));
-  EXPECT_NE(GetFileAttributesW(ToWide(temp).c_str()), INVALID_FILE_ATTRIBUTES);
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    SCOPED_TRACE(targets[i]);
+    EXPECT_TRUE(ReadAll(targets[i]) == old[i]);
+    for (std::string_view suffix : {kStagingSuffix, kBackupSuffix}) {
+      EXPECT_EQ(GetFileAttributesW(ToWide(targets[i] + std::string(suffix)).c_str()),
+                INVALID_FILE_ATTRIBUTES);
+    }
+  }
 }
 
-TEST_F(ExtractWin32Test, MissingTempFolderShowsTheMessageOnce) {
-  ScratchFolder install("Program Files\\Corvane");
-  ScratchFolder data("ProgramData\\Corvane");
-  EXPECT_FALSE(Run(Targets(install, data), install.Path() + "missing\\prog.tmp"));
-  ASSERT_EQ(errors.messages.size(), 1u);
-  EXPECT_EQ(errors.messages[0], "Error in installation");
-  EXPECT_EQ(GetFileAttributesW(ToWide(install.Path() + "kvx.exe").c_str()),
-            INVALID_FILE_ATTRIBUTES);
+TEST_F(ExtractWin32Test, StagedFileIsOpenToNobodyWhileWritten) {
+  ScratchFolder dir("staging");
+  const std::string path = dir.Path() + "kvx.exe" + std::string(kStagingSuffix);
+  auto file = files.OpenForWriting(path, ShareMode::None, OpenMode::CreateNew);
+  ASSERT_NE(file, nullptr);
+  for (DWORD access : {static_cast<DWORD>(GENERIC_READ), static_cast<DWORD>(GENERIC_WRITE),
+                       static_cast<DWORD>(DELETE)}) {
+    HANDLE other = CreateFileW(ToWide(path).c_str(), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(other, INVALID_HANDLE_VALUE) << access;
+    if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  }
+  // A name that is taken is never opened, so nothing planted there is written through.
+  EXPECT_EQ(files.OpenForWriting(path, ShareMode::None, OpenMode::CreateNew), nullptr);
 }
 
 TEST(ModuleResourcesTest, FindsTheEmbeddedPayloadOnly) {

@@ -23,7 +23,7 @@ HANDLE OpenForReading(const std::string& path) {
                      nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-TEST(Win32FileSystemTest, CreateAlwaysTruncatesAndOpenAlwaysKeepsContents) {
+TEST(Win32FileSystemTest, OpenModes) {
   ScratchFolder dir(kGreek);
   Win32FileSystem fs;
   const std::string path = dir.Path() + "data.bin";
@@ -34,10 +34,22 @@ TEST(Win32FileSystemTest, CreateAlwaysTruncatesAndOpenAlwaysKeepsContents) {
   }
   EXPECT_EQ(ReadAll(path), Bytes(100, 'a'));
   {
-    auto f = fs.OpenForWriting(path, ShareMode::Read, OpenMode::OpenAlways);
+    auto f = fs.OpenForWriting(path, ShareMode::Read, OpenMode::OpenExisting);
     ASSERT_NE(f, nullptr);
   }
   EXPECT_EQ(ReadAll(path).size(), 100u);
+  EXPECT_EQ(fs.OpenForWriting(path, ShareMode::None, OpenMode::CreateNew), nullptr);
+  EXPECT_EQ(fs.OpenForWriting(path, ShareMode::Read, OpenMode::CreateNewGone), nullptr);
+  EXPECT_EQ(ReadAll(path).size(), 100u);
+  const std::string absent = dir.Path() + "absent.bin";
+  EXPECT_EQ(fs.OpenForWriting(absent, ShareMode::Read, OpenMode::OpenExisting), nullptr);
+  {
+    // The write probe of a fresh folder: a file that is gone once closed.
+    auto f = fs.OpenForWriting(absent, ShareMode::Read, OpenMode::CreateNewGone);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(fs.HasAttributes(absent));
+  }
+  EXPECT_FALSE(fs.HasAttributes(absent));
   {
     auto f = fs.OpenForWriting(path, ShareMode::Read, OpenMode::CreateAlways);
     ASSERT_NE(f, nullptr);
@@ -119,6 +131,21 @@ TEST(Win32FileSystemTest, RemoveAttributesDriveTypeAndFolders) {
   EXPECT_EQ(fs.MakeDirectory(dir.Path() + "no\\such"), CreateDirResult::PathNotFound);
   EXPECT_EQ(fs.MakeDirectory(dir.Path() + "bad|name"), CreateDirResult::OtherError);
   EXPECT_TRUE(fs.HasAttributes(sub));
+}
+
+TEST(Win32FileSystemTest, RenameReplacesOnlyWhenAsked) {
+  ScratchFolder dir("rename");
+  Win32FileSystem fs;
+  const std::string a = dir.Path() + "a.bin", b = dir.Path() + "b.bin";
+  { ASSERT_TRUE(fs.OpenForWriting(a, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(1, 'a'))); }
+  { ASSERT_TRUE(fs.OpenForWriting(b, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(2, 'b'))); }
+  EXPECT_FALSE(fs.RenameFile(a, b, false));
+  EXPECT_EQ(ReadAll(b), Bytes(2, 'b'));
+  EXPECT_TRUE(fs.RenameFile(a, b, true));
+  EXPECT_EQ(ReadAll(b), Bytes(1, 'a'));
+  EXPECT_FALSE(fs.HasAttributes(a));
+  EXPECT_TRUE(fs.RenameFile(b, a, false));
+  EXPECT_EQ(ReadAll(a), Bytes(1, 'a'));
 }
 
 }  // namespace

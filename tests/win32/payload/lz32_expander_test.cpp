@@ -1,4 +1,4 @@
-#include "payload/win32/lz32_expander.h"
+#include "win32/payload/lz32_expander.h"
 
 #include <windows.h>
 
@@ -107,6 +107,34 @@ TEST_F(Lz32ExpanderTest, FailuresAndShortBuffers) {
   Bytes small(301);
   EXPECT_EQ(lz.Expand(path, small), 301);
   EXPECT_TRUE(std::equal(small.begin(), small.end(), data.begin()));
+}
+
+// LZ32's handles start at 0x400; a file handle of that value used to make an SZDD file look
+// like one LZ32 hands back unexpanded.
+TEST_F(Lz32ExpanderTest, FileHandleOfTheFirstLzHandleValue) {
+  ScratchFolder dir("handle");
+  const std::string path = dir.Path() + "lz.szdd";
+  const Bytes data = RandomishBytes(5000, 11);
+  ASSERT_TRUE(WriteAll(path, SzddCompress(data)));
+  // Take every handle value up to 0x400, then free that one: the next open gets it.
+  const HANDLE wanted = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x400));
+  std::vector<HANDLE> taken;
+  for (int i = 0; i < 2000; ++i) {
+    HANDLE h = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (h == nullptr) break;
+    taken.push_back(h);
+    if (h == wanted) break;
+  }
+  ASSERT_FALSE(taken.empty());
+  ASSERT_EQ(taken.back(), wanted) << "handle values are not handed out in order here";
+  CloseHandle(taken.back());
+  taken.pop_back();
+  Bytes out(data.size() + 1);
+  const long n = lz.Expand(path, out);
+  for (HANDLE h : taken) CloseHandle(h);
+  ASSERT_EQ(n, static_cast<long>(data.size()));
+  out.resize(data.size());
+  EXPECT_EQ(out, data);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "payload/szdd.h"
-#include "payload/win32/lz32_expander.h"
+#include "win32/payload/lz32_expander.h"
 #include "win32/payload/scratch_folder.h"
 
 namespace corvane {

@@ -12,7 +12,6 @@
 #include "app/win32/com_apartment.h"
 #include "app/win32/log_file.h"
 #include "app/win32/setup_dialog.h"
-#include "payload/win32/lz32_expander.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "payload/win32/win32_folder_security.h"
@@ -28,14 +27,13 @@ namespace {
 // The system services of one run, for the dialog or the unattended install.
 struct Win32Services {
   Win32FileSystem files;
-  Lz32Expander lz;
   ModuleResources resources;
   Win32Registry registry;
   Win32KnownFolderSource folders;
   Win32Shell shell;
   Win32ComApartment com;
   Win32FolderSecurity security;
-  SetupServices services{files, lz, resources, registry, folders, shell, com, security};
+  SetupServices services{files, resources, registry, folders, shell, com, security};
 };
 
 class Win32StartHost final : public StartHost {

@@ -1,7 +1,9 @@
-#include "payload/win32/lz32_expander.h"
+#include "win32/payload/lz32_expander.h"
 
 #include <climits>
+#include <cstring>
 
+#include "payload/szdd.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -27,11 +29,21 @@ long Lz32Expander::Expand(const std::string& szddPath, std::span<std::uint8_t> o
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return -1;
 
+  // LZInit hands a file without the SZDD header back unexpanded, as the same value it was
+  // given. That value cannot tell the two cases apart: LZ handles start at 0x400, and a file
+  // handle may have that value too. So the header is checked here, and LZInit only ever sees
+  // SZDD files (it reads from the start of the file again).
+  std::uint8_t magic[8] = {};
+  DWORD got8 = 0;
+  if (!ReadFile(file, magic, sizeof(magic), &got8, nullptr) || got8 != sizeof(magic) ||
+      std::memcmp(magic, kSzddMagic.data(), sizeof(magic)) != 0 ||
+      SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0) {
+    CloseHandle(file);
+    return -1;
+  }
   const auto source = static_cast<INT>(reinterpret_cast<INT_PTR>(file));
   const INT lz = init_(source);
-  if (lz < 0 || lz == source) {
-    // An error, or a file without the SZDD header, which LZ32 would hand over unexpanded:
-    // the payload only holds SZDD files, so anything else is a broken record.
+  if (lz < 0) {
     CloseHandle(file);
     return -1;
   }

@@ -1,22 +1,25 @@
-// LzExpander on the system's LZ expansion library (LZ32).
+// The system's LZ expansion library (LZ32), which the tests compare our SZDD decoder with.
 #pragma once
 
 #include <windows.h>
 
-#include "payload/extract.h"
+#include <cstdint>
+#include <span>
+#include <string>
+
 #include "system/win32/system_library.h"
 
 namespace corvane {
 
-class Lz32Expander : public LzExpander {
+class Lz32Expander {
  public:
-  // Loads lz32.dll from System32 (it is not a KnownDLL, so it is never imported statically).
+  // Loads lz32.dll from System32.
   Lz32Expander();
 
   // Expands the SZDD file at `szddPath` into `out`: the number of bytes delivered, 0 or less
   // when the library or the file cannot be opened, the file is not an SZDD file, or it cannot
   // be expanded. A file longer than `out` delivers out.size() bytes.
-  long Expand(const std::string& szddPath, std::span<std::uint8_t> out) override;
+  long Expand(const std::string& szddPath, std::span<std::uint8_t> out);
 
  private:
   using LZInitFn = INT(WINAPI*)(INT);
