@@ -38,8 +38,10 @@ if [ "$CORVANE_WINE_PRESET" != win32 ]; then
   # The shipped 32-bit setup is still built, and the checks that need no Wine run on it.
   echo "=== This machine cannot run 32-bit programs: the Windows tests run a 64-bit build under wine64"
   suite "win32 (checks without Wine)" win32 -L static
+  CTEST_JOBS=${CTEST_JOBS:-2} suite "win64 under Wine" win64 -LE static
+else
+  CTEST_JOBS=${CTEST_JOBS:-2} suite "win32 under Wine" win32
 fi
-CTEST_JOBS=${CTEST_JOBS:-2} suite "Windows tests under Wine ($CORVANE_WINE_PRESET)" "$CORVANE_WINE_PRESET"
 corvane_stop_xvfb
 if [ -x scripts/fuzz-short.sh ]; then
   echo "=== fuzz: short runs"
