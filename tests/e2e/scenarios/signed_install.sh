@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The setup signed as the build signs it (here with a throwaway certificate) installs like the
-# unsigned one; Windows' own signature check trusts it once the certificate is a trusted root,
-# and refuses it when one byte of the payload is changed.
+# unsigned one; Windows' own signature check accepts it, and refuses it when one byte of the
+# payload is changed. (Wine's check does not ask for a trusted root: the throwaway certificate
+# passes as it is. What it does check is the file's digest.)
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 source "$CORVANE_SOURCE_DIR/tests/build/signing_lib.sh"
 payload=$CORVANE_BINARY_DIR/payload/payload.bin
@@ -17,11 +18,9 @@ flip_payload_byte "$E2E/altered.exe" "$payload"
 
 # WinVerifyTrust's answers: 0 trusted, TRUST_E_NOSIGNATURE, TRUST_E_BAD_DIGEST.
 cp "$CORVANE_BINARY_DIR/e2e/verify_trust.exe" "$E2E/"
-openssl x509 -in "$certs/cert.pem" -outform DER -out "$E2E/root.cer"
 trust() { wine 'C:\e2e\verify_trust.exe' "$@" 2>/dev/null | tr -d '\r'; }
 check "WinVerifyTrust: the unsigned setup has no signature" eq "$(trust 'C:\e2e\unsigned.exe')" 0x800b0100
-check "WinVerifyTrust trusts the signed setup" \
-  eq "$(trust 'C:\e2e\CorvaneSetup.exe' 'C:\e2e\root.cer')" 0x00000000
+check "WinVerifyTrust accepts the signed setup" eq "$(trust 'C:\e2e\CorvaneSetup.exe')" 0x00000000
 check "WinVerifyTrust refuses the altered setup" eq "$(trust 'C:\e2e\altered.exe')" 0x80096010
 
 # The signed setup installs the product.
