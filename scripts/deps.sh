@@ -4,8 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 xvfb xdotool imagemagick
   mscompress libmspack-dev liblnk-utils icoutils clang libclang-rt-14-dev osslsigncode binutils-mingw-w64-i686
-  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  valgrind hyperfine)
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 openssl git)
 if [ "${1:-}" = "--list" ]; then printf '%s\n' "${packages[@]}"; exit 0; fi
 
 missing=()

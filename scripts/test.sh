@@ -56,6 +56,8 @@ else
   CTEST_JOBS=${CTEST_JOBS:-2} suite "win32 under Wine" win32
 fi
 corvane_stop_xvfb
+echo "=== the README's maker line"
+if bash scripts/maker-line.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); broken+=("maker line"); fi
 if [ -x scripts/fuzz-short.sh ]; then
   echo "=== fuzz: short runs"
   if bash scripts/fuzz-short.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); broken+=("fuzz"); fi
