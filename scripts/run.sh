@@ -16,8 +16,16 @@ if [ -n "${CORVANE_RUN_BUILD_DIR:-}" ]; then
   cmake --build "$build" --target CorvaneSetup e2e_programs
 else
   build=build/win32
-  cmake --preset win32 -G Ninja >/dev/null
+  cmake --preset win32 >/dev/null
   cmake --build --preset win32
+  source scripts/wine-env.sh
+  if [ "$CORVANE_WINE_PRESET" != win32 ]; then
+    # This kernel refuses 32-bit programs: run the 64-bit build of the same sources instead.
+    echo "This machine cannot run 32-bit programs: running the 64-bit build (build/win64) under wine64."
+    build=build/win64
+    cmake --preset win64 >/dev/null
+    cmake --build --preset win64 --target CorvaneSetup e2e_programs
+  fi
 fi
 setup=$build/CorvaneSetup.exe
 driver=$build/e2e/driver.exe

@@ -81,8 +81,8 @@ DriveType Win32FileSystem::DriveTypeOf(const std::string& rootPath) {
   return static_cast<DriveType>(GetDriveTypeW(ToWide(rootPath).c_str()));
 }
 
-CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
-  if (CreateDirectoryW(ToWide(path).c_str(), nullptr)) return CreateDirResult::Created;
+CreateDirResult CreateDirectoryWith(const std::string& path, SECURITY_ATTRIBUTES* attributes) {
+  if (CreateDirectoryW(ToWide(path).c_str(), attributes)) return CreateDirResult::Created;
   switch (GetLastError()) {
     case ERROR_ALREADY_EXISTS:
       return CreateDirResult::AlreadyExists;
@@ -91,6 +91,10 @@ CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
     default:
       return CreateDirResult::OtherError;
   }
+}
+
+CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
+  return CreateDirectoryWith(path, nullptr);
 }
 
 }  // namespace corvane

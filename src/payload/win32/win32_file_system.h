@@ -1,9 +1,15 @@
 // FileSystem on the Windows file API: one wide system call per operation.
 #pragma once
 
+#include <windows.h>
+
 #include "payload/file_system.h"
 
 namespace corvane {
+
+// One CreateDirectoryW with the given security (null: the default), its outcome told apart as
+// the folder code needs it.
+CreateDirResult CreateDirectoryWith(const std::string& path, SECURITY_ATTRIBUTES* attributes);
 
 class Win32FileSystem : public FileSystem {
  public:

@@ -5,6 +5,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "payload/win32/win32_file_system.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -125,15 +126,8 @@ CreateDirResult Win32FolderSecurity::MakeProtectedDirectory(const std::string& p
   LocalMemory sd(ProtectedDescriptor());
   if (sd.get() == nullptr) return CreateDirResult::OtherError;
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), sd.get(), FALSE};
-  if (CreateDirectoryW(ToWide(path).c_str(), &attributes)) return CreateDirResult::Created;
-  switch (GetLastError()) {
-    case ERROR_ALREADY_EXISTS:
-      return CreateDirResult::AlreadyExists;
-    case ERROR_PATH_NOT_FOUND:
-      return CreateDirResult::PathNotFound;
-    default:
-      return CreateDirResult::OtherError;  // ERROR_INVALID_OWNER when not elevated
-  }
+  // Fails with ERROR_INVALID_OWNER when not elevated.
+  return CreateDirectoryWith(path, &attributes);
 }
 
 // Works on a handle to the folder itself (FILE_FLAG_OPEN_REPARSE_POINT): a folder swapped for

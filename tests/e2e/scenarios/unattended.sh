@@ -25,8 +25,10 @@ check "fresh: desktop shortcut" test -f "$DESKTOP_DIR/Corvane.lnk"
 check "fresh: log ends with the result" eq "$(tail -n 1 "$LOG" | tr -d '\r')" \
   "result: installed, exit code 0"
 check "fresh: lines end in CR LF" eq "$(grep -c $'\r$' "$LOG")" "$(wc -l <"$LOG")"
-check "fresh: log names the write of kvx.exe" \
-  grep -q "^write $(sed 's/\\/\\\\/g' <<<"$INSTALL")\\\\kvx.exe: [0-9]* bytes, file time set" "$LOG"
+check "fresh: log names the write of kvx.exe, staged then put in place" \
+  grep -q "^write $(sed 's/\\/\\\\/g' <<<"$INSTALL")\\\\kvx.exe.corvane-new: [0-9]* bytes, file time set" "$LOG"
+check "fresh: log names the replacement of kvx.exe" \
+  logged "rename $INSTALL\\kvx.exe.corvane-new to $INSTALL\\kvx.exe: ok"
 check "fresh: kvxh.exe not started, and logged so" \
   logged "start $INSTALL\\kvxh.exe: not done (unattended)"
 sleep 2
