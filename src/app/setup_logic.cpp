@@ -173,17 +173,24 @@ void SetupLogic::RunInstall() {
     busy = 0;
     return;
   }
-  // Both trees are the administrators' before anything is written into either.
+  // The install folder is checked and held before the probe; nothing has changed in the data
+  // folder when either fails. Every folder checked stays held until kvxh.exe is started.
+  FolderPins pins;
   if (!installFolderAbsolute ||
-      !GuardInstallFolders(services_.files, services_.security, paths_.installFolder,
-                           paths_.known.defaultInstall, paths_.known.commonData) ||
-      !EnsureFolder(services_.files, paths_.installFolder) || !InstallFolderWritable()) {
+      !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
+                          paths_.known.defaultInstall) ||
+      !InstallFolderWritable()) {
     outcome = SetupOutcome::FolderNotWritable;
     view_.Ask(kAdminNeededText, Buttons::Ok);
     busy = 0;
     return;
   }
-  EnsureFolder(services_.files, paths_.known.commonData);
+  if (!GuardDataFolder(services_.files, services_.security, pins, paths_.known.commonData)) {
+    outcome = SetupOutcome::ExtractionFailed;
+    view_.Ask(kInstallErrorText, Buttons::Ok);
+    busy = 0;
+    return;
+  }
   EnsureUserFolder(services_.files, services_.security, paths_.known.work, kProductLevels);
 
   {
@@ -202,6 +209,7 @@ void SetupLogic::RunInstall() {
   ShowInstalledLook();
   RegisterProduct();
   services_.shell.Launch(paths_.installFolder + "kvxh.exe");
+  pins.clear();
 
   state = 1;
   busy = 0;

@@ -83,6 +83,22 @@ class LoggingFileSystem final : public FileSystem {
     log_.Line({"rename ", from, " to ", to, ok ? ": ok" : ": failed"});
     return ok;
   }
+  bool LinkFile(const std::string& existing, const std::string& link) override {
+    const bool ok = inner_.LinkFile(existing, link);
+    log_.Line({"link ", link, " to ", existing, ok ? ": ok" : ": failed"});
+    return ok;
+  }
+  bool RemoveAtRestart(const std::string& path) override {
+    const bool ok = inner_.RemoveAtRestart(path);
+    log_.Line({"delete ", path, " at the next restart: ",
+               ok ? "scheduled, a restart finishes the clean-up" : "failed"});
+    return ok;
+  }
+  std::vector<std::string> ListNames(const std::string& folder,
+                                     const std::string& prefix) override {
+    return inner_.ListNames(folder, prefix);
+  }
+  std::uint64_t RandomNumber() override { return inner_.RandomNumber(); }
   bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
   DriveType DriveTypeOf(const std::string& rootPath) override {
     return inner_.DriveTypeOf(rootPath);
@@ -98,7 +114,7 @@ class LoggingFileSystem final : public FileSystem {
   SetupLog& log_;
 };
 
-// The folder guard's changes: protected folders created, folders taken over, links refused.
+// The folder guard's findings: links refused, folders held and checked, and which failed.
 class LoggingFolderSecurity final : public FolderSecurity {
  public:
   LoggingFolderSecurity(FolderSecurity& inner, SetupLog& log) : inner_(inner), log_(log) {}
@@ -110,18 +126,35 @@ class LoggingFolderSecurity final : public FolderSecurity {
   bool ReadAccess(const std::string& path, FolderAccess& access) override {
     return inner_.ReadAccess(path, access);
   }
-  CreateDirResult MakeProtectedDirectory(const std::string& path) override {
-    const CreateDirResult result = inner_.MakeProtectedDirectory(path);
-    log_.Line({"create protected folder ", path, ": ", CreateResultText(result)});
+  PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override {
+    static const char* const kResults[] = {"held", "missing", "reparse point, not used",
+                                           "a file, not a folder", "cannot be opened"};
+    const PinResult result = inner_.Pin(path, pinned);
+    if (result == PinResult::Pinned) {
+      pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log_);
+    }
+    log_.Line({"folder ", path, ": ", kResults[static_cast<int>(result)]});
     return result;
-  }
-  bool Protect(const std::string& path) override {
-    const bool ok = inner_.Protect(path);
-    log_.Line({"take over folder ", path, ": ", ok ? "ok" : "failed"});
-    return ok;
   }
 
  private:
+  class LoggingPin final : public PinnedFolder {
+   public:
+    LoggingPin(std::unique_ptr<PinnedFolder> inner, std::string path, SetupLog& log)
+        : inner_(std::move(inner)), path_(std::move(path)), log_(log) {}
+    bool ReadAccess(FolderAccess& access) override {
+      const bool ok = inner_->ReadAccess(access);
+      if (!ok) log_.Line({"folder ", path_, ": owner and access list unreadable"});
+      else log_.Line({"folder ", path_, ": owner ", access.owner});
+      return ok;
+    }
+
+   private:
+    std::unique_ptr<PinnedFolder> inner_;
+    std::string path_;
+    SetupLog& log_;
+  };
+
   FolderSecurity& inner_;
   SetupLog& log_;
 };

@@ -26,10 +26,14 @@ struct Timestamp {
 // 100 ns ticks since 1601-01-01 of the fields read as UTC (what SystemTimeToFileTime gives).
 std::uint64_t ToFileTime(const Timestamp& t);
 
-// Names beside a target: the new file while it is written, and the old one while the targets
-// are being replaced.
-inline constexpr std::string_view kStagingSuffix = ".corvane-new";
-inline constexpr std::string_view kBackupSuffix = ".corvane-old";
+// Files beside a target while it is replaced: "~" and a tag (the new file while it is written,
+// or the old one until the install is done), the target's position in the list as a base-36
+// digit, and random letters, as long as the target's own name (at least 7 characters) so that
+// no path the install writes is longer than its target's.
+inline constexpr char kStagedTag = 'n';
+inline constexpr char kBackupTag = 'o';
+// True when `name` (without folder) has the form of a staged or backup file.
+bool IsWorkingFileName(std::string_view name);
 
 // The program's own resources (RCDATA); an empty span when the resource is missing.
 class ResourceSource {
@@ -62,10 +66,13 @@ bool WriteFileStamped(FileSystem& fs, const std::string& path, std::span<const s
 bool WriteNewFileStamped(FileSystem& fs, const std::string& path,
                          std::span<const std::uint8_t> bytes, const Timestamp& stamp);
 
-// True when every list entry was installed. On failure nothing of the list has changed and
-// nothing staged is left. A damaged payload (no record for an entry included) and a record
-// that does not expand show the message first; a file that cannot be staged or put in place
-// fails without one.
+// True when every list entry was installed. First the leftovers of an installation that was
+// cut off are resolved: a target that is missing gets its old file back, and every staged and
+// backup file of the list is deleted (or, when that fails, deleted at the next restart). Then
+// each target is replaced in one step, so that its name always holds the old file or the new
+// one. On failure nothing of the list has changed and nothing staged is left. A damaged
+// payload (no record for an entry included) and a record that does not expand show the message
+// first; a file that cannot be staged or put in place fails without one.
 bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& targets,
                     const Timestamp& stamp, int payloadId);
 

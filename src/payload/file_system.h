@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -48,9 +49,22 @@ class FileSystem {
   virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
                                                      OpenMode mode) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
-  // Renames a file within its volume; with `replace` an existing file of the new name is
-  // replaced in the same step, without it the rename fails when the name is taken.
+  // Renames a file (or, without `replace`, a folder) within its volume; with `replace` an
+  // existing file of the new name is replaced in the same step, so that the name always names
+  // one of the two; without it the rename fails when the name is taken.
   virtual bool RenameFile(const std::string& from, const std::string& to, bool replace) = 0;
+  // Gives the existing file `existing` the second name `link` (a hard link) in the same folder.
+  // False when the name is taken or the volume has no hard links.
+  virtual bool LinkFile(const std::string& existing, const std::string& link) = 0;
+  // Has the file deleted when the system next starts (administrators only).
+  virtual bool RemoveAtRestart(const std::string& path) = 0;
+  // Names (without the folder) of the files and folders in `folder` (ending with a backslash)
+  // whose names start with `prefix`.
+  virtual std::vector<std::string> ListNames(const std::string& folder,
+                                             const std::string& prefix) = 0;
+  // A number that nobody can predict, for the names of files the setup makes in folders that
+  // other users can write to.
+  virtual std::uint64_t RandomNumber() = 0;
   // True when the attribute query for the path succeeds (file or folder alike).
   virtual bool HasAttributes(const std::string& path) = 0;
   // Drive type of a root path such as "C:\".

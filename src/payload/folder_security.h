@@ -1,9 +1,10 @@
 // What the folder guard needs of the system's file security: reparse points, owners and access
-// lists. The Windows adapter makes one security call per operation where it can; tests use an
-// in-memory double.
+// lists, and folders held open so that nobody can move them. The Windows adapter makes one
+// security call per operation where it can; tests use an in-memory double.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,28 @@ struct AccessEntry {
 
 struct FolderAccess {
   std::string owner;
+  // False where the system keeps no owners (Wine reports the caller's own user as the owner of
+  // every file): then the owner, and the entries naming it, say nothing about who made it.
+  bool ownerStored = true;
   bool hasAccessList = true;  // false: a null access list, which lets everyone do anything
   std::vector<AccessEntry> entries;
+};
+
+// A folder held open: while it is, nobody can delete, rename or replace it (a link put in its
+// place included). Closed when destroyed.
+class PinnedFolder {
+ public:
+  virtual ~PinnedFolder() = default;
+  // Owner and access list of the folder that is held, read from the open handle.
+  virtual bool ReadAccess(FolderAccess& access) = 0;
+};
+
+enum class PinResult {
+  Pinned,
+  Missing,       // nothing has the name
+  ReparsePoint,  // a junction, symbolic link or mount point: never opened through
+  NotAFolder,    // a file has the name
+  Failed,        // it exists but cannot be opened (no access, or opened by someone without sharing)
 };
 
 class FolderSecurity {
@@ -30,15 +51,12 @@ class FolderSecurity {
   virtual ~FolderSecurity() = default;
   // True when the path exists and is a reparse point (junction, symbolic link, mount point).
   virtual bool IsReparsePoint(const std::string& path) = 0;
-  // Owner and access list of an existing folder; false when they cannot be read.
+  // Owner and access list of an existing file or folder, read by name; false when they cannot
+  // be read.
   virtual bool ReadAccess(const std::string& path, FolderAccess& access) = 0;
-  // Creates one folder that is owned by Administrators and carries the protected access list
-  // from the start.
-  virtual CreateDirResult MakeProtectedDirectory(const std::string& path) = 0;
-  // Takes ownership of an existing folder for Administrators and replaces its access list by
-  // the protected one. Refuses (false) a reparse point or anything that is not a folder, and
-  // never acts on a reparse point's target.
-  virtual bool Protect(const std::string& path) = 0;
+  // Opens the folder itself, never a reparse point's target, so that nobody else can delete or
+  // rename it while `pinned` holds it. `pinned` is set only for PinResult::Pinned.
+  virtual PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) = 0;
 };
 
 }  // namespace corvane

@@ -157,4 +157,16 @@ bool EnsureFolder(FileSystem& fs, std::string path) {
   return CreateFolderTree(fs, path) == kFolderOk;
 }
 
+std::string RandomName(FileSystem& fs, std::size_t length) {
+  static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string name;
+  std::uint64_t bits = fs.RandomNumber();
+  for (std::size_t i = 0; i < length; ++i) {
+    if (i % 12 == 11) bits = fs.RandomNumber();  // 36^12 < 2^64: twelve letters a number
+    name += kAlphabet[bits % 36];
+    bits /= 36;
+  }
+  return name;
+}
+
 }  // namespace corvane

@@ -24,5 +24,7 @@ bool PathExists(FileSystem& fs, const std::string& path);
 bool FolderExists(FileSystem& fs, std::string path);
 int CreateFolderTree(FileSystem& fs, std::string path);
 bool EnsureFolder(FileSystem& fs, std::string path);
+// `length` random characters from a-z and 0-9 (names compare without regard to case).
+std::string RandomName(FileSystem& fs, std::size_t length);
 
 }  // namespace corvane

@@ -16,10 +16,31 @@ namespace {
 constexpr std::uint32_t kChangeRights = 0x00000002 | 0x00000004 | 0x00000010 | 0x00000040 |
                                         0x00000100 | 0x00010000 | 0x00040000 | 0x00080000 |
                                         0x02000000 | 0x10000000 | 0x40000000;
+// Rights that let someone remove or replace the folder or what it holds, or give himself any
+// other right: delete child, delete, write DAC, write owner, maximum allowed, generic all.
+constexpr std::uint32_t kReplaceRights =
+    0x00000040 | 0x00010000 | 0x00040000 | 0x00080000 | 0x02000000 | 0x10000000;
 
 bool IsTrustedSid(const std::string& sid) {
   return sid == kAdministratorsSid || sid == kLocalSystemSid || sid == kTrustedInstallerSid;
 }
+
+// Where the system stores no owners, the owner it reports and that owner's entry stand for no
+// one in particular; only the other entries tell whether strangers may change the folder.
+bool IsTrusted(const FolderAccess& access, const std::string& sid) {
+  return IsTrustedSid(sid) || (!access.ownerStored && sid == access.owner);
+}
+
+bool OnlyTrustedMay(const FolderAccess& access, std::uint32_t rights) {
+  if (!IsTrusted(access, access.owner) || !access.hasAccessList) return false;
+  return std::all_of(access.entries.begin(), access.entries.end(), [&](const AccessEntry& e) {
+    if (!e.allow || (e.mask & rights) == 0 || IsTrusted(access, e.trustee)) return true;
+    // Stands for whoever creates a child; only the administrators can.
+    return e.inheritOnly && e.trustee == kCreatorOwnerSid;
+  });
+}
+
+using Check = bool (*)(const FolderAccess&);
 
 // The folder itself and the folders above it, outermost first, at most `count`. Stops at a
 // drive ("C:") or where no parent is left.
@@ -49,55 +70,118 @@ bool SameFolder(const std::string& a, const std::string& b) {
   });
 }
 
-// One level whose parent exists and is already guarded (or is above the guarded levels).
-bool GuardLevel(FileSystem& fs, FolderSecurity& security, const std::string& level) {
-  if (!fs.HasAttributes(level)) {
-    if (!IsValidPath(level)) return false;
-    switch (security.MakeProtectedDirectory(level)) {
-      case CreateDirResult::Created:
-        return true;
-      case CreateDirResult::AlreadyExists:
-        break;  // made by someone else in the meantime: checked like any existing folder
-      case CreateDirResult::PathNotFound:
-      case CreateDirResult::OtherError:
-        return false;
-    }
+// Creates a missing level with the security it inherits. False when it cannot be created.
+bool MakeLevel(FileSystem& fs, const std::string& level, bool& made) {
+  if (!IsValidPath(level)) return false;
+  switch (fs.MakeDirectory(level)) {
+    case CreateDirResult::Created:
+      made = true;
+      return true;
+    case CreateDirResult::AlreadyExists:
+      return true;  // made by someone else in the meantime: checked like any existing folder
+    case CreateDirResult::PathNotFound:
+    case CreateDirResult::OtherError:
+      break;
   }
-  if (security.IsReparsePoint(level)) return false;
+  return false;
+}
+
+// Pins the level and checks it; the pin is kept only when it passes.
+bool PinAndCheck(FolderSecurity& security, FolderPins& pins, const std::string& level,
+                 PinResult& result, Check check) {
+  std::unique_ptr<PinnedFolder> pin;
+  result = security.Pin(level, pin);
   FolderAccess access;
-  if (security.ReadAccess(level, access) && IsAdministratorsOnly(access)) return true;
-  return security.Protect(level);
+  if (result != PinResult::Pinned || !pin->ReadAccess(access) || !check(access)) return false;
+  pins.push_back(std::move(pin));
+  return true;
+}
+
+// A level that may hold more than this product's files: checked, never changed; made only
+// when missing and `mayCreate`.
+bool GuardSharedLevel(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
+                      const std::string& level, bool mayCreate, Check check) {
+  PinResult result;
+  if (PinAndCheck(security, pins, level, result, check)) return true;
+  bool made = false;
+  if (result != PinResult::Missing || !mayCreate || !MakeLevel(fs, level, made)) return false;
+  return PinAndCheck(security, pins, level, result, check);
+}
+
+// Renames whatever has the level's name to a new name beside it; the contents are kept.
+bool MoveAside(FileSystem& fs, const std::string& level) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const std::string aside = level + std::string(kMovedAsideMark) + RandomName(fs, 8);
+    if (fs.HasAttributes(aside)) continue;
+    if (fs.RenameFile(level, aside, false)) return true;
+    if (!fs.HasAttributes(aside)) return false;  // not a collision: the rename itself failed
+  }
+  return false;
+}
+
+// The product's own folder: made when missing; one that fails the check (made by someone
+// else, open to others, a link or a file) is moved aside and made afresh. A folder the guard
+// has just made and that still fails got its access from above: then it fails.
+bool GuardOwnLevel(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
+                   const std::string& level, Check check) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    PinResult result;
+    if (PinAndCheck(security, pins, level, result, check)) return true;
+    if (result == PinResult::Missing) {
+      bool made = false;
+      if (!MakeLevel(fs, level, made)) return false;
+      if (PinAndCheck(security, pins, level, result, check)) return true;
+      if (made || result == PinResult::Missing) return false;
+    }
+    if (!MoveAside(fs, level)) return false;
+  }
+  return false;
+}
+
+// The system's own folder above the checked levels (Program Files, ProgramData).
+bool EnsureBase(FileSystem& fs, const std::vector<std::string>& levels) {
+  if (levels.empty()) return false;
+  const std::string base = ParentOf(levels.front());
+  return base.empty() || EnsureFolder(fs, base);
 }
 
 }  // namespace
 
 bool IsAdministratorsOnly(const FolderAccess& access) {
-  if (!IsTrustedSid(access.owner) || !access.hasAccessList) return false;
-  return std::all_of(access.entries.begin(), access.entries.end(), [](const AccessEntry& e) {
-    if (!e.allow || (e.mask & kChangeRights) == 0 || IsTrustedSid(e.trustee)) return true;
-    // Stands for whoever creates a child; only the administrators can.
-    return e.inheritOnly && e.trustee == kCreatorOwnerSid;
-  });
+  return OnlyTrustedMay(access, kChangeRights);
 }
 
-bool EnsureGuardedFolder(FileSystem& fs, FolderSecurity& security, const std::string& folder,
-                         int levels) {
-  const std::vector<std::string> guarded = LevelsOf(folder, levels);
-  if (guarded.empty()) return false;
-  const std::string base = ParentOf(guarded.front());
-  if (!base.empty() && !EnsureFolder(fs, base)) return false;
-  for (const std::string& level : guarded) {
-    if (!GuardLevel(fs, security, level)) return false;
+bool UsersCannotReplace(const FolderAccess& access) {
+  return OnlyTrustedMay(access, kReplaceRights);
+}
+
+bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
+                        const std::string& installFolder, const std::string& defaultInstallFolder) {
+  // A share's folders belong to another machine, whose owners and access lists mean nothing
+  // here.
+  if (installFolder.rfind("\\\\", 0) == 0) return false;
+  if (SameFolder(installFolder, defaultInstallFolder)) {
+    const std::vector<std::string> levels = LevelsOf(installFolder, kProductLevels);
+    if (levels.size() != kProductLevels || !EnsureBase(fs, levels)) return false;
+    return GuardSharedLevel(fs, security, pins, levels[0], true, UsersCannotReplace) &&
+           GuardOwnLevel(fs, security, pins, levels[1], IsAdministratorsOnly);
   }
-  return true;
+  // A previous installation elsewhere: every folder above it, up to the drive root, must be
+  // there already and the administrators' only; the drive root itself cannot be renamed.
+  const std::vector<std::string> levels = LevelsOf(installFolder, 1 << 15);
+  if (levels.empty()) return false;
+  for (std::size_t i = 0; i + 1 < levels.size(); ++i) {
+    if (!GuardSharedLevel(fs, security, pins, levels[i], false, IsAdministratorsOnly)) return false;
+  }
+  return GuardOwnLevel(fs, security, pins, levels.back(), IsAdministratorsOnly);
 }
 
-bool GuardInstallFolders(FileSystem& fs, FolderSecurity& security, const std::string& installFolder,
-                         const std::string& defaultInstallFolder,
-                         const std::string& commonDataFolder) {
-  const int installLevels = SameFolder(installFolder, defaultInstallFolder) ? kProductLevels : 1;
-  return EnsureGuardedFolder(fs, security, installFolder, installLevels) &&
-         EnsureGuardedFolder(fs, security, commonDataFolder, kProductLevels);
+bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
+                     const std::string& commonDataFolder) {
+  const std::vector<std::string> levels = LevelsOf(commonDataFolder, kProductLevels);
+  if (levels.size() != kProductLevels || !EnsureBase(fs, levels)) return false;
+  return GuardSharedLevel(fs, security, pins, levels[0], true, UsersCannotReplace) &&
+         GuardOwnLevel(fs, security, pins, levels[1], UsersCannotReplace);
 }
 
 bool EnsureUserFolder(FileSystem& fs, FolderSecurity& security, const std::string& folder,

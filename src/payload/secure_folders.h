@@ -1,10 +1,15 @@
-// Folders that the elevated setup writes into belong to the administrators: created with a
-// protected access list, or taken over when someone else got there first. The per-user work
-// folder stays the user's.
+// The folders that the elevated setup writes into must not be someone else's. The product's own
+// folders are created with the security the system gives them by inheritance; one found made by
+// someone else is moved aside and made afresh. Folders that may hold other products' data
+// ("Tamarind Software") and the folders above a previous installation are only checked, never
+// changed. Every folder checked stays pinned (held open, so that nobody can move it or put a
+// link in its place) until the install is done. The per-user work folder stays the user's.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "payload/file_system.h"
 #include "payload/folder_security.h"
@@ -21,24 +26,31 @@ inline constexpr std::string_view kTrustedInstallerSid =
 // "Tamarind Software" and the product folder below it.
 inline constexpr int kProductLevels = 2;
 
-// True when the folder belongs to Administrators, the system or the installer service, and
-// nobody else is allowed to change it, its access list or anything created in it.
+// Inserted between a folder's name and a random part when a folder made by someone else is
+// moved aside: "Corvane.moved-k3x9q2ab".
+inline constexpr std::string_view kMovedAsideMark = ".moved-";
+
+// The folders checked so far, held until the install is done.
+using FolderPins = std::vector<std::unique_ptr<PinnedFolder>>;
+
+// Owned by Administrators, the system or the installer service, and nobody else may change the
+// folder, its access list or what it holds (add, delete or change files and folders in it).
 bool IsAdministratorsOnly(const FolderAccess& access);
+// Owned as above, and nobody else may delete, rename or re-own the folder, change its access
+// list or delete what it holds; others may still add files and folders to it.
+bool UsersCannotReplace(const FolderAccess& access);
 
-// Makes sure that `folder` exists and that it and the folders above it, `levels` in all, are
-// the administrators' (see IsAdministratorsOnly): a missing level is created protected, an
-// existing one that is not the administrators' is taken over. Folders above the top level are
-// created as by EnsureFolder when missing and never changed. False when a level is a reparse
-// point, or cannot be created or taken over.
-bool EnsureGuardedFolder(FileSystem& fs, FolderSecurity& security, const std::string& folder,
-                         int levels);
+// The install folder, with the folders above it: in the default layout "Tamarind Software"
+// (checked, made when missing); for a previous installation elsewhere every folder between the
+// drive root and it (checked, never made). The install folder itself must be the
+// administrators' only. False when a level fails its check, a UNC path or a drive root.
+bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
+                        const std::string& installFolder, const std::string& defaultInstallFolder);
 
-// The install folder (with "Tamarind Software" above it when it is the default one; a previous
-// installation elsewhere only has its own folder guarded) and the common data folder with
-// "Tamarind Software" above it. False as soon as one of them cannot be guarded.
-bool GuardInstallFolders(FileSystem& fs, FolderSecurity& security, const std::string& installFolder,
-                         const std::string& defaultInstallFolder,
-                         const std::string& commonDataFolder);
+// The common data folder and "Tamarind Software" above it (the folder above that is the
+// system's own). Others may add files to the data folder, as the product expects.
+bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
+                     const std::string& commonDataFolder);
 
 // The per-user work folder, made as by EnsureFolder with the user's own access, but never
 // through a reparse point at one of its `levels` lowest folders: then nothing is created and

@@ -60,6 +60,10 @@ class FakeFileSystem : public FileSystem {
   std::function<void(const std::string&)> beforeCall;
   // Attribute queries of this path fail although it exists (a folder without list rights).
   void HideAttributes(const std::string& path) { hideAttributes_.insert(Key(path)); }
+  // The volume has no hard links: LinkFile fails.
+  void NoHardLinks() { noHardLinks_ = true; }
+  // Where RandomNumber's values come from (by default a fixed sequence without repeats).
+  std::function<std::uint64_t()> random;
   // MakeDirectory on this path reports `result` without creating anything.
   void ForceMakeDirectory(const std::string& path, CreateDirResult result) {
     forcedMkdir_[Key(path)] = result;
@@ -72,6 +76,20 @@ class FakeFileSystem : public FileSystem {
   }
   bool FileExists(const std::string& path) const { return FindFile(path) != nullptr; }
   bool DirectoryExists(const std::string& path) const { return dirs_.count(Key(path)) != 0; }
+  // Made by MakeDirectory (not set up by the test, nor moved here).
+  bool MadeByCall(const std::string& path) const { return made_.count(Key(path)) != 0; }
+  // Paths given to RemoveAtRestart.
+  const std::set<std::string>& RemovedAtRestart() const { return atRestart_; }
+  // Names of the files in the folder (lower-cased) that start with `prefix`.
+  std::vector<std::string> FileNamesIn(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& [key, file] : files_) {
+      if (ParentKey(key) != Key(folder)) continue;
+      std::string name = key.substr(key.rfind('\\') + 1);
+      if (name.rfind(Key(prefix), 0) == 0) names.push_back(name);
+    }
+    return names;
+  }
   std::size_t FileCount() const { return files_.size(); }
   int OpenHandles() const { return openHandles_; }
   // Every call in order, as "op path" ("open", "write", "settime", "close", "remove",
@@ -117,12 +135,49 @@ class FakeFileSystem : public FileSystem {
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
     Record("rename " + from + ">" + to);
     const std::string f = Key(from), t = Key(to);
-    if (failRename_.count(f) || failRename_.count(t) || !files_.count(f)) return false;
+    if (failRename_.count(f) || failRename_.count(t)) return false;
     if (dirs_.count(t) || !ParentExists(t) || (files_.count(t) && !replace)) return false;
+    if (dirs_.count(f)) {
+      if (replace || files_.count(t)) return false;
+      MoveTree(f, t);
+      return true;
+    }
+    if (!files_.count(f)) return false;
     File moved = std::move(files_[f]);
     files_.erase(f);
     files_[t] = std::move(moved);
     return true;
+  }
+
+  bool LinkFile(const std::string& existing, const std::string& link) override {
+    Record("link " + existing + ">" + link);
+    const std::string e = Key(existing), l = Key(link);
+    if (noHardLinks_ || !files_.count(e) || files_.count(l) || dirs_.count(l)) return false;
+    files_[l] = files_[e];  // nothing writes to either name afterwards: a copy looks the same
+    return true;
+  }
+
+  bool RemoveAtRestart(const std::string& path) override {
+    Record("remove-at-restart " + path);
+    atRestart_.insert(Key(path));
+    return true;
+  }
+
+  std::vector<std::string> ListNames(const std::string& folder,
+                                     const std::string& prefix) override {
+    Record("list " + folder + prefix);
+    std::vector<std::string> names = FileNamesIn(folder, prefix);
+    for (const std::string& dir : dirs_) {
+      if (ParentKey(dir) == Key(folder) && dir.substr(dir.rfind('\\') + 1).rfind(Key(prefix), 0) == 0) {
+        names.push_back(dir.substr(dir.rfind('\\') + 1));
+      }
+    }
+    return names;
+  }
+
+  std::uint64_t RandomNumber() override {
+    if (random) return random();
+    return next_ += 0x9E3779B97F4A7C15ull;
   }
 
   bool HasAttributes(const std::string& path) override {
@@ -147,6 +202,7 @@ class FakeFileSystem : public FileSystem {
     if (dirs_.count(key) || files_.count(key)) return CreateDirResult::AlreadyExists;
     if (!ParentExists(key)) return CreateDirResult::PathNotFound;
     dirs_.insert(key);
+    made_.insert(key);
     return CreateDirResult::Created;
   }
 
@@ -206,13 +262,31 @@ class FakeFileSystem : public FileSystem {
     if (slash == std::string::npos) return std::string();
     return Key(key.substr(0, slash));
   }
+  // A folder and everything in it to a new name.
+  void MoveTree(const std::string& from, const std::string& to) {
+    auto moved = [&](const std::string& key) {
+      return key == from || key.rfind(from + "\\", 0) == 0;
+    };
+    std::map<std::string, File> files;
+    for (auto& [key, file] : files_) files[moved(key) ? to + key.substr(from.size()) : key] = file;
+    files_ = std::move(files);
+    std::set<std::string> dirs, made;
+    for (const std::string& key : dirs_) dirs.insert(moved(key) ? to + key.substr(from.size()) : key);
+    for (const std::string& key : made_) {
+      if (!moved(key)) made.insert(key);
+    }
+    dirs_ = std::move(dirs);
+    made_ = std::move(made);
+  }
   bool ParentExists(const std::string& key) const {
     const std::string parent = ParentKey(key);
     return parent.empty() || dirs_.count(parent) != 0;
   }
 
   std::map<std::string, File> files_;
-  std::set<std::string> dirs_;
+  std::set<std::string> dirs_, made_, atRestart_;
+  bool noHardLinks_ = false;
+  std::uint64_t next_ = 0;
   std::map<std::string, DriveType> drives_;
   std::set<std::string> failOpen_, failWrite_, failSetTime_, failRemove_, failRename_,
       hideAttributes_;

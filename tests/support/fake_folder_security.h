@@ -1,8 +1,9 @@
 // In-memory FolderSecurity over a FakeFileSystem: reparse points, owners and access lists per
-// folder, configurable failures, and a log of every call.
+// folder, folders held, configurable failures, and a log of every call.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,9 +18,10 @@ class FakeFolderSecurity : public FolderSecurity {
  public:
   explicit FakeFolderSecurity(FakeFileSystem& fs) : fs_(fs) {}
 
-  // What MakeProtectedDirectory and Protect leave on a folder.
+  // Owned by Administrators; the system and Administrators may do anything, Users read.
   static FolderAccess Protected() {
     return FolderAccess{std::string(kAdministratorsSid),
+                        true,
                         true,
                         {{true, false, 0x1F01FF, std::string(kLocalSystemSid)},
                          {true, false, 0x1F01FF, std::string(kAdministratorsSid)},
@@ -28,6 +30,7 @@ class FakeFolderSecurity : public FolderSecurity {
   // A folder an ordinary user made in a folder that lets users create subfolders.
   static FolderAccess UserOwned() {
     return FolderAccess{"S-1-5-21-1-2-3-1001",
+                        true,
                         true,
                         {{true, false, 0x1F01FF, "S-1-5-21-1-2-3-1001"},
                          {true, false, 0x1200A9, std::string(kUsersSid)}}};
@@ -39,15 +42,17 @@ class FakeFolderSecurity : public FolderSecurity {
     fs_.AddDirectory(path);
     reparse_.insert(Key(path));
   }
-  // Folders without an access list of their own read as Protected().
+  // Access of a folder that the test set up (not one made by MakeDirectory); folders without
+  // one read as Protected().
   void SetAccess(const std::string& path, FolderAccess access) { access_[Key(path)] = access; }
-  void FailRead(const std::string& path) { failRead_.insert(Key(path)); }
-  void FailProtect(const std::string& path) { failProtect_.insert(Key(path)); }
+  // What folders made by MakeDirectory get from the folder above (Protected() unless set).
+  void SetInheritedAccess(FolderAccess access) { inherited_ = access; }
+  void FailPin(const std::string& path) { failPin_.insert(Key(path)); }
 
   // --- inspection ---
-  // Created protected, or taken over by Protect.
-  bool Guarded(const std::string& path) const { return guarded_.count(Key(path)) != 0; }
-  // Every call in order, as "op path" ("reparse", "read", "mkdir", "protect").
+  int Held() const { return held_; }
+  bool IsHeld(const std::string& path) const { return heldPaths_.count(Key(path)) != 0; }
+  // Every call in order, as "op path" ("reparse", "read", "pin").
   const std::vector<std::string>& Log() const { return log_; }
 
   // --- FolderSecurity ---
@@ -57,36 +62,59 @@ class FakeFolderSecurity : public FolderSecurity {
   }
   bool ReadAccess(const std::string& path, FolderAccess& access) override {
     log_.push_back("read " + path);
-    if (failRead_.count(Key(path)) || !fs_.DirectoryExists(path)) return false;
-    auto it = access_.find(Key(path));
-    access = it == access_.end() ? Protected() : it->second;
+    if (!fs_.DirectoryExists(path) && !fs_.FileExists(path)) return false;
+    access = AccessOf(path);
     return true;
   }
-  CreateDirResult MakeProtectedDirectory(const std::string& path) override {
-    log_.push_back("mkdir " + path);
-    const CreateDirResult result = fs_.MakeDirectory(path);
-    if (result == CreateDirResult::Created) Take(path);
-    return result;
-  }
-  bool Protect(const std::string& path) override {
-    log_.push_back("protect " + path);
+  PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override {
+    log_.push_back("pin " + path);
     const std::string key = Key(path);
-    if (reparse_.count(key) || failProtect_.count(key) || !fs_.DirectoryExists(path)) return false;
-    Take(path);
-    return true;
+    if (fs_.FileExists(path)) return PinResult::NotAFolder;
+    if (!fs_.DirectoryExists(path)) return PinResult::Missing;
+    if (reparse_.count(key) && !fs_.MadeByCall(path)) return PinResult::ReparsePoint;
+    if (failPin_.count(key)) return PinResult::Failed;
+    pinned = std::make_unique<FakePin>(*this, key, AccessOf(path));
+    return PinResult::Pinned;
   }
 
  private:
+  class FakePin final : public PinnedFolder {
+   public:
+    FakePin(FakeFolderSecurity& owner, std::string key, FolderAccess access)
+        : owner_(owner), key_(std::move(key)), access_(std::move(access)) {
+      ++owner_.held_;
+      owner_.heldPaths_.insert(key_);
+    }
+    ~FakePin() override {
+      --owner_.held_;
+      owner_.heldPaths_.erase(key_);
+    }
+    FakePin(const FakePin&) = delete;
+    FakePin& operator=(const FakePin&) = delete;
+    bool ReadAccess(FolderAccess& access) override {
+      access = access_;
+      return true;
+    }
+
+   private:
+    FakeFolderSecurity& owner_;
+    std::string key_;
+    FolderAccess access_;
+  };
+
   static std::string Key(const std::string& path) { return FakeFileSystem::Key(path); }
-  void Take(const std::string& path) {
-    access_[Key(path)] = Protected();
-    guarded_.insert(Key(path));
+  FolderAccess AccessOf(const std::string& path) const {
+    if (fs_.MadeByCall(path)) return inherited_;
+    auto it = access_.find(Key(path));
+    return it == access_.end() ? Protected() : it->second;
   }
 
   FakeFileSystem& fs_;
-  std::set<std::string> reparse_, failRead_, failProtect_, guarded_;
+  std::set<std::string> reparse_, failPin_, heldPaths_;
   std::map<std::string, FolderAccess> access_;
+  FolderAccess inherited_ = Protected();
   std::vector<std::string> log_;
+  int held_ = 0;
 };
 
 }  // namespace corvane::testing

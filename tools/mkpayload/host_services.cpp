@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <system_error>
 
 #include "payload/szdd.h"
@@ -127,6 +128,32 @@ bool HostFileSystem::RenameFile(const std::string& from, const std::string& to, 
   if (!replace && fs::exists(target, ec)) return false;
   fs::rename(PathOf(from), target, ec);
   return !ec;
+}
+
+bool HostFileSystem::LinkFile(const std::string& existing, const std::string& link) {
+  std::error_code ec;
+  fs::create_hard_link(PathOf(existing), PathOf(link), ec);
+  return !ec;
+}
+
+// There is no restart to wait for on a desktop the tool runs on.
+bool HostFileSystem::RemoveAtRestart(const std::string&) { return false; }
+
+std::vector<std::string> HostFileSystem::ListNames(const std::string& folder,
+                                                   const std::string& prefix) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(PathOf(folder), ec)) {
+    const std::u8string name = entry.path().filename().u8string();
+    std::string utf8(name.begin(), name.end());
+    if (utf8.rfind(prefix, 0) == 0) names.push_back(std::move(utf8));
+  }
+  return names;
+}
+
+std::uint64_t HostFileSystem::RandomNumber() {
+  std::random_device device;
+  return (std::uint64_t{device()} << 32) ^ device();
 }
 
 bool HostFileSystem::HasAttributes(const std::string& path) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <ntsecapi.h>
+
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -70,6 +72,42 @@ bool Win32FileSystem::RemoveFile(const std::string& path) {
 bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
   return MoveFileExW(ToWide(from).c_str(), ToWide(to).c_str(),
                      replace ? MOVEFILE_REPLACE_EXISTING : 0) != FALSE;
+}
+
+bool Win32FileSystem::LinkFile(const std::string& existing, const std::string& link) {
+  return CreateHardLinkW(ToWide(link).c_str(), ToWide(existing).c_str(), nullptr) != FALSE;
+}
+
+bool Win32FileSystem::RemoveAtRestart(const std::string& path) {
+  return MoveFileExW(ToWide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+std::vector<std::string> Win32FileSystem::ListNames(const std::string& folder,
+                                                    const std::string& prefix) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  // FindExInfoBasic: no short names, which could match the pattern for other files.
+  HANDLE search = FindFirstFileExW(ToWide(folder + prefix + "*").c_str(), FindExInfoBasic, &found,
+                                   FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(FromWide(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// RtlGenRandom (advapi32's SystemFunction036): the system's generator, without loading the
+// crypto providers' DLLs.
+std::uint64_t Win32FileSystem::RandomNumber() {
+  std::uint64_t value = 0;
+  if (!RtlGenRandom(&value, sizeof(value))) {
+    // Never expected; a time-based value still differs between runs.
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    value = static_cast<std::uint64_t>(now.QuadPart) ^ (std::uint64_t{GetCurrentProcessId()} << 32);
+  }
+  return value;
 }
 
 bool Win32FileSystem::HasAttributes(const std::string& path) {

@@ -11,12 +11,6 @@
 namespace corvane {
 namespace {
 
-// Owned by Administrators; the system and Administrators have full control, Users read and
-// execute, as in the program-files folder. Every entry is inherited by subfolders and files,
-// and the list does not take entries from the folder above.
-constexpr wchar_t kProtectedSddl[] =
-    L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-
 // Memory that a security call allocated with LocalAlloc.
 class LocalMemory {
  public:
@@ -47,16 +41,6 @@ class Handle {
   HANDLE h_;
 };
 
-// The protected descriptor, self-relative; null when the system cannot build it.
-PSECURITY_DESCRIPTOR ProtectedDescriptor() {
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedSddl, SDDL_REVISION_1, &sd,
-                                                            nullptr)) {
-    return nullptr;
-  }
-  return sd;
-}
-
 std::string SidText(PSID sid) {
   LPWSTR text = nullptr;
   if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return std::string();
@@ -64,43 +48,18 @@ std::string SidText(PSID sid) {
   return FromWide(text);
 }
 
-// Taking over a folder that someone else owns and that grants the administrators nothing: the
-// take-ownership privilege gives WRITE_OWNER, with backup semantics the restore privilege gives
-// WRITE_DAC and the backup privilege READ_CONTROL. An elevated administrator holds all three,
-// disabled.
-void EnableOwnershipPrivileges() {
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw)) return;
-  Handle token(raw);
-  for (const wchar_t* name : {SE_TAKE_OWNERSHIP_NAME, SE_RESTORE_NAME, SE_BACKUP_NAME}) {
-    TOKEN_PRIVILEGES privileges{};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) {
-      AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    }
-  }
+// Wine keeps no owners for files: it reports the caller's own user as the owner of every one
+// (checked with Wine 8.0) and builds that user's entry from the Unix owner's mode bits.
+bool SystemStoresOwners() {
+  static const bool stored =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;
+  return stored;
 }
 
-}  // namespace
-
-bool Win32FolderSecurity::IsReparsePoint(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool Win32FolderSecurity::ReadAccess(const std::string& path, FolderAccess& access) {
-  std::wstring wide = ToWide(path);
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
-                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                            &dacl, nullptr, &sd) != ERROR_SUCCESS) {
-    return false;
-  }
-  LocalMemory hold(sd);
+// Reads a descriptor's owner and access list into `access`.
+bool ToFolderAccess(PSID owner, PACL dacl, FolderAccess& access) {
   access.owner = SidText(owner);
+  access.ownerStored = SystemStoresOwners();
   access.hasAccessList = dacl != nullptr;
   access.entries.clear();
   for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
@@ -122,47 +81,67 @@ bool Win32FolderSecurity::ReadAccess(const std::string& path, FolderAccess& acce
   return true;
 }
 
-CreateDirResult Win32FolderSecurity::MakeProtectedDirectory(const std::string& path) {
-  LocalMemory sd(ProtectedDescriptor());
-  if (sd.get() == nullptr) return CreateDirResult::OtherError;
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), sd.get(), FALSE};
-  // Fails with ERROR_INVALID_OWNER when not elevated.
-  return CreateDirectoryWith(path, &attributes);
+class Win32PinnedFolder final : public PinnedFolder {
+ public:
+  explicit Win32PinnedFolder(HANDLE handle) : handle_(handle) {}
+  bool ReadAccess(FolderAccess& access) override {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetSecurityInfo(handle_.get(), SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &dacl, nullptr, &sd) != ERROR_SUCCESS) {
+      return false;
+    }
+    LocalMemory hold(sd);
+    return ToFolderAccess(owner, dacl, access);
+  }
+
+ private:
+  Handle handle_;
+};
+
+}  // namespace
+
+bool Win32FolderSecurity::IsReparsePoint(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Works on a handle to the folder itself (FILE_FLAG_OPEN_REPARSE_POINT): a folder swapped for
-// a junction after it was looked at is refused here, and the junction's target never gets
-// the new owner or access list. READ_CONTROL too: SetSecurityInfo reads the present descriptor
-// to merge inherited entries (Wine 8 fails it with error 5 without that right).
-bool Win32FolderSecurity::Protect(const std::string& path) {
-  if (!privilegesEnabled_) {
-    EnableOwnershipPrivileges();
-    privilegesEnabled_ = true;
-  }
-  const DWORD rights = READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES;
-  Handle folder(CreateFileW(
-      ToWide(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!folder.valid()) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(folder.get(), &info)) return false;
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return false;
-  }
-  LocalMemory sd(ProtectedDescriptor());
+bool Win32FolderSecurity::ReadAccess(const std::string& path, FolderAccess& access) {
+  std::wstring wide = ToWide(path);
   PSID owner = nullptr;
   PACL dacl = nullptr;
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  if (sd.get() == nullptr || !GetSecurityDescriptorOwner(sd.get(), &owner, &defaulted) ||
-      !GetSecurityDescriptorDacl(sd.get(), &present, &dacl, &defaulted)) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                            &dacl, nullptr, &sd) != ERROR_SUCCESS) {
     return false;
   }
-  return SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
-                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                             PROTECTED_DACL_SECURITY_INFORMATION,
-                         owner, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+  LocalMemory hold(sd);
+  return ToFolderAccess(owner, dacl, access);
+}
+
+// The handle refuses delete sharing, so that the folder cannot be renamed, deleted or replaced
+// by a link while it is open; it is opened with FILE_FLAG_OPEN_REPARSE_POINT, so that a link
+// found at the name is looked at itself and never followed. READ_CONTROL reads the owner and
+// access list from this very handle, not again by name.
+PinResult Win32FolderSecurity::Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) {
+  HANDLE raw = CreateFileW(ToWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (raw == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PinResult::Missing
+                                                                          : PinResult::Failed;
+  }
+  auto folder = std::make_unique<Win32PinnedFolder>(raw);
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(raw, &info)) return PinResult::Failed;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return PinResult::ReparsePoint;
+  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return PinResult::NotAFolder;
+  pinned = std::move(folder);
+  return PinResult::Pinned;
 }
 
 }  // namespace corvane

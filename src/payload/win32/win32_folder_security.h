@@ -9,11 +9,7 @@ class Win32FolderSecurity : public FolderSecurity {
  public:
   bool IsReparsePoint(const std::string& path) override;
   bool ReadAccess(const std::string& path, FolderAccess& access) override;
-  CreateDirResult MakeProtectedDirectory(const std::string& path) override;
-  bool Protect(const std::string& path) override;
-
- private:
-  bool privilegesEnabled_ = false;
+  PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override;
 };
 
 }  // namespace corvane

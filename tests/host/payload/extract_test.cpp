@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,21 @@ const Timestamp kStamp{2013, 8, 10, 7, 20, 0};
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
+// The path of a call's log entry ("open C:\\x", "rename C:\\x>C:\\y": the first path).
+std::string CallPath(const std::string& entry) {
+  const std::size_t start = entry.find(' ') + 1;
+  return entry.substr(start, entry.find('>') == std::string::npos ? std::string::npos
+                                                                   : entry.find('>') - start);
+}
+
+// The staged file of list entry `index` ("~n" and the index), from a call's path.
+bool IsStagedOf(const std::string& path, char index) {
+  const std::string name = NameOf(path);
+  return name.size() > 3 && name[0] == '~' && name[1] == 'n' && name[2] == index;
+}
 
 // Product-like contents: text, binary, repetitive.
 std::vector<Bytes> SampleFiles() {
@@ -132,22 +148,127 @@ TEST_F(ExtractTest, EveryFileIsStagedExclusivelyBeforeAnyTargetIsReplaced) {
   EXPECT_TRUE(errors.messages.empty());
   EXPECT_EQ(fs.OpenHandles(), 0);
   EXPECT_THAT(resources.lookups, ElementsAre(kPayloadResourceId));
-  // Every file is opened once, new and for nobody else, beside its target.
+  // Every file is opened once, new and for nobody else, beside its target, under a working
+  // name as long as the target's (at least 7 characters).
   ASSERT_EQ(fs.Opens().size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
-    EXPECT_EQ(fs.Opens()[i].path, targets[i] + ".corvane-new");
+    const std::string& staged = fs.Opens()[i].path;
+    EXPECT_EQ(staged.substr(0, staged.rfind('\\')), targets[i].substr(0, targets[i].rfind('\\')));
+    EXPECT_TRUE(IsWorkingFileName(NameOf(staged))) << staged;
+    EXPECT_EQ(NameOf(staged).size(), std::max<std::size_t>(7, NameOf(targets[i]).size()));
     EXPECT_EQ(fs.Opens()[i].share, ShareMode::None);
     EXPECT_EQ(fs.Opens()[i].mode, OpenMode::CreateNew);
   }
-  // The first target is replaced only after the last file was written, stamped and closed.
+  // The first target is touched only after the last file was written, stamped and closed: its
+  // old file gets a second name, then the new one replaces it in one step.
   const auto& log = fs.Log();
-  const auto lastClose =
-      std::find(log.begin(), log.end(), "close " + targets.back() + ".corvane-new");
-  const auto firstRename = std::find_if(
-      log.begin(), log.end(), [](const std::string& e) { return e.rfind("rename ", 0) == 0; });
+  const auto lastClose = std::find(log.begin(), log.end(), "close " + fs.Opens().back().path);
+  const auto firstChange = std::find_if(log.begin(), log.end(), [](const std::string& e) {
+    return e.rfind("rename ", 0) == 0 || e.rfind("link ", 0) == 0;
+  });
   ASSERT_NE(lastClose, log.end());
-  EXPECT_LT(lastClose, firstRename);
-  EXPECT_EQ(*firstRename, "rename " + targets[0] + ">" + targets[0] + ".corvane-old");
+  EXPECT_LT(lastClose, firstChange);
+  EXPECT_EQ(firstChange->rfind("link " + targets[0] + ">", 0), 0u) << *firstChange;
+  EXPECT_EQ(*(firstChange + 1), "rename " + fs.Opens()[0].path + ">" + targets[0]);
+}
+
+// However the install is cut off, every target always has its old file or its new one, and
+// the next run finds what was left and removes it.
+TEST_F(ExtractTest, EveryTargetKeepsAFileAtEveryStepAndLeftoversGoNextTime) {
+  const auto files = SampleFiles();
+  resources.data[kPayloadResourceId] = PayloadOf(files);
+  const auto targets = Targets(files.size());
+  const auto old = InstallOld(targets);
+  int steps = 0;
+  fs.beforeCall = [&](const std::string&) {
+    ++steps;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      const FakeFileSystem::File* f = fs.FindFile(targets[i]);
+      ASSERT_NE(f, nullptr) << "step " << steps << ": " << targets[i];
+      EXPECT_TRUE(f->bytes == old[i] || f->bytes == files[i]) << targets[i];
+    }
+  };
+  EXPECT_TRUE(Run(targets));
+  fs.beforeCall = nullptr;
+  EXPECT_GT(steps, 20);
+
+  // A run cut off after its backups were made: the leftovers, under this list's names. A
+  // missing target gets its old file back (a volume without hard links); a user's file
+  // whose name only looks similar stays.
+  const std::string folder = "C:\\Program Files\\Corvane\\";
+  fs.RemoveFile(targets[1]);
+  fs.AddFile(folder + "~o1abcdef", Text("old 1"));  // "file1.bin": 9 characters
+  fs.AddFile(folder + "~n2abcdef", Text("half"));
+  fs.AddFile(folder + "~o3abcd", Text("too short for file3.bin"));
+  fs.AddFile(folder + "~n9abcdef", Text("no such entry"));
+  fs.FailRemove(folder + "~n2abcdef");  // in use: goes at the next restart
+  resources.data[kPayloadResourceId].clear();  // and this run fails after the clean-up
+  EXPECT_FALSE(Run(targets));
+  ASSERT_TRUE(fs.FileExists(targets[1]));
+  EXPECT_EQ(fs.FindFile(targets[1])->bytes, Text("old 1"));
+  EXPECT_FALSE(fs.FileExists(folder + "~o1abcdef"));
+  EXPECT_EQ(fs.RemovedAtRestart(), std::set<std::string>{FakeFileSystem::Key(folder + "~n2abcdef")});
+  EXPECT_TRUE(fs.FileExists(folder + "~o3abcd"));
+  EXPECT_TRUE(fs.FileExists(folder + "~n9abcdef"));
+}
+
+// Where the old file cannot be deleted after the update (Windows keeps a running program's
+// file), it goes at the next restart and the update still succeeds; where the volume has no
+// hard links the old file is renamed instead.
+TEST_F(ExtractTest, OldFilesInUseAndVolumesWithoutHardLinks) {
+  const auto files = SampleFiles();
+  resources.data[kPayloadResourceId] = PayloadOf(files);
+  const auto targets = Targets(files.size());
+  InstallOld(targets);
+  fs.beforeCall = [&](const std::string& e) {
+    if (e.rfind("link " + targets[1] + ">", 0) == 0) fs.FailRemove(e.substr(e.find('>') + 1));
+  };
+  EXPECT_TRUE(Run(targets));
+  fs.beforeCall = nullptr;
+  for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
+  ASSERT_EQ(fs.RemovedAtRestart().size(), 1u);
+  EXPECT_EQ(fs.FileCount(), files.size() + 1);  // the one kept until the restart
+
+  FakeFileSystem fresh;
+  fs = std::move(fresh);
+  fs.AddDirectory("C:\\Program Files\\Corvane");
+  fs.NoHardLinks();
+  const auto old = InstallOld(targets);
+  EXPECT_TRUE(Run(targets));
+  for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
+  EXPECT_EQ(fs.FileCount(), files.size());
+  // ... and a failure half way still puts every old file back.
+  fs = FakeFileSystem();
+  fs.AddDirectory("C:\\Program Files\\Corvane");
+  fs.NoHardLinks();
+  InstallOld(targets);
+  fs.beforeCall = [&](const std::string& e) {
+    if (e.rfind("rename ", 0) == 0 && IsStagedOf(CallPath(e), '2')) fs.FailRename(CallPath(e));
+  };
+  EXPECT_FALSE(Run(targets));
+  fs.beforeCall = nullptr;
+  ExpectUnchanged(targets, old);
+}
+
+// No path the install writes is longer than the target's own: a target of 259 characters, the
+// longest the system allows, installs.
+TEST_F(ExtractTest, WorkingNamesAreNoLongerThanTheirTargets) {
+  const auto files = SampleFiles();
+  resources.data[kPayloadResourceId] = PayloadOf(files);
+  std::vector<std::string> targets;
+  const std::string folder = "C:\\Program Files\\Corvane\\";
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const std::string suffix = "-" + std::to_string(i) + ".aws";
+    targets.push_back(folder + std::string(259 - folder.size() - suffix.size(), 'w') + suffix);
+  }
+  InstallOld(targets);
+  std::size_t longest = 0;
+  fs.beforeCall = [&](const std::string& e) {
+    longest = std::max(longest, CallPath(e).size());
+    if (e.find('>') != std::string::npos) longest = std::max(longest, e.size() - e.find('>') - 1);
+  };
+  EXPECT_TRUE(Run(targets));
+  EXPECT_EQ(longest, 259u);
 }
 
 TEST_F(ExtractTest, FreshTargetsAndAShorterList) {
@@ -185,22 +306,20 @@ TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
   resources.data[kPayloadResourceId] = PayloadOf(files);
   const auto targets = Targets(files.size());
   const auto old = InstallOld(targets);
-  const std::string staged = targets[2] + ".corvane-new";
+  // The staged file of the third entry, whatever its name.
+  auto onStaged = [&](std::function<void(const std::string&)> act) {
+    fs.beforeCall = [this, act](const std::string& e) {
+      if (e.rfind("open ", 0) == 0 && IsStagedOf(CallPath(e), '2')) act(CallPath(e));
+    };
+  };
   struct Case {
     const char* what;
     std::function<void()> arrange;
   };
   const std::vector<Case> cases = {
-      {"open", [&] { fs.FailOpen(staged); }},
-      {"write", [&] { fs.FailWrite(staged); }},
-      {"time", [&] { fs.FailSetTime(staged); }},
-      // Another process creates the name between the removal of a leftover and the open.
-      {"planted",
-       [&] {
-         fs.beforeCall = [&](const std::string& e) {
-           if (e == "open " + staged) fs.AddFile(staged, Text("planted"));
-         };
-       }},
+      {"open", [&] { onStaged([&](const std::string& p) { fs.FailOpen(p); }); }},
+      {"write", [&] { onStaged([&](const std::string& p) { fs.FailWrite(p); }); }},
+      {"time", [&] { onStaged([&](const std::string& p) { fs.FailSetTime(p); }); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -217,6 +336,21 @@ TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
                             [](const std::string& e) { return e.rfind("rename", 0) == 0; }),
               0);
   }
+
+  // A name taken by someone else (a file, or a folder, put there beforehand or at the last
+  // moment) is left alone, and another name is used.
+  FakeFileSystem fresh;
+  fs = std::move(fresh);
+  fs.AddDirectory("C:\\Program Files\\Corvane");
+  InstallOld(targets);
+  std::string planted;
+  onStaged([&](const std::string& p) {
+    if (planted.empty()) fs.AddFile(planted = p, Text("planted"));
+  });
+  EXPECT_TRUE(Run(targets));
+  fs.beforeCall = nullptr;
+  for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
+  EXPECT_EQ(fs.FindFile(planted)->bytes, Text("planted"));
 }
 
 // The targets cannot all be replaced (a running program holds one): those already replaced
@@ -236,8 +370,11 @@ TEST_F(ExtractTest, ReplacementFailingHalfWayIsUndone) {
   FakeFileSystem fresh;
   fs = std::move(fresh);
   fs.AddDirectory("C:\\Program Files\\Corvane");
-  fs.FailRename(targets[3] + ".corvane-new");
+  fs.beforeCall = [&](const std::string& e) {
+    if (e.rfind("rename ", 0) == 0 && IsStagedOf(CallPath(e), '3')) fs.FailRename(CallPath(e));
+  };
   EXPECT_FALSE(Run(targets));
+  fs.beforeCall = nullptr;
   EXPECT_EQ(fs.FileCount(), 0u);
 }
 

@@ -25,6 +25,10 @@ class FolderFs : public FileSystem {
   }
   bool RemoveFile(const std::string&) override { return false; }
   bool RenameFile(const std::string&, const std::string&, bool) override { return false; }
+  bool LinkFile(const std::string&, const std::string&) override { return false; }
+  bool RemoveAtRestart(const std::string&) override { return false; }
+  std::vector<std::string> ListNames(const std::string&, const std::string&) override { return {}; }
+  std::uint64_t RandomNumber() override { return 0; }
   bool HasAttributes(const std::string& path) override {
     queried.push_back(path);
     return folders.count(path) || files.count(path) || IsUsableRoot(path + "\\");

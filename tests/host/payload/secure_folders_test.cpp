@@ -27,7 +27,19 @@ class SecureFoldersTest : public ::testing::Test {
     for (const char* d : {"C:\\ProgramData", "C:\\Program Files", kLocal}) fs.AddDirectory(d);
     fs.SetDriveType("C:\\", DriveType::Fixed);
   }
-  bool Guard() { return GuardInstallFolders(fs, security, kInstall, kInstall, kData); }
+  bool Guard() {
+    return GuardInstallFolder(fs, security, pins, kInstall, kInstall) &&
+           GuardDataFolder(fs, security, pins, kData);
+  }
+  // Folders beside `path` that it was moved aside to.
+  std::vector<std::string> MovedAside(const std::string& path) {
+    std::vector<std::string> out;
+    for (const auto& e : fs.Log()) {
+      const std::string prefix = "rename " + StripTrailingBackslash(path) + ">";
+      if (e.rfind(prefix, 0) == 0) out.push_back(e.substr(prefix.size()));
+    }
+    return out;
+  }
   bool Logged(const std::string& entry) const {
     const auto& log = security.Log();
     return std::find(log.begin(), log.end(), entry) != log.end();
@@ -42,10 +54,12 @@ class SecureFoldersTest : public ::testing::Test {
 
   FakeFileSystem fs;
   FakeFolderSecurity security{fs};
+  FolderPins pins;
 };
 
 TEST(AdministratorsOnlyTest, OwnerAndRightsOfOthersDecide) {
   const FolderAccess programFiles{std::string(kTrustedInstallerSid),
+                                  true,
                                   true,
                                   {{true, false, 0x1F01FF, std::string(kTrustedInstallerSid)},
                                    {true, false, 0x1301BF, std::string(kLocalSystemSid)},
@@ -83,112 +97,140 @@ TEST(AdministratorsOnlyTest, OwnerAndRightsOfOthersDecide) {
   EXPECT_FALSE(IsAdministratorsOnly(ownedByAdmins));
 }
 
-TEST_F(SecureFoldersTest, MissingLevelsAreCreatedProtectedOutermostFirst) {
+TEST(UsersCannotReplaceTest, OthersMayAddButNotRemoveOrTakeOver) {
+  // ProgramData's own list, as a folder made in it inherits it.
+  const FolderAccess programData{std::string(kAdministratorsSid),
+                                 true,
+                                 true,
+                                 {{true, false, 0x1F01FF, std::string(kLocalSystemSid)},
+                                  {true, false, 0x1F01FF, std::string(kAdministratorsSid)},
+                                  {true, true, 0x10000000, std::string(kCreatorOwnerSid)},
+                                  {true, false, 0x1200A9, std::string(kUsersSid)},
+                                  {true, false, 0x00000116, std::string(kUsersSid)}}};
+  EXPECT_TRUE(UsersCannotReplace(programData));
+  EXPECT_FALSE(IsAdministratorsOnly(programData));
+  for (std::uint32_t right : {0x00010000u, 0x00000040u, 0x00040000u, 0x00080000u, 0x10000000u}) {
+    FolderAccess a = programData;
+    a.entries.push_back({true, false, right, "S-1-1-0"});
+    EXPECT_FALSE(UsersCannotReplace(a)) << std::hex << right;
+  }
+  FolderAccess userOwned = programData;
+  userOwned.owner = "S-1-5-21-1-2-3-1001";
+  EXPECT_FALSE(UsersCannotReplace(userOwned));
+
+  // Where the system keeps no owners (Wine), the owner it reports and its entry are no one's:
+  // the other entries decide.
+  FolderAccess unstored{"S-1-5-21-0-0-0-1000",
+                        false,
+                        true,
+                        {{true, false, 0x1F01FF, std::string(kLocalSystemSid)},
+                         {true, false, 0x1F01FF, "S-1-5-21-0-0-0-1000"}}};
+  EXPECT_TRUE(IsAdministratorsOnly(unstored));
+  unstored.entries.push_back({true, false, 0x1F01FF, "S-1-1-0"});
+  EXPECT_FALSE(UsersCannotReplace(unstored));
+}
+
+TEST_F(SecureFoldersTest, MissingLevelsAreMadeAndEveryLevelStaysHeld) {
   ASSERT_TRUE(Guard());
-  EXPECT_EQ(Calls("mkdir"),
-            (std::vector<std::string>{kProgramCompany, StripTrailingBackslash(kInstall), kCompany,
-                                      StripTrailingBackslash(kData)}));
   for (const char* d : {kProgramCompany, kInstall, kCompany, kData}) {
-    EXPECT_TRUE(security.Guarded(d)) << d;
-    EXPECT_TRUE(fs.DirectoryExists(d)) << d;
+    EXPECT_TRUE(fs.MadeByCall(d)) << d;
+    EXPECT_TRUE(security.IsHeld(d)) << d;
   }
-  EXPECT_TRUE(Calls("protect").empty());
-  // Nothing is asked of the folders above.
-  EXPECT_FALSE(Logged("read C:\\ProgramData"));
-  EXPECT_FALSE(Logged("reparse C:\\ProgramData"));
+  EXPECT_EQ(security.Held(), 4);
+  pins.clear();
+  EXPECT_EQ(security.Held(), 0);
+  // The system's own folders above are neither checked nor held.
+  EXPECT_FALSE(Logged("pin C:\\ProgramData"));
 }
 
-TEST_F(SecureFoldersTest, FoundFoldersAreTakenOverUnlessAlreadyTheAdministrators) {
-  fs.AddDirectory(kData);
-  fs.AddDirectory(kInstall);
-  security.SetAccess(kCompany, FakeFolderSecurity::UserOwned());
-  FolderAccess inherited = FakeFolderSecurity::Protected();
-  inherited.entries.push_back({true, false, 0x116, std::string(kUsersSid)});
-  security.SetAccess(kData, inherited);
-  security.FailRead(kProgramCompany);  // unreadable counts as not the administrators'
-  // Above the guarded levels: left as it is, however open.
-  security.SetAccess("C:\\ProgramData", FakeFolderSecurity::UserOwned());
+TEST_F(SecureFoldersTest, ProductFolderMadeBySomeoneElseIsMovedAsideAndMadeAfresh) {
+  fs.AddFile(std::string(kData) + "default.rex", {'x'});
+  security.SetAccess(kData, FakeFolderSecurity::UserOwned());
+  security.MakeReparsePoint(kInstall);  // a link where the install folder goes
 
   ASSERT_TRUE(Guard());
-  // Per level: is it a reparse point, whose is it, then take it over.
-  std::vector<std::string> company;
-  for (const auto& e : security.Log()) {
-    if (e.size() > 18 && e.compare(e.size() - 18, 18, "\\Tamarind Software") == 0 &&
-        e.find("ProgramData") != std::string::npos) {
-      company.push_back(e);
-    }
+  for (const char* level : {kInstall, kData}) {
+    SCOPED_TRACE(level);
+    const std::vector<std::string> aside = MovedAside(level);
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(aside[0].rfind(StripTrailingBackslash(level) + ".moved-", 0), 0u) << aside[0];
+    EXPECT_TRUE(fs.MadeByCall(level));
+    EXPECT_TRUE(security.IsHeld(level));
   }
-  EXPECT_EQ(company, (std::vector<std::string>{"reparse " + std::string(kCompany),
-                                               "read " + std::string(kCompany),
-                                               "protect " + std::string(kCompany)}));
-  EXPECT_EQ(Calls("protect"),
-            (std::vector<std::string>{kProgramCompany, kCompany, StripTrailingBackslash(kData)}));
-  EXPECT_TRUE(Calls("mkdir").empty());
-  EXPECT_FALSE(security.Guarded(kInstall));  // already the administrators': not rewritten
-  EXPECT_FALSE(security.Guarded("C:\\ProgramData"));
-  for (const auto& e : security.Log()) EXPECT_EQ(e.find("C:\\ProgramData "), std::string::npos);
+  // What was in it is kept, under the new name.
+  EXPECT_TRUE(fs.FileExists(MovedAside(kData)[0] + "\\default.rex"));
+  EXPECT_FALSE(fs.FileExists(std::string(kData) + "default.rex"));
+  // "Tamarind Software" was the administrators' and stays as it was.
+  EXPECT_TRUE(MovedAside(kCompany).empty());
 }
 
-TEST_F(SecureFoldersTest, ReparsePointAtAnyGuardedLevelStopsBeforeWritingBelowIt) {
-  for (const char* level : {kProgramCompany, kInstall, kCompany, kData}) {
-    SCOPED_TRACE(level);
+TEST_F(SecureFoldersTest, SharedFolderThatFailsItsCheckStopsWithNothingChanged) {
+  for (const char* company : {kCompany, kProgramCompany}) {
+    SCOPED_TRACE(company);
     FakeFileSystem freshFs;
     FakeFolderSecurity sec(freshFs);
-    freshFs.AddDirectory("C:\\ProgramData");
-    freshFs.AddDirectory("C:\\Program Files");
-    freshFs.SetDriveType("C:\\", DriveType::Fixed);
-    sec.SetAccess(level, FakeFolderSecurity::UserOwned());
-    sec.MakeReparsePoint(level);
-    EXPECT_FALSE(GuardInstallFolders(freshFs, sec, kInstall, kInstall, kData));
-    const auto& log = sec.Log();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back(), "reparse " + StripTrailingBackslash(level));
-    for (const auto& e : log) EXPECT_NE(e.rfind("protect ", 0), 0u) << e;
-    EXPECT_FALSE(freshFs.DirectoryExists(std::string(level) + "\\Corvane"));
+    FolderPins held;
+    for (const char* d : {"C:\\ProgramData", "C:\\Program Files"}) freshFs.AddDirectory(d);
+    freshFs.AddDirectory(company);
+    sec.SetAccess(company, FakeFolderSecurity::UserOwned());
+    const bool data = std::string(company) == kCompany;
+    EXPECT_FALSE(data ? GuardDataFolder(freshFs, sec, held, kData)
+                      : GuardInstallFolder(freshFs, sec, held, kInstall, kInstall));
+    for (const auto& e : freshFs.Log()) {
+      EXPECT_NE(e.rfind("mkdir", 0), 0u) << e;
+      EXPECT_NE(e.rfind("rename", 0), 0u) << e;
+    }
+    EXPECT_EQ(sec.Held(), 0);
+
+    // A link there is refused the same way, and never moved.
+    FakeFileSystem linkFs;
+    FakeFolderSecurity linkSec(linkFs);
+    for (const char* d : {"C:\\ProgramData", "C:\\Program Files"}) linkFs.AddDirectory(d);
+    linkSec.MakeReparsePoint(company);
+    EXPECT_FALSE(data ? GuardDataFolder(linkFs, linkSec, held, kData)
+                      : GuardInstallFolder(linkFs, linkSec, held, kInstall, kInstall));
+    for (const auto& e : linkFs.Log()) EXPECT_NE(e.rfind("rename", 0), 0u) << e;
   }
 }
 
-TEST_F(SecureFoldersTest, PreviousInstallationElsewhereGuardsOnlyItsOwnFolder) {
-  fs.SetDriveType("D:\\", DriveType::Fixed);
-  fs.AddDirectory("D:\\Tools\\Tamarind Software\\Corvane");
-  security.SetAccess("D:\\Tools\\Tamarind Software", FakeFolderSecurity::UserOwned());
-  security.SetAccess("D:\\Tools\\Tamarind Software\\Corvane", FakeFolderSecurity::UserOwned());
-  ASSERT_TRUE(GuardInstallFolders(fs, security, "D:\\Tools\\Tamarind Software\\Corvane\\", kInstall,
-                                  kData));
-  EXPECT_TRUE(security.Guarded("D:\\Tools\\Tamarind Software\\Corvane"));
-  EXPECT_FALSE(Logged("read D:\\Tools\\Tamarind Software"));
-  EXPECT_FALSE(security.Guarded("D:\\Tools\\Tamarind Software"));
-  EXPECT_FALSE(fs.DirectoryExists(kProgramCompany));
-
-  // The same folder as a reparse point: refused, even though it is the only guarded level.
-  security.MakeReparsePoint("D:\\Elsewhere\\Corvane");
-  EXPECT_FALSE(GuardInstallFolders(fs, security, "D:\\Elsewhere\\Corvane\\", kInstall, kData));
+TEST_F(SecureFoldersTest, FreshFolderThatInheritsOthersRightsFails) {
+  FolderAccess inherited = FakeFolderSecurity::Protected();
+  inherited.entries.push_back({true, false, 0x1F01FF, "S-1-1-0"});
+  security.SetInheritedAccess(inherited);
+  EXPECT_FALSE(GuardDataFolder(fs, security, pins, kData));
+  EXPECT_TRUE(MovedAside(kCompany).empty());
+  EXPECT_EQ(security.Held(), 0);
 }
 
-TEST_F(SecureFoldersTest, FolderThatCannotBeMadeOrTakenOverFails) {
-  fs.AddDirectory(kCompany);
-  security.SetAccess(kCompany, FakeFolderSecurity::UserOwned());
-  security.FailProtect(kCompany);
-  EXPECT_FALSE(Guard());
-  EXPECT_FALSE(fs.DirectoryExists(kData));
+TEST_F(SecureFoldersTest, PreviousInstallationElsewhereNeedsAdministratorsOnlyParents) {
+  fs.SetDriveType("D:\\", DriveType::Fixed);
+  fs.AddDirectory("D:\\Tools\\Tamarind Software\\Corvane");
+  ASSERT_TRUE(GuardInstallFolder(fs, security, pins, "D:\\Tools\\Tamarind Software\\Corvane\\",
+                                 kInstall));
+  EXPECT_EQ(security.Held(), 3);  // D:\Tools, D:\Tools\Tamarind Software and the folder
+  EXPECT_FALSE(fs.DirectoryExists(kProgramCompany));
+  pins.clear();
 
-  // Created by someone else between the look and the creation: checked like a found folder.
-  FakeFileSystem fs2;
-  FakeFolderSecurity sec2(fs2);
-  fs2.AddDirectory("C:\\ProgramData\\Tamarind Software");
-  fs2.HideAttributes("C:\\ProgramData\\Tamarind Software");
-  sec2.SetAccess(kCompany, FakeFolderSecurity::UserOwned());
-  fs2.SetDriveType("C:\\", DriveType::Fixed);
-  EXPECT_TRUE(EnsureGuardedFolder(fs2, sec2, kData, kProductLevels));
-  EXPECT_TRUE(sec2.Guarded(kCompany));
+  // A parent that users may change, a missing parent, a share, a drive root: refused, and
+  // nothing made or moved.
+  security.SetAccess("D:\\Tools", FakeFolderSecurity::UserOwned());
+  fs.ClearLog();
+  for (const char* folder : {"D:\\Tools\\Tamarind Software\\Corvane\\", "D:\\Gone\\Corvane\\",
+                             "\\\\server\\share\\Corvane\\", "D:\\"}) {
+    SCOPED_TRACE(folder);
+    EXPECT_FALSE(GuardInstallFolder(fs, security, pins, folder, kInstall));
+  }
+  for (const auto& e : fs.Log()) {
+    EXPECT_NE(e.rfind("mkdir", 0), 0u) << e;
+    EXPECT_NE(e.rfind("rename", 0), 0u) << e;
+  }
+  EXPECT_EQ(security.Held(), 0);
 }
 
 TEST_F(SecureFoldersTest, WorkFolderStaysTheUsersAndIsNotMadeThroughAReparsePoint) {
   EXPECT_TRUE(EnsureUserFolder(fs, security, kWork, kProductLevels));
   EXPECT_TRUE(fs.DirectoryExists(kWork));
-  EXPECT_FALSE(security.Guarded(kWork));
-  EXPECT_TRUE(Calls("mkdir").empty());
-  EXPECT_TRUE(Calls("protect").empty());
+  EXPECT_EQ(security.Held(), 0);
 
   FakeFileSystem fs2;
   FakeFolderSecurity sec2(fs2);
