@@ -46,7 +46,8 @@ using Check = bool (*)(const FolderAccess&);
 // drive ("C:") or where no parent is left.
 std::vector<std::string> LevelsOf(const std::string& folder, int count) {
   std::vector<std::string> levels;
-  std::string path = StripTrailingBackslash(folder);
+  std::string path = folder;
+  while (!path.empty() && path.back() == '\\') path.pop_back();  // "X\\" is the folder X
   while (static_cast<int>(levels.size()) < count && !path.empty() && path.back() != ':') {
     levels.insert(levels.begin(), path);
     const std::size_t cut = path.rfind('\\');

@@ -162,10 +162,10 @@ TEST_F(SetupLogicTest, InstallWritesEveryFileWithFixedTime) {
   EXPECT_EQ(fs.OpenHandles(), 0);
   for (const char* d : {kInstall, "C:\\Program Files\\Tamarind Software", kData,
                         "C:\\ProgramData\\Tamarind Software"}) {
-    EXPECT_TRUE(security.Guarded(d)) << d;
+    EXPECT_TRUE(fs.MadeByCall(d)) << d;
   }
+  EXPECT_EQ(security.Held(), 0);  // released once the install is done
   EXPECT_TRUE(fs.DirectoryExists(kWork));
-  EXPECT_FALSE(security.Guarded(kWork));
   EXPECT_EQ(logic.state, 1);
   EXPECT_EQ(logic.busy, 0);
   EXPECT_TRUE(view.Boxes().empty());
@@ -270,6 +270,7 @@ TEST_F(SetupLogicTest, InstallFolderFromEditTextBackslashes) {
   const Case cases[] = {{"C:\\Apps\\Corvane", "C:\\Apps\\Corvane\\"},
                         {"C:\\Apps\\Corvane\\", "C:\\Apps\\Corvane\\"},
                         {"C:\\Apps\\Corvane\\\\", "C:\\Apps\\Corvane\\\\"}};
+  fs.AddDirectory("C:\\Apps");  // a folder elsewhere is installed only below existing ones
   for (const Case& c : cases) {
     SCOPED_TRACE(c.edit);
     FakeSetupView v;
@@ -430,16 +431,22 @@ TEST_F(SetupLogicTest, UncreatableInstallFolderGivesFailureA) {
   EXPECT_EQ(logic.busy, 0);
 }
 
-TEST_F(SetupLogicTest, ReparsePointAsCommonDataFolderGivesFailureABeforeAnyWrite) {
-  security.MakeReparsePoint(kData);
+// "Tamarind Software" in ProgramData may hold other products' data: a link there is never
+// moved. Failure B's message, after the probe of the install folder and before anything is
+// written in the data folder.
+TEST_F(SetupLogicTest, DataFolderThatFailsItsCheckGivesFailureBBeforeAnyWrite) {
+  security.MakeReparsePoint("C:\\ProgramData\\Tamarind Software");
   Init();
   logic.OnOk();
   ASSERT_EQ(view.Boxes().size(), 1u);
-  EXPECT_EQ(view.Boxes()[0].text.rfind("Installation Folder needs Administrator", 0), 0u);
-  EXPECT_TRUE(fs.Opens().empty());
+  EXPECT_EQ(view.Boxes()[0].text, "Error in installation");
+  ASSERT_EQ(fs.Opens().size(), 1u);  // the probe of kvx.exe
+  EXPECT_EQ(fs.Opens()[0].path, std::string(kInstall) + "kvx.exe");
   EXPECT_EQ(fs.FileCount(), 0u);
+  EXPECT_FALSE(fs.DirectoryExists(kData));
   EXPECT_EQ(logic.state, 0);
   EXPECT_EQ(logic.busy, 0);
+  EXPECT_EQ(logic.outcome, SetupOutcome::ExtractionFailed);
   EXPECT_TRUE(reg.writes.empty());
 }
 
@@ -483,7 +490,10 @@ TEST_F(SetupLogicTest, TargetFailureShowsMessageOnceAndKeepsThePreviousInstallat
 
   resources.data[kPayloadResourceId] = testing::ContentPayload(
       {"new main", "new helper", "b", "c", "d", "e", "f", "g", "h", "i", "j"});
-  fs.FailWrite(std::string(kData) + "help.bin.corvane-new");
+  fs.beforeCall = [this](const std::string& e) {  // the staged help.bin (entry 7)
+    const std::string prefix = "open " + std::string(kData) + "~n7";
+    if (e.rfind(prefix, 0) == 0) fs.FailWrite(e.substr(5));
+  };
   FakeSetupView v;
   GlobalPaths p;
   SetupLogic again(v, services, p);
@@ -493,6 +503,7 @@ TEST_F(SetupLogicTest, TargetFailureShowsMessageOnceAndKeepsThePreviousInstallat
   ASSERT_EQ(v.Boxes().size(), 2u);  // the previous-installation question, then the failure
   EXPECT_EQ(v.Boxes()[1].text, "Error in installation");
   EXPECT_EQ(again.state, 0);
+  fs.beforeCall = nullptr;
   EXPECT_EQ(fs.FileKeys(), before);
   const auto targets = InstallFileList(p);
   for (std::size_t i = 0; i < targets.size(); ++i) {
