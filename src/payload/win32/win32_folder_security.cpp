@@ -125,9 +125,12 @@ bool Win32FolderSecurity::ReadAccess(const std::string& path, FolderAccess& acce
 // The handle refuses delete sharing, so that the folder cannot be renamed, deleted or replaced
 // by a link while it is open; it is opened with FILE_FLAG_OPEN_REPARSE_POINT, so that a link
 // found at the name is looked at itself and never followed. READ_CONTROL reads the owner and
-// access list from this very handle, not again by name.
+// access list from this very handle, not again by name. Sharing is only checked against
+// handles with data access (Windows and Wine alike: with READ_CONTROL and attributes alone the
+// folder could still be renamed under Wine 8), hence FILE_LIST_DIRECTORY.
 PinResult Win32FolderSecurity::Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) {
-  HANDLE raw = CreateFileW(ToWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+  HANDLE raw = CreateFileW(ToWide(path).c_str(),
+                           FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (raw == INVALID_HANDLE_VALUE) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "payload/extract.h"
+#include "payload/win32/win32_folder_security.h"
 #include "win32/payload/scratch_folder.h"
 
 namespace corvane {
@@ -146,6 +147,52 @@ TEST(Win32FileSystemTest, RenameReplacesOnlyWhenAsked) {
   EXPECT_FALSE(fs.HasAttributes(a));
   EXPECT_TRUE(fs.RenameFile(b, a, false));
   EXPECT_EQ(ReadAll(a), Bytes(1, 'a'));
+}
+
+// A second name shares the file: after the first name is replaced, the old contents are still
+// there under the link. The folder listing gives exactly the names with the prefix.
+TEST(Win32FileSystemTest, HardLinkKeepsTheOldFileAcrossAReplace) {
+  ScratchFolder dir("link");
+  Win32FileSystem fs;
+  const std::string target = dir.Path() + "kvx.exe", link = dir.Path() + "~o0abcd",
+                    staged = dir.Path() + "~n0abcd";
+  { ASSERT_TRUE(fs.OpenForWriting(target, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(3, 'o'))); }
+  { ASSERT_TRUE(fs.OpenForWriting(staged, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(2, 'n'))); }
+  ASSERT_TRUE(fs.LinkFile(target, link));
+  EXPECT_FALSE(fs.LinkFile(target, link));  // the name is taken
+  ASSERT_TRUE(fs.RenameFile(staged, target, true));
+  EXPECT_EQ(ReadAll(target), Bytes(2, 'n'));
+  EXPECT_EQ(ReadAll(link), Bytes(3, 'o'));
+  std::vector<std::string> names = fs.ListNames(dir.Path(), "~");
+  EXPECT_EQ(names, std::vector<std::string>{"~o0abcd"});
+  EXPECT_TRUE(fs.ListNames(dir.Path() + "none\\", "~").empty());
+  EXPECT_NE(fs.RandomNumber(), fs.RandomNumber());
+}
+
+// A held folder cannot be renamed or deleted by anyone until it is released, and its owner and
+// access list are read from the handle. A file is not taken for a folder.
+TEST(Win32FolderSecurityTest, PinnedFolderCannotBeMovedUntilReleased) {
+  ScratchFolder dir("pin");
+  Win32FolderSecurity security;
+  const std::string folder = dir.Path() + "Corvane";
+  const std::string moved = dir.Path() + "Elsewhere";
+  ASSERT_TRUE(CreateDirectoryW(ToWide(folder).c_str(), nullptr));
+  std::unique_ptr<PinnedFolder> pin;
+  ASSERT_EQ(security.Pin(folder, pin), PinResult::Pinned);
+  ASSERT_NE(pin, nullptr);
+  FolderAccess access;
+  EXPECT_TRUE(pin->ReadAccess(access));
+  EXPECT_FALSE(access.owner.empty());
+  EXPECT_FALSE(MoveFileExW(ToWide(folder).c_str(), ToWide(moved).c_str(), 0));
+  EXPECT_FALSE(RemoveDirectoryW(ToWide(folder).c_str()));
+  pin.reset();
+  EXPECT_TRUE(MoveFileExW(ToWide(folder).c_str(), ToWide(moved).c_str(), 0));
+
+  EXPECT_EQ(security.Pin(folder, pin), PinResult::Missing);
+  Win32FileSystem fs;
+  { ASSERT_NE(fs.OpenForWriting(folder, ShareMode::None, OpenMode::CreateNew), nullptr); }
+  EXPECT_EQ(security.Pin(folder, pin), PinResult::NotAFolder);
+  EXPECT_EQ(pin, nullptr);
 }
 
 }  // namespace
