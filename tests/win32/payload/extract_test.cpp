@@ -119,7 +119,9 @@ TEST_F(ExtractWin32Test, InstallsTheSampleProductByteForByte) {
 }
 
 // A running kvxh.exe: its image is open for reading and executing, not for deleting, so it
-// cannot be replaced. Every file that was already put in place is put back.
+// cannot be replaced (under Wine it cannot be renamed either). Every file that was already put
+// in place is put back. The second name its old file got cannot be deleted while it is held:
+// it goes at the next restart, or with the next install, which it does not stop.
 TEST_F(ExtractWin32Test, ReplacementFailingHalfWayRestoresEveryFile) {
   ScratchFolder install("Program Files\\Corvane");
   ScratchFolder data("ProgramData\\Corvane");
@@ -143,8 +145,11 @@ TEST_F(ExtractWin32Test, ReplacementFailingHalfWayRestoresEveryFile) {
   for (std::size_t i = 0; i < targets.size(); ++i) {
     SCOPED_TRACE(targets[i]);
     EXPECT_TRUE(ReadAll(targets[i]) == old[i]);
-    EXPECT_EQ(WorkingFilesBeside(targets[i]), 0);
   }
+  EXPECT_LE(WorkingFilesBeside(targets[1]), 1);
+  EXPECT_EQ(WorkingFilesBeside(targets[3]), 0);
+  ASSERT_TRUE(Run(targets));
+  EXPECT_EQ(WorkingFilesBeside(targets[1]), 0);
 }
 
 TEST_F(ExtractWin32Test, StagedFileIsOpenToNobodyWhileWritten) {
