@@ -92,8 +92,13 @@ reg_state() {
   wine reg query "$UNINSTALL" /s 2>/dev/null | tr -d '\r' || return 1
 }
 
-# Staged or kept-aside files an install left anywhere on drive C.
-leftovers() { find "$DRIVE_C" -name '*.corvane-new' -o -name '*.corvane-old' | wc -l; }
+# Staged or backup files an install left beside the product's files ("~n" or "~o", the
+# entry's base-36 position, random letters); the paths, one a line.
+leftover_files() {
+  find "$INSTALL_DIR" "$DATA_DIR" -maxdepth 1 -regextype posix-extended \
+    -regex '.*/~[no][0-9a][0-9a-z]{4,}' 2>/dev/null
+}
+leftovers() { leftover_files | wc -l; }
 
 # A setup of the build's e2e folder that is not among those lib.sh copies.
 copy_setup() { cp "$CORVANE_BINARY_DIR/e2e/$1" "$DRIVE_C/e2e/"; }

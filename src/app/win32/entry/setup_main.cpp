@@ -20,13 +20,21 @@
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
 #include "system/win32/win32_shell.h"
+#ifdef CORVANE_KILL_HOOK
+#include "kill_hook.h"  // test builds only: ends the process at a chosen file step
+#endif
 
 namespace corvane {
 namespace {
 
 // The system services of one run, for the dialog or the unattended install.
 struct Win32Services {
-  Win32FileSystem files;
+  Win32FileSystem systemFiles;
+#ifdef CORVANE_KILL_HOOK
+  KillingFileSystem files{systemFiles};
+#else
+  FileSystem& files = systemFiles;
+#endif
   ModuleResources resources;
   Win32Registry registry;
   Win32KnownFolderSource folders;

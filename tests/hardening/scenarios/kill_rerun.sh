@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# The setup killed during the replacement of a previous installation's files: after the first
+# backup name is made, half way through the replacements, and after all of them while the
+# backups are being deleted. Every product file is there after each kill, old or new; the next
+# run resolves what was left and installs the whole product byte for byte. A backup that cannot
+# be deleted (held open without delete sharing) goes at the next restart and does not stop it.
+source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
+cp "$CORVANE_BINARY_DIR/hardening/CorvaneSetupKill.exe" "$DRIVE_C/e2e/"
+NAMES=(kvx.exe kvxh.exe uninstall.exe default.rex default.stg default.pds default.aws help.bin
+  "Workspace1- simple file after correction.aws"
+  "Workspace2- after making a clone and undo-ing modifications.aws"
+  "Workspace3- after comparing the 2 documents.aws")
+target() { if [ "$1" -lt 3 ]; then echo "$INSTALL_DIR/${NAMES[$1]}"; else echo "$DATA_DIR/${NAMES[$1]}"; fi; }
+unattended() { # exe [environment assignments...]
+  local exe=$1
+  shift
+  rm -f "$DRIVE_C/setup.log"
+  env "$@" timeout 180 wine "C:\\e2e\\$exe" /S '/LOG=C:\setup.log' >/dev/null 2>&1
+  SETUP_STATUS=$?
+}
+# Each target holds its old text or the product's own file.
+every_target_old_or_new() {
+  local i t bad=0
+  for i in "${!NAMES[@]}"; do
+    t=$(target "$i")
+    if [ ! -f "$t" ]; then echo "  missing: $t"; bad=1
+    elif ! cmp -s "$t" "$CORVANE_BINARY_DIR/product/${NAMES[$i]}" && [ "$(cat "$t")" != "old $i" ]; then
+      echo "  neither old nor new: $t"; bad=1
+    fi
+  done
+  return $bad
+}
+whole_product() {
+  local i
+  for i in "${!NAMES[@]}"; do
+    cmp -s "$(target "$i")" "$CORVANE_BINARY_DIR/product/${NAMES[$i]}" || { echo "  differs: ${NAMES[$i]}"; return 1; }
+  done
+}
+make_old() { local i; for i in "${!NAMES[@]}"; do printf 'old %s' "$i" >"$(target "$i")"; done; }
+logged() { grep -qF -- "$1" <(tr -d '\r' <"$DRIVE_C/setup.log"); }
+
+unattended CorvaneSetup.exe
+check "first install" eq "$SETUP_STATUS" 0
+
+for point in link:1 rename:6 remove:3; do
+  make_old
+  unattended CorvaneSetupKill.exe "CORVANE_KILL_AFTER=$point"
+  check "$point: the setup was killed there" eq "$SETUP_STATUS" 99
+  check "$point: every product file is there, old or new" every_target_old_or_new
+  check "$point: it left backups or staged files" test "$(leftovers)" -gt 0
+  HELD=
+  if [ "$point" = remove:3 ]; then
+    # A backup of a replaced file held open without delete sharing, as by a program still
+    # running from it.
+    HELD=$(leftover_files | grep '/~o' | head -n 1)
+    rm -f "$DRIVE_C/release" "$DRIVE_C/held"
+    wine 'C:\e2e\hold_file.exe' "C:$(tr / '\\' <<<"${HELD#"$DRIVE_C"}")" 'C:\release' 'C:\held' \
+      >/dev/null 2>&1 &
+    HOLD_PID=$!
+    for _ in $(seq 100); do [ -e "$DRIVE_C/held" ] && break; sleep 0.1; done
+    check "$point: a backup is held" test -e "$DRIVE_C/held"
+  fi
+  unattended CorvaneSetup.exe
+  check "$point: the next run installs" eq "$SETUP_STATUS" 0
+  check "$point: the whole product, byte for byte" whole_product
+  if [ -n "$HELD" ]; then
+    check "$point: only the held backup is left" eq "$(leftover_files)" "$HELD"
+    check "$point: the log says a restart finishes the clean-up" \
+      logged "at the next restart: scheduled, a restart finishes the clean-up"
+    check "$point: its deletion is scheduled for the restart" \
+      grep -qi "$(basename "$HELD")" <(wine reg query \
+        'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
+        2>/dev/null)
+    touch "$DRIVE_C/release"
+    wait "$HOLD_PID"
+  else
+    check "$point: nothing left beside the files" eq "$(leftovers)" 0
+  fi
+done
+finish
