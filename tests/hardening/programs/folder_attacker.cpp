@@ -40,19 +40,24 @@ int Premake(wchar_t** argv) {
                                                             &sd, nullptr)) {
     return 1;
   }
-  SECURITY_ATTRIBUTES sa{sizeof(sa), sd, FALSE};
-  if (!CreateDirectoryW(argv[2], &sa)) return 1;
+  if (!CreateDirectoryW(argv[2], nullptr)) return 1;
   wchar_t file[MAX_PATH];
   wsprintfW(file, L"%s\\planted.txt", argv[2]);
   WriteText(file, "the other user's file");
-  HANDLE folder = CreateFileW(argv[2], READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE folder = CreateFileW(argv[2], READ_CONTROL | WRITE_DAC,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (folder == INVALID_HANDLE_VALUE) return 1;
-  Touch(argv[3]);
-  for (int i = 0; i < 1200 && !Exists(argv[4]); ++i) Sleep(100);
+  // Open to everyone (Wine 8 ignores a list given at creation; set through the handle it shows).
   PACL dacl = nullptr;
   BOOL present = FALSE, defaulted = FALSE;
   GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+  if (SetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                      nullptr) != ERROR_SUCCESS) {
+    return 1;
+  }
+  Touch(argv[3]);
+  for (int i = 0; i < 1200 && !Exists(argv[4]); ++i) Sleep(100);
   const DWORD granted = SetSecurityInfo(folder, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                                         nullptr, dacl, nullptr);
   wchar_t now[MAX_PATH] = L"?";

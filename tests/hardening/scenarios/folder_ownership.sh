@@ -1,56 +1,78 @@
 #!/usr/bin/env bash
-# Folders made beforehand by someone else: "Tamarind Software" under Program Files, the whole
-# common data folder and the work folder, owned by an ordinary user and open to everyone. After
-# an install, both trees (and the install folder that the setup made) belong to Administrators,
-# with the protected access list; the folders above them and the user's work folder are left
-# as they were. Owners and access lists are read back with GetNamedSecurityInfoW.
+# Folders someone else made or holds. Another user's program makes the data folder
+# ProgramData\Tamarind Software\Corvane beforehand, open to everyone, and keeps a handle with
+# WRITE_DAC to it; a folder has the name of an old staged file in the install folder. The setup
+# moves that data folder aside (kept, and logged), installs into a fresh one, and changes
+# nothing of "Tamarind Software": the other program's handle names the moved folder afterwards.
+# Then, over that installation, a Win32 program keeps trying to rename the data folder and to
+# put a link to another folder in its place while the setup installs: it is refused while the
+# setup holds the folder, and nothing arrives in the link's target.
 #
-# Wine 8 stores neither owners nor access lists of files: it reports its user as the owner and
-# builds the list from the Unix mode (others as Everyone). There the check is what that mode
-# shows: Everyone may change the folders before (0x1301ff), and only read and execute them
-# (0x1200a9, or no entry for a folder the setup created) afterwards.
+# Wine 8 stores no owners (every file reports the caller's user): what it shows is the access
+# list, which it derives from the Unix mode; "open to everyone" is what it can tell apart.
 source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
-cp "$CORVANE_BINARY_DIR/hardening/read_acl.exe" "$DRIVE_C/e2e/"
+for p in read_acl.exe folder_attacker.exe; do cp "$CORVANE_BINARY_DIR/hardening/$p" "$DRIVE_C/e2e/"; done
 acl() { wine 'C:\e2e\read_acl.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-
-PROTECTED='O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)'
-WINE_CREATED='O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)'
-WINE_TAKEN_OVER="$WINE_CREATED(A;OICI;0x1200a9;;;WD)"
-OPEN='O:S-1-5-21-0-0-0-1000D:P(A;OICI;FA;;;WD)'
-PROGRAM_COMPANY='C:\Program Files\Tamarind Software'
-DATA_COMPANY='C:\ProgramData\Tamarind Software'
+attacker() { wine 'C:\e2e\folder_attacker.exe' "$@" >/dev/null 2>&1; }
 DATA='C:\ProgramData\Tamarind Software\Corvane'
-WORK="C:$(tr / '\\' <<<"${WORK_DIR#"$DRIVE_C"}")"
-
-open_to_everyone() { [[ "$1" == *'(A;OICI;FA;;;WD)'* || "$1" == *'(A;OICI;0x1301ff;;;WD)'* ]]; }
-protected() { # text, Wine's form
-  [ "$1" = "$PROTECTED" ] || [ "$1" = "$2" ] ||
-    { printf '  got:      %q\n  expected: %q\n' "$1" "$PROTECTED"; return 1; }
+COMPANY='C:\ProgramData\Tamarind Software'
+LOG=$DRIVE_C/setup.log
+unattended() {
+  rm -f "$LOG"
+  timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S '/LOG=C:\setup.log' >/dev/null 2>&1
+  SETUP_STATUS=$?
 }
+logged_like() { grep -qE -- "$1" <(tr -d '\r' <"$LOG"); }
 
-check "folders made beforehand" wine cmd /c mkdir "$PROGRAM_COMPANY" "$DATA" "$WORK"
-for d in "$PROGRAM_COMPANY" "$DATA_COMPANY" "$DATA" "$WORK"; do
-  check "$d: given to a user, open to everyone" acl --set "$OPEN" "$d"
-  check "$d: Everyone may change it" open_to_everyone "$(acl "$d")"
-done
-ABOVE_BEFORE=$(acl 'C:\ProgramData' 'C:\Program Files')
-check "the folders above can be read" test -n "$ABOVE_BEFORE"
-WORK_BEFORE=$(acl "$WORK")
+mkdir -p "$(dirname "$DATA_DIR")" "$INSTALL_DIR/kvx.exe.corvane-new"
+COMPANY_ACL=$(acl "$COMPANY")
+check "Tamarind Software's access can be read" test -n "$COMPANY_ACL"
+rm -f "$DRIVE_C/ready" "$DRIVE_C/release" "$DRIVE_C/premade.out"
+attacker premake "$DATA" 'C:\ready' 'C:\release' 'C:\premade.out' &
+ATTACKER_PID=$!
+for _ in $(seq 100); do [ -e "$DRIVE_C/ready" ] && break; sleep 0.1; done
+open_to_everyone() { grep -qE '\(A;OICI;(FA|0x1301ff);;;WD\)' <<<"$1"; }
+shut_to_others() { ! open_to_everyone "$1"; }
+check "the other user's data folder is there, open to everyone" open_to_everyone "$(acl "$DATA")"
 
-start_setup
-check "dialog opens" drv wait "$TITLE" 30000
-check "installs" install_now
-check "kvx.exe installed" cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$INSTALL_DIR/kvx.exe"
-check "default.rex installed" \
+unattended
+check "installed" eq "$SETUP_STATUS" 0
+ASIDE=$(ls -d "$DATA_DIR".moved-* 2>/dev/null | head -n 1)
+check "the found folder was moved aside" test -n "$ASIDE"
+check "what was in it is kept there" test -f "$ASIDE/planted.txt"
+check "the move is logged" logged_like "^rename .*\\\\Corvane to .*\\\\Corvane\\.moved-[a-z0-9]{8}: ok$"
+check "the data files are in a fresh folder" \
   cmp -s "$CORVANE_BINARY_DIR/product/default.rex" "$DATA_DIR/default.rex"
-for d in "$PROGRAM_COMPANY" "$DATA_COMPANY" "$DATA"; do
-  check "$d: taken over by the administrators" protected "$(acl "$d")" "$WINE_TAKEN_OVER"
-done
-check "$INSTALL: created the administrators'" protected "$(acl "$INSTALL")" "$WINE_CREATED"
-check "the folders above are unchanged" \
-  eq "$(acl 'C:\ProgramData' 'C:\Program Files')" "$ABOVE_BEFORE"
-check "the work folder is still the user's" eq "$(acl "$WORK")" "$WORK_BEFORE"
-drv close "$TITLE"
-check "the setup ends" wait_setup_exit 30
+check "the fresh folder is not the other user's" test ! -e "$DATA_DIR/planted.txt"
+check "the fresh folder is not open to everyone" shut_to_others "$(acl "$DATA")"
+check "Tamarind Software's access list is unchanged" eq "$(acl "$COMPANY")" "$COMPANY_ACL"
+check "a folder named like an old staged file did not stop it" \
+  cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$INSTALL_DIR/kvx.exe"
+check "that folder is left as it was" test -d "$INSTALL_DIR/kvx.exe.corvane-new"
+touch "$DRIVE_C/release"
+wait "$ATTACKER_PID"
+# Its handle still works, on the folder moved aside; the fresh folder stays shut.
+check "the other user's grant through the old handle worked" \
+  grep -qx 'grant 0' <(tr -d '\r' <"$DRIVE_C/premade.out")
+check "it reached only the moved folder" shut_to_others "$(acl "$DATA")"
+
+# The swap: the data folder renamed away and a link to C:\target put in its place. (Wine
+# renames the link's target rather than the link: either way, files the setup wrote through the
+# new name would land beside the marker.)
+mkdir -p "$DRIVE_C/target" "$DRIVE_C/attacker"
+echo marker >"$DRIVE_C/target/marker.txt"
+ln -s "$DRIVE_C/target" "$DRIVE_C/attacker/decoy"
+rm -f "$DRIVE_C/stop" "$DRIVE_C/swap.out"
+attacker swap "$DATA" 'C:\attacker\stolen' 'C:\attacker\decoy' 'C:\stop' 'C:\swap.out' &
+SWAP_PID=$!
+unattended
+touch "$DRIVE_C/stop"
+wait "$SWAP_PID"
+check "installed again" eq "$SETUP_STATUS" 0
+check "the renames were refused while the setup held the folder" \
+  grep -qE '^refused [1-9]' <(tr -d '\r' <"$DRIVE_C/swap.out")
+MARKED=$(dirname "$(find "$DRIVE_C" -name marker.txt | head -n 1)")
+check "the link's target is still somewhere" test -f "$MARKED/marker.txt"
+check "nothing arrived in the link's target" eq "$(ls -A "$MARKED")" "marker.txt"
 finish
