@@ -121,7 +121,7 @@ bool MoveAside(FileSystem& fs, const std::string& level) {
 }
 
 // The product's own folder: made when missing; one that fails the check (made by someone
-// else, open to others, a link or a file) is moved aside and made afresh. A folder the guard
+// else, open to others, or a file) is moved aside and made afresh; a link there fails. A folder the guard
 // has just made and that still fails got its access from above: then it fails.
 bool GuardOwnLevel(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
                    const std::string& level, Check check) {
@@ -134,7 +134,9 @@ bool GuardOwnLevel(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
       if (PinAndCheck(security, pins, level, result, check)) return true;
       if (made || result == PinResult::Missing) return false;
     }
-    if (!MoveAside(fs, level)) return false;
+    // A link is never moved: Wine 8 renames a symbolic link's target rather than the link,
+    // which would move some other folder.
+    if (result == PinResult::ReparsePoint || !MoveAside(fs, level)) return false;
   }
   return false;
 }

@@ -141,7 +141,13 @@ PinResult Win32FolderSecurity::Pin(const std::string& path, std::unique_ptr<Pinn
   auto folder = std::make_unique<Win32PinnedFolder>(raw);
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(raw, &info)) return PinResult::Failed;
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return PinResult::ReparsePoint;
+  // Wine 8 opens a symbolic link's target even with FILE_FLAG_OPEN_REPARSE_POINT and reports
+  // the target's attributes through the handle; only the name's attributes show the link.
+  const DWORD named = GetFileAttributesW(ToWide(path).c_str());
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+      (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT))) {
+    return PinResult::ReparsePoint;
+  }
   if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return PinResult::NotAFolder;
   pinned = std::move(folder);
   return PinResult::Pinned;

@@ -146,7 +146,9 @@ TEST_F(SecureFoldersTest, MissingLevelsAreMadeAndEveryLevelStaysHeld) {
 TEST_F(SecureFoldersTest, ProductFolderMadeBySomeoneElseIsMovedAsideAndMadeAfresh) {
   fs.AddFile(std::string(kData) + "default.rex", {'x'});
   security.SetAccess(kData, FakeFolderSecurity::UserOwned());
-  security.MakeReparsePoint(kInstall);  // a link where the install folder goes
+  fs.AddFile(kInstall + std::string("x"), {});  // a file where the install folder goes
+  fs.RemoveFile(kInstall + std::string("x"));
+  fs.AddFile(StripTrailingBackslash(kInstall), {'f'});
 
   ASSERT_TRUE(Guard());
   for (const char* level : {kInstall, kData}) {
