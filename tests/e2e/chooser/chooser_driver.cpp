@@ -152,9 +152,7 @@ UINT VirtualKey(const std::wstring& name) {
   return 0;
 }
 
-// Posts one key press to the window that has the keyboard focus in the chooser's thread. The
-// dialog's message loop sees it as keyboard input: the dialog manager takes Tab and Enter, the
-// control gets the rest, and letters become characters on the way.
+// Posts one key press to the window that has the keyboard focus in the chooser's thread.
 bool PressKey(HWND chooser, UINT key) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
@@ -162,13 +160,7 @@ bool PressKey(HWND chooser, UINT key) {
       info.hwndFocus == nullptr) {
     return false;
   }
-  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
-  const bool sent = PostMessageW(info.hwndFocus, WM_KEYDOWN, key, scan | 1) &&
-                    PostMessageW(info.hwndFocus, WM_KEYUP, key, scan | 0xC0000001);
-  // Let the dialog handle it, so that the next key finds the focus where it went; letters
-  // typed in quick succession would make one search text.
-  Sleep(key >= L'A' && key <= L'Z' ? 700 : 200);
-  return sent;
+  return PostKey(info.hwndFocus, key);
 }
 
 int Leave(HWND chooser, const std::wstring& how) {
