@@ -264,10 +264,12 @@ int FolderChooser::OnSelChanging(TreeNode /*node*/, SelectionCause cause) {
 
 void FolderChooser::OnNavigationKey() {
   // With the focus-time pick refused, a tree without a selection has no caret, and the control
-  // moves its caret only from one it has: keys would do nothing at all. So the first item
-  // becomes the selection (a real one: the user pressed a key in the tree), just where the
-  // control would have put its caret on gaining the focus, and the control then acts on the
-  // key from there: Home stays on it, End goes to the last item, Down to the next one.
+  // moves its caret only from one it has: arrows, Home, End and the Page keys would do nothing
+  // at all. So the first item becomes the selection (a real one: the user pressed a key in the
+  // tree), just where the control would have put its caret on gaining the focus, and the
+  // control then acts on the key from there: Home stays on it, End goes to the last item, Down
+  // to the next one, a character searches onwards. Characters get the same start so that the
+  // search does not depend on whether a version of the control searches without a caret.
   if (tree_.Selection() != kNoNode) return;
   const TreeNode first = tree_.FirstChild(kNoNode);
   if (first == kNoNode) return;
