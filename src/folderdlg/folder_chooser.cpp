@@ -255,6 +255,28 @@ int FolderChooser::OnItemExpanding(TreeNode node) {
   return 0;
 }
 
+int FolderChooser::OnSelChanging(TreeNode /*node*/, SelectionCause cause) {
+  // Without a start folder in the tree, the control's own pick on gaining the focus would turn
+  // OK into "install on the first drive" although the user chose nothing; only that one is
+  // refused. Every selection someone asks for counts, and a key press gets one of its own.
+  return cause == SelectionCause::FocusPick ? 1 : 0;
+}
+
+void FolderChooser::OnNavigationKey() {
+  // With the focus-time pick refused, a tree without a selection has no caret, and the control
+  // moves its caret only from one it has: arrows, Home, End and the Page keys would do nothing
+  // at all. So the first item becomes the selection (a real one: the user pressed a key in the
+  // tree), just where the control would have put its caret on gaining the focus, and the
+  // control then acts on the key from there: Home stays on it, End goes to the last item, Down
+  // to the next one, a character searches onwards. Characters get the same start so that the
+  // search does not depend on whether a version of the control searches without a caret.
+  if (tree_.Selection() != kNoNode) return;
+  const TreeNode first = tree_.FirstChild(kNoNode);
+  if (first == kNoNode) return;
+  tree_.Select(first);
+  tree_.EnsureVisible(first);
+}
+
 int FolderChooser::OnSelChanged(TreeNode node) {
   reported_ = node;
   // A change to "no selection" keeps the last chosen path rather than an empty one.

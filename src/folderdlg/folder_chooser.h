@@ -28,6 +28,14 @@ bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
 
 class FolderChooser {
  public:
+  // How the tree comes to move its selection, as far as the dialog can tell.
+  enum class SelectionCause {
+    // The control picks an item by itself on gaining the focus with nothing selected.
+    FocusPick,
+    // Everything else: the user with the mouse or the keys, the chooser, another program.
+    Request,
+  };
+
   FolderChooser(TreeView& tree, ChooserFileSystem& fs, ChooserUi& ui, int platformKind)
       : tree_(tree), fs_(fs), ui_(ui), platformKind_(platformKind) {}
 
@@ -44,9 +52,15 @@ class FolderChooser {
   std::string GetNodePath(TreeNode node);
   std::string GetFreeSpaceText(const std::string& path);
 
-  // Tree notifications; both return the notification result (always 0).
+  // Tree notifications; each returns the notification result (always 0 but for a refused
+  // selection change).
   int OnItemExpanding(TreeNode node);
+  // The tree is about to move its selection to `node`; nonzero keeps the selection as it is.
+  int OnSelChanging(TreeNode node, SelectionCause cause);
   int OnSelChanged(TreeNode node);
+  // A navigation key (arrow, Home, End, Page key, character) reached the tree, before the
+  // control acts on it.
+  void OnNavigationKey();
   // Brings chooserPath and the displays in step with the tree's actual selection when the
   // control has moved it without a notification (as collapsing an ancestor of the selected
   // node does in some versions of the control).

@@ -106,6 +106,26 @@ struct RunState {
   bool focusWithoutSelection = false;
 };
 
+// Keys with which the user moves the tree's caret. Ctrl with an arrow or Page key scrolls
+// without moving it, so that is no navigation.
+bool IsNavigationKey(UINT message, WPARAM wParam) {
+  if (message == WM_CHAR) return wParam >= L' ' && wParam != 0x7F;
+  if (message != WM_KEYDOWN || GetKeyState(VK_CONTROL) < 0) return false;
+  switch (wParam) {
+    case VK_UP:
+    case VK_DOWN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The tree's window procedure, run before the control's own.
 LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* state = static_cast<RunState*>(GetPropW(tree, kRunProperty));
@@ -118,13 +138,17 @@ LRESULT CALLBACK TreeProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam)
   }
   // Gaining the focus with nothing selected (a start folder that does not exist yet), the
   // control selects its first item by itself. Taken as a choice, that would turn OK into
-  // "install on the first drive"; OnNotify refuses that one change while this runs.
+  // "install on the first drive"; OnNotify reports that one change as the focus pick, which
+  // the chooser refuses.
   const bool wasFocusing = state->focusWithoutSelection;
   if (message == WM_SETFOCUS) {
     state->focusWithoutSelection =
         SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0) == 0 || wasFocusing;
   }
   ++state->treeDepth;
+  // Told before the control sees the key: with nothing selected the chooser gives the tree the
+  // selection the key then moves (see FolderChooser::OnNavigationKey).
+  if (state->run && IsNavigationKey(message, wParam)) state->run->chooser.OnNavigationKey();
   const LRESULT result = CallWindowProcW(original, tree, message, wParam, lParam);
   --state->treeDepth;
   state->focusWithoutSelection = wasFocusing;
@@ -184,9 +208,12 @@ INT_PTR OnNotify(HWND dialog, RunState* state, const NMHDR* header) {
       break;
     case TVN_SELCHANGINGW:
     case TVN_SELCHANGINGA:
-      // Only the control's own choice on gaining the focus is refused (see TreeProc); every
-      // other change, whoever asks for it, goes ahead and is reported below.
-      result = state->focusWithoutSelection && notice->action == TVC_UNKNOWN ? TRUE : FALSE;
+      // The control's own choice on gaining the focus comes while TreeProc handles
+      // WM_SETFOCUS, without a mouse or keyboard cause; everything else is a request.
+      result = state->run->chooser.OnSelChanging(
+          node, state->focusWithoutSelection && notice->action == TVC_UNKNOWN
+                    ? FolderChooser::SelectionCause::FocusPick
+                    : FolderChooser::SelectionCause::Request);
       break;
     case TVN_SELCHANGEDW:
     case TVN_SELCHANGEDA:

@@ -331,6 +331,39 @@ TEST_F(ChooserDialogTest, MissingLastComponentsExpandWhatExistsAndKeepTheStartFo
   EXPECT_TRUE(ok);
 }
 
+// From a start folder that is not in the tree, a drive and then a folder below it are reached
+// with keys alone (Home, then letters that search the visible items) and with clicks alike.
+TEST_F(ChooserDialogTest, FromAMissingStartFolderKeysAndClicksReachAFolder) {
+  for (const bool keys : {true, false}) {
+    std::string path = std::string(kBase) + "\\Data\\Tamarind Software\\Corvane\\";
+    const bool ok = RunChooser(path, [keys](HWND dialog, Seen& seen) {
+      HWND tree = GetDlgItem(dialog, kChooserTree);
+      if (keys) {
+        PostKey(tree, VK_HOME);
+      } else {
+        ClickItem(tree, DriveC(tree));
+      }
+      seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
+      if (keys) {
+        for (UINT letter : {'C', 'D', 'P'}) PostKey(tree, letter);  // ChooserTest, Data, Projects
+      } else {
+        HTREEITEM data = ChildNamed(tree, ChildNamed(tree, DriveC(tree), "ChooserTest"), "Data");
+        ClickItem(tree, ChildNamed(tree, data, "Projects"));
+      }
+      seen.afterChoice += "|" + ControlText(dialog, kChooserPathDisplay);
+      if (keys) {
+        PostKey(tree, VK_RETURN);  // the default button
+      } else {
+        PressOk(dialog);
+      }
+    });
+    EXPECT_EQ(seen().selection, "(none)") << keys;
+    EXPECT_EQ(seen().afterChoice, "C:\\|C:\\ChooserTest\\Data\\Projects\\") << keys;
+    EXPECT_TRUE(ok) << keys;
+    EXPECT_EQ(path, "C:\\ChooserTest\\Data\\Projects\\") << keys;
+  }
+}
+
 TEST_F(ChooserDialogTest, LetterCaseOfTheStartFolderFollowsTheTree) {
   std::string path = "c:\\chooserTEST\\data\\";
   EXPECT_TRUE(RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); }));

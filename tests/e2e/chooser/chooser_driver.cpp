@@ -11,6 +11,9 @@
 //   collapse PATH          collapse the node of PATH (TVM_EXPAND); print the display
 //   tab | backtab          move the focus to the next or previous control, as Tab and
 //                          Shift+Tab do
+//   keys KEY...            press keys one after the other, each posted to the control that has
+//                          the focus then, as the keyboard delivers them: tab, up, down, left,
+//                          right, home, end, pgup, pgdn, enter, or a letter a-z
 //   place                  print how far the chooser's centre lies from the screen's centre,
 //                          in pixels: "dx dy"
 //   children PATH          expand the node of PATH; print its children's texts, one per line
@@ -132,6 +135,34 @@ int PrintState(HWND chooser) {
   return 0;
 }
 
+// The virtual key of a key name of the "keys" command; 0 for an unknown name.
+UINT VirtualKey(const std::wstring& name) {
+  struct Named {
+    const wchar_t* name;
+    UINT key;
+  };
+  static const Named kKeys[] = {{L"tab", VK_TAB},     {L"up", VK_UP},       {L"down", VK_DOWN},
+                                {L"left", VK_LEFT},   {L"right", VK_RIGHT}, {L"home", VK_HOME},
+                                {L"end", VK_END},     {L"pgup", VK_PRIOR},  {L"pgdn", VK_NEXT},
+                                {L"enter", VK_RETURN}};
+  for (const Named& k : kKeys) {
+    if (name == k.name) return k.key;
+  }
+  if (name.size() == 1 && name[0] >= L'a' && name[0] <= L'z') return L'A' + (name[0] - L'a');
+  return 0;
+}
+
+// Posts one key press to the window that has the keyboard focus in the chooser's thread.
+bool PressKey(HWND chooser, UINT key) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(chooser, nullptr), &info) ||
+      info.hwndFocus == nullptr) {
+    return false;
+  }
+  return PostKey(info.hwndFocus, key);
+}
+
 int Leave(HWND chooser, const std::wstring& how) {
   if (how == L"ok") {
     PressOk(chooser);
@@ -195,6 +226,14 @@ int wmain(int argc, wchar_t** argv) {
                                10000, &ignored) != 0
                ? 0
                : 1;
+  }
+  if (cmd == L"keys") {
+    for (int i = 2; i < argc; ++i) {
+      const UINT key = VirtualKey(argv[i]);
+      if (key == 0) return 2;
+      if (!PressKey(chooser, key)) return 1;
+    }
+    return 0;
   }
   if (cmd == L"place") {
     RECT r{};

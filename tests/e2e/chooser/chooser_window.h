@@ -161,6 +161,18 @@ inline void PostExpand(HWND tree, HTREEITEM item) {
   PostMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
 }
 
+// One key press posted to `window`, as the keyboard delivers it to the window with the focus:
+// the dialog's message loop hands Tab and Enter to the dialog manager and turns letters into
+// characters. Waits until the dialog has handled it; letters in quick succession would make one
+// search text in the tree, so they wait longer.
+inline bool PostKey(HWND window, UINT key) {
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+  const bool posted = PostMessageW(window, WM_KEYDOWN, key, scan | 1) &&
+                      PostMessageW(window, WM_KEYUP, key, scan | 0xC0000001);
+  Sleep(key >= 'A' && key <= 'Z' ? 700 : 200);
+  return posted;
+}
+
 inline void PressOk(HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDOK, 0); }
 inline void PressCancel(HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); }
 // Esc arrives at the focused tree; the dialog manager turns it into Cancel.

@@ -58,6 +58,32 @@ check "the path display is still empty" eq "$(line 2)" ""
 check "OK leaves the chooser" cdrv ok
 check "OK with nothing chosen keeps the install path" eq "$(cdrv edit)" "$INSTALL"
 
+# Keys alone from the same start folder. Tab goes round into the tree, which still has nothing
+# selected; the first key gives it the first drive, and Down goes on from there. Home reaches the
+# drive, a letter a folder below it, and Enter (the default button) chooses that folder.
+cdrv mkdir 'C:\Keyed'
+cdrv browse
+STATE=$(cdrv state)
+settle_focus
+check "tab goes round the controls" cdrv keys tab tab tab tab
+STATE=$(cdrv state)
+check "tab comes round to the tree, nothing selected" eq "$(line 4)|$(line 5)|$(line 2)" "tree|(none)|"
+FIRST=$(cdrv children 'C:' | head -n 1)
+check "Down" cdrv keys down
+STATE=$(cdrv state)
+check "Down from nothing goes below the first drive" eq "$(line 5)|$(line 2)" "$FIRST|C:\\$FIRST\\"
+check "Home" cdrv keys home
+STATE=$(cdrv state)
+check "Home reaches the drive" eq "$(line 2)" 'C:\'
+cdrv keys k
+STATE=$(cdrv state)
+check "the letter reaches the folder" eq "$(line 5)|$(line 2)" 'Keyed|C:\Keyed\'
+check "Enter" cdrv keys enter
+edit_becomes() { for _ in $(seq 25); do [ "$(cdrv edit)" = "$1" ] && return 0; sleep 0.2; done; eq "$(cdrv edit)" "$1"; }
+check "Enter returns the folder reached with keys" edit_becomes 'C:\Keyed'
+# Gone again, the folder leaves the next start folder out of the tree as well.
+rm -r "$DRIVE_C/Keyed"
+
 # A folder selected by a TVM_SELECTITEM from another process is chosen.
 cdrv browse
 STATE=$(cdrv state)

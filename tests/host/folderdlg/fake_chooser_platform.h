@@ -26,7 +26,9 @@ class FakeTree : public TreeView {
     std::vector<TreeNode> children;
   };
 
-  // What the control would report to the dialog.
+  // What the control would report to the dialog. A nonzero answer to onSelChanging keeps the
+  // selection as it is.
+  std::function<int(TreeNode, FolderChooser::SelectionCause)> onSelChanging;
   std::function<void(TreeNode)> onSelChanged;
   std::function<void(TreeNode)> onItemExpanding;
 
@@ -64,16 +66,25 @@ class FakeTree : public TreeView {
   TreeNode Selection() override { return selection_; }
   std::string Text(TreeNode node) override { return items_.at(node).text.substr(0, 259); }
   void SetSelectedState(TreeNode node) override { items_.at(node).selectedState = true; }
-  void Select(TreeNode node) override {
-    selection_ = node;
-    if (onSelChanged) onSelChanged(node);
-  }
+  void Select(TreeNode node) override { Move(node, FolderChooser::SelectionCause::Request); }
   void Expand(TreeNode node) override {
     if (onItemExpanding) onItemExpanding(node);
     items_.at(node).expanded = true;
     ++expandRequests;
   }
   void EnsureVisible(TreeNode node) override { ensuredVisible.push_back(node); }
+
+  // Gains the keyboard focus as the control does: with nothing selected, it picks its first
+  // item by itself.
+  void GainFocus() {
+    if (selection_ == kNoNode && !roots_.empty()) {
+      Move(roots_.front(), FolderChooser::SelectionCause::FocusPick);
+    }
+  }
+  // A navigation key as the control handles it: from its selection, and only with one.
+  void KeyTo(TreeNode node) {
+    if (selection_ != kNoNode) Move(node, FolderChooser::SelectionCause::Request);
+  }
 
   // Collapses `node` as some versions of the control do: a selection below it moves to it
   // without any notification.
@@ -109,6 +120,11 @@ class FakeTree : public TreeView {
   std::vector<TreeNode> ensuredVisible;
 
  private:
+  void Move(TreeNode node, FolderChooser::SelectionCause cause) {
+    if (onSelChanging && onSelChanging(node, cause) != 0) return;
+    selection_ = node;
+    if (onSelChanged) onSelChanged(node);
+  }
   static std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;

@@ -36,6 +36,9 @@ class FolderChooserTest : public ::testing::Test {
     fs.Add("C:\\Data\\OnlySystemBelow\\Sys", kAttrDirectory | kAttrSystem);
     fs.Add("C:\\Data\\OnlySystemBelow\\file.bin", 0x20);
     fs.Add("C:\\\xc3\x84rger");  // "Ärger"
+    tree.onSelChanging = [this](TreeNode n, FolderChooser::SelectionCause cause) {
+      return chooser.OnSelChanging(n, cause);
+    };
     tree.onSelChanged = [this](TreeNode n) { chooser.OnSelChanged(n); };
     tree.onItemExpanding = [this](TreeNode n) { chooser.OnItemExpanding(n); };
   }
@@ -243,6 +246,40 @@ TEST_F(FolderChooserTest, StartFolderWithMissingLastComponents) {
   // Nothing else was read.
   EXPECT_TRUE(tree.HasPlaceholder(DriveNode(" (D:)")));
   EXPECT_TRUE(tree.HasPlaceholder(tree.Find(c, "Data")));
+}
+
+// Nothing is selected when the start folder is not in the tree. Gaining the focus does not
+// change that, however often; the first navigation key gives the tree a selection of its own,
+// which counts like any other, and the control moves it from there.
+TEST_F(FolderChooserTest, WithoutAStartNodeOnlyAKeyGivesTheTreeASelection) {
+  const std::string start = "C:\\Program Files\\Tamarind Software\\Corvane\\";
+  chooser.chooserPath = start;
+  chooser.Initialise(true);
+  const TreeNode c = DriveNode("System (C:)");
+  const TreeNode programFiles = tree.Find(c, "Program Files");
+  for (int i = 0; i < 2; ++i) {
+    tree.GainFocus();
+    tree.KeyTo(programFiles);  // the control ignores keys while it has no selection
+  }
+  EXPECT_EQ(tree.Selection(), kNoNode);
+  EXPECT_EQ(chooser.chooserPath, start);
+  EXPECT_EQ(ui.pathDisplay, "");
+
+  chooser.OnNavigationKey();
+  EXPECT_EQ(tree.Selection(), c);
+  EXPECT_EQ(chooser.chooserPath, "C:\\");
+  EXPECT_EQ(ui.pathDisplay, "C:\\");
+  EXPECT_EQ(ui.freeSpaceText, "9765MB free");
+  EXPECT_THAT(tree.ensuredVisible, ElementsAre(c));
+  tree.KeyTo(programFiles);
+  EXPECT_EQ(chooser.chooserPath, "C:\\Program Files\\");
+  EXPECT_EQ(ui.pathDisplay, "C:\\Program Files\\");
+
+  // With a selection, a key is the control's alone.
+  chooser.OnNavigationKey();
+  tree.GainFocus();
+  EXPECT_EQ(tree.Selection(), programFiles);
+  EXPECT_EQ(chooser.chooserPath, "C:\\Program Files\\");
 }
 
 TEST_F(FolderChooserTest, StartFolderThatExistsIsSelectedButNotExpanded) {
