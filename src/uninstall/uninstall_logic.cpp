@@ -183,7 +183,7 @@ bool InstallFolderAcceptable(const std::string& installFolder,
     }
     begin = end + 1;
   }
-  const DriveType drive = files.DriveTypeOf(folder.substr(0, 3));
+  const DriveType drive = files.DriveTypeOf(installFolder.substr(0, 3));
   if (drive != DriveType::Fixed && drive != DriveType::RamDisk) return false;
   for (std::size_t k = 0; k < systemFolders.size(); ++k) {
     const std::string system = Fold(WithBackslash(systemFolders[k]));
