@@ -8,9 +8,10 @@ ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
 UNINSTALLER="$INSTALL\\Uninstall.exe"
 
 install_silently() { timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1; }
-# The uninstaller's whole exit code, through cmd as a deployment tool sees it.
+# The uninstaller's whole exit code, through cmd as a deployment tool sees it. (Each word a
+# separate argument: Wine would escape quotes inside one as \", which cmd does not read.)
 uninstall_silently() {
-  timeout 180 wine cmd /c "call \"$UNINSTALLER\" /S & echo status=%errorlevel%" 2>/dev/null |
+  timeout 180 wine cmd /c "$UNINSTALLER" /S '&' echo 'status=%errorlevel%' 2>/dev/null |
     tr -d '\r' | grep '^status='
 }
 # Waits until the uninstaller's copy has removed the installed uninstaller and its folder.
@@ -19,18 +20,23 @@ uninstaller_gone() {
   for ((i = 0; i < 100; i++)); do [ -e "$INSTALL_DIR" ] || return 0; sleep 0.2; done
   return 1
 }
-# The registry of HKLM and the files of drive C, as text; the run's own files left out.
+# The registry of HKLM and the files of drive C, as text; the run's own files left out, and what
+# Wine itself changes between two runs whatever the programs do: its display driver registers
+# the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
+# Video (with a new DriverDateData), so that key's blocks are left out.
 snapshot() { # name
   wineserver -w
-  wine reg query HKLM /s 2>/dev/null | tr -d '\r' >"$PREFIX/$1.reg"
+  wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
+    awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 } !skip' \
+    >"$PREFIX/$1.reg"
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
 }
-# What Wine itself changes between two runs, whatever the programs do: the performance
-# counters' time stamps under Perflib and the time zone's dynamic data are rewritten on start.
-wine_noise() { grep -vE '^(HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Perflib|    (LastCounter|LastHelp|TimeZoneKeyName|DynamicDaylightTimeDisabled))'; }
+# Not Wine's, but the shell's: asking it for the CD burning folder (the known-folder set-up of
+# the setup and the uninstaller does) creates that per-user system folder, which stays.
+shell_folders() { grep -vE '^[<>] \./users/[^/]*/AppData/Local/Microsoft/Windows/Burn(/Burn)?$'; }
 no_difference() { # before after
   local d
-  d=$(diff "$PREFIX/$1" "$PREFIX/$2" | grep '^[<>]' | wine_noise)
+  d=$(diff "$PREFIX/$1" "$PREFIX/$2" | grep '^[<>]' | shell_folders)
   [ -z "$d" ] || { echo "$d" | head -20; return 1; }
 }
 
