@@ -23,12 +23,14 @@ uninstaller_gone() {
 # The registry of HKLM and the files of drive C, as text; the run's own files left out, and what
 # Wine itself changes between two runs whatever the programs do: its display driver registers
 # the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
-# Video (with a new DriverDateData), so that key's blocks are left out.
+# Video, and stamps the display adapter's DriverDateData (in Control\Class\{4D36E968-...}\0000
+# and under Video) with the time. Those Video blocks and that value are left out.
 snapshot() { # name
   wineserver -w
   wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
-    awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 } !skip' \
-    >"$PREFIX/$1.reg"
+    awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 }
+         /^    DriverDateData    REG_BINARY/ { next }
+         !skip' >"$PREFIX/$1.reg"
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
 }
 # Not Wine's, but the shell's: asking it for the CD burning folder (the known-folder set-up of
