@@ -187,7 +187,7 @@ bool InstallFolderAcceptable(const std::string& installFolder,
   if (drive != DriveType::Fixed && drive != DriveType::RamDisk) return false;
   for (std::size_t k = 0; k < systemFolders.size(); ++k) {
     const std::string system = Fold(WithBackslash(systemFolders[k]));
-    if (Within(system, folder)) return false;         // the folder itself, or above it
+    if (Within(system, folder)) return false;            // the folder itself, or above it
     if (k == 0 && Within(folder, system)) return false;  // inside the Windows folder
   }
   return true;
@@ -200,8 +200,7 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent,
   if (services.lock.Acquire(0) == InstanceLock::Busy) {
     return Finish(services, silent, UninstallOutcome::AlreadyRunning, kBusyText);
   }
-  const std::string recorded =
-      ReadAppPath(services.registry, std::string(kMainProgram), "Path");
+  const std::string recorded = ReadAppPath(services.registry, std::string(kMainProgram), "Path");
   if (recorded.empty()) {
     return Finish(services, silent, UninstallOutcome::Failed, kNotInstalledText);
   }
@@ -242,19 +241,19 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent,
   const std::string foldedInstall = Fold(installFolder);
   for (const std::string& folder : plan.folders) {
     const std::string folded = Fold(folder);
-    // The folder that holds the running uninstaller goes with it.
-    if (selfLeft && Within(foldedInstall, folded)) continue;
-    const RemoveResult result = services.files.RemoveFolder(folder);
-    if (result == RemoveResult::Removed || result == RemoveResult::Missing) {
-      log.Line({"remove folder ", folder, ": ", ResultText(result)});
-      continue;
-    }
     bool pending = false;
     for (const std::string& path : atRestart) pending = pending || Within(path, folded);
-    if (pending && services.files.RemoveAtRestart(folder)) {
+    // The folder that holds the running uninstaller goes with it, after this process; only a
+    // file in it that waits for the restart keeps it until then.
+    const bool holdsSelf = selfLeft && Within(foldedInstall, folded);
+    const RemoveResult result =
+        holdsSelf ? RemoveResult::Failed : services.files.RemoveFolder(folder);
+    if (result == RemoveResult::Removed || result == RemoveResult::Missing) {
+      log.Line({"remove folder ", folder, ": ", ResultText(result)});
+    } else if (pending && services.files.RemoveAtRestart(folder)) {
       atRestart.push_back(folded);
       log.Line({"remove folder ", folder, ": removed when Windows restarts"});
-    } else {
+    } else if (!holdsSelf) {
       log.Line({"remove folder ", folder, ": kept, not empty"});
     }
   }
@@ -269,9 +268,9 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent,
   }
   if (failed) return Finish(services, silent, UninstallOutcome::Failed, kFailedText);
   const bool restart = !atRestart.empty();
-  UninstallResult result =
-      Finish(services, silent, restart ? UninstallOutcome::RestartNeeded : UninstallOutcome::Removed,
-             restart ? kRestartText : kRemovedText);
+  UninstallResult result = Finish(
+      services, silent, restart ? UninstallOutcome::RestartNeeded : UninstallOutcome::Removed,
+      restart ? kRestartText : kRemovedText);
   if (selfLeft) result.leftInstallFolder = installFolder;
   return result;
 }

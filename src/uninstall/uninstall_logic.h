@@ -32,10 +32,10 @@ inline constexpr std::string_view kBusyText =
 
 // Exit codes, as the setup's: numbers deployment tools read as an installer's results.
 inline constexpr int kUninstallRemoved = 0;
-inline constexpr int kUninstallDeclined = 1602;        // ERROR_INSTALL_USEREXIT
-inline constexpr int kUninstallFailed = 1603;          // ERROR_INSTALL_FAILURE
-inline constexpr int kUninstallBusy = 1618;            // ERROR_INSTALL_ALREADY_RUNNING
-inline constexpr int kUninstallRestartNeeded = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED
+inline constexpr int kUninstallDeclined = 1602;       // ERROR_INSTALL_USEREXIT
+inline constexpr int kUninstallFailed = 1603;         // ERROR_INSTALL_FAILURE
+inline constexpr int kUninstallBusy = 1618;           // ERROR_INSTALL_ALREADY_RUNNING
+inline constexpr int kUninstallRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 
 enum class UninstallOutcome { Removed, Declined, Failed, AlreadyRunning, RestartNeeded };
 int UninstallExitCode(UninstallOutcome outcome);
@@ -104,8 +104,7 @@ struct UninstallResult {
 };
 
 // The whole uninstall. `selfPath` is the running program's own file.
-UninstallResult RunUninstall(UninstallServices& services, bool silent,
-                             const std::string& selfPath);
+UninstallResult RunUninstall(UninstallServices& services, bool silent, const std::string& selfPath);
 
 // The last step, run from a temporary copy after the first process ended: the installed
 // uninstaller and the then empty install folders. Refuses the same folders RunUninstall does.

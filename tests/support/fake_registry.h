@@ -2,8 +2,8 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 #include <cctype>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>

@@ -87,10 +87,10 @@ bool StartCleanupCopy(const std::string& installFolder) {
     Handle out(CreateFileW(copy.c_str(), GENERIC_WRITE, 0, &adminsOnly, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD done = 0;
-    written = out.Valid() &&
-              WriteFile(out.Get(), image.data(), static_cast<DWORD>(image.size()), &done,
-                        nullptr) &&
-              done == image.size();
+    written =
+        out.Valid() &&
+        WriteFile(out.Get(), image.data(), static_cast<DWORD>(image.size()), &done, nullptr) &&
+        done == image.size();
   }
   LocalFree(descriptor);
 

@@ -264,7 +264,8 @@ TEST_F(SetupLogicTest, InstallAddsDeploymentValuesToTheUninstallEntry) {
             "\"" + std::string(kInstall) + "Uninstall.exe\" /S");
   EXPECT_EQ(reg.Get(un, "URLUpdateInfo"), UpdatePageAddress());
   std::size_t bytes = 0;
-  for (const std::string& target : InstallFileList(paths)) bytes += fs.FindFile(target)->bytes.size();
+  for (const std::string& target : InstallFileList(paths))
+    bytes += fs.FindFile(target)->bytes.size();
   EXPECT_EQ(reg.Get(un, "EstimatedSize"), "dword:" + std::to_string((bytes + 1023) / 1024));
   EXPECT_EQ(reg.Get(un, "NoModify"), "dword:1");
   EXPECT_EQ(reg.Get(un, "NoRepair"), "dword:1");

@@ -148,10 +148,10 @@ TEST(RemovalPlanTest, EverythingTheSetupWroteAndNothingElse) {
   expected.push_back("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Corvane.lnk");
   expected.push_back(kWork + "prog.tmp");
   EXPECT_EQ(plan.files, expected);
-  EXPECT_EQ(plan.folders, (std::vector<std::string>{
-                              kData, "C:\\ProgramData\\Tamarind Software\\", kWork,
-                              "C:\\users\\admin\\AppData\\Local\\Tamarind Software\\", kInstall,
-                              "C:\\Program Files\\Tamarind Software\\"}));
+  EXPECT_EQ(plan.folders,
+            (std::vector<std::string>{kData, "C:\\ProgramData\\Tamarind Software\\", kWork,
+                                      "C:\\users\\admin\\AppData\\Local\\Tamarind Software\\",
+                                      kInstall, "C:\\Program Files\\Tamarind Software\\"}));
   // A folder the user chose: only that folder, not the one above it.
   const RemovalPlan chosen = PlanRemoval("E:\\Tools\\Corvane\\", known);
   EXPECT_EQ(chosen.folders.back(), "E:\\Tools\\Corvane\\");
@@ -253,6 +253,15 @@ TEST(UninstallTest, DeclinedBusyAndInUse) {
               (std::set<std::string>{Files::Fold(kInstall + "kvx.exe"), Files::Fold(kInstall),
                                      Files::Fold("C:\\Program Files\\Tamarind Software\\")}));
     EXPECT_FALSE(m.registry.HasKey(kUninstall + "\\Corvane"));
+  }
+  {
+    // The same while the uninstaller runs from there: its folders still go at the restart.
+    Machine m;
+    m.files.inUse.insert(Files::Fold(kInstall + "kvxh.exe"));
+    const UninstallResult result = RunUninstall(m.services, true, kInstall + "Uninstall.exe");
+    EXPECT_EQ(UninstallExitCode(result.outcome), 3010);
+    EXPECT_EQ(result.leftInstallFolder, kInstall);
+    EXPECT_EQ(m.files.atRestart.count(Files::Fold(kInstall)), 1u);
   }
 }
 
