@@ -32,6 +32,8 @@ const char* OutcomeText(SetupOutcome outcome) {
       return "installation failed";
     case SetupOutcome::PlatformRefused:
       return "platform not supported";
+    case SetupOutcome::AlreadyRunning:
+      return "another setup or the uninstaller is running";
   }
   return "";
 }
@@ -62,6 +64,8 @@ int ExitCodeFor(SetupOutcome outcome) {
       return kExitExtractionFailed;
     case SetupOutcome::PlatformRefused:
       return kExitPlatformRefused;
+    case SetupOutcome::AlreadyRunning:
+      return kExitAlreadyRunning;
   }
   return kExitExtractionFailed;
 }
@@ -69,8 +73,16 @@ int ExitCodeFor(SetupOutcome outcome) {
 bool Start(SetupApp& app, StartHost& host) {
   const bool unattended = app.options.unattended;
   if (unattended) host.Log().Line("Corvane setup, unattended install");
-  const int kind = PlatformKindFor(host.PlatformId());
-  if (kind == 0) {
+  const InstanceLock lock = host.LockInstance();
+  if (lock == InstanceLock::Unguarded && unattended) {
+    host.Log().Line("setup lock: its name is held by an object no administrator made; going on");
+  }
+  const int kind = lock == InstanceLock::Busy ? -1 : PlatformKindFor(host.PlatformId());
+  if (kind < 0) {
+    // One at a time: the first setup goes on undisturbed.
+    if (!unattended) host.ShowRunningSetup();
+    app.outcome = SetupOutcome::AlreadyRunning;
+  } else if (kind == 0) {
     if (unattended) {
       host.Log().Line({"message: ", kPlatformRefusal});
     } else {

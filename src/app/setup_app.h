@@ -7,6 +7,7 @@
 
 #include "app/setup_logic.h"
 #include "app/unattended.h"
+#include "system/instance_lock.h"
 
 namespace corvane {
 
@@ -28,6 +29,7 @@ inline constexpr int kExitFolderNotWritable = 5;    // ERROR_ACCESS_DENIED
 inline constexpr int kExitDeclined = 1602;          // ERROR_INSTALL_USEREXIT
 inline constexpr int kExitExtractionFailed = 1603;  // ERROR_INSTALL_FAILURE
 inline constexpr int kExitPlatformRefused = 1633;   // ERROR_INSTALL_PLATFORM_UNSUPPORTED
+inline constexpr int kExitAlreadyRunning = 1618;    // ERROR_INSTALL_ALREADY_RUNNING
 int ExitCodeFor(SetupOutcome outcome);
 
 // What Start needs of the system.
@@ -45,6 +47,10 @@ class StartHost {
   virtual SetupOutcome RunUnattended() = 0;
   // The unattended install's log.
   virtual SetupLog& Log() = 0;
+  // Takes the lock that every setup and the uninstaller share, for the rest of the process.
+  virtual InstanceLock LockInstance() = 0;
+  // Brings the dialog of the setup that holds the lock to the front, when there is one.
+  virtual void ShowRunningSetup() = 0;
 };
 
 struct SetupApp {
@@ -57,7 +63,9 @@ struct SetupApp {
 // 2 for the NT family, 1 for the 95/98 family, 0 for anything else.
 int PlatformKindFor(unsigned long platformId);
 
-// Always false: there is no message loop to run afterwards. Sets app.outcome.
+// Always false: there is no message loop to run afterwards. Sets app.outcome. While another
+// setup or the uninstaller runs, nothing is done: interactively the running setup's dialog is
+// brought to the front; either way the outcome is AlreadyRunning.
 bool Start(SetupApp& app, StartHost& host);
 
 // The application title: the module's file name without folder and extension.

@@ -1,5 +1,6 @@
 #include "app/setup_logic.h"
 
+#include "app/product_files.h"
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
 
@@ -46,21 +47,7 @@ std::string UpdatePageAddress() {
 }
 
 std::vector<std::string> InstallFileList(const GlobalPaths& paths) {
-  const std::string& bin = paths.installFolder;
-  const std::string& data = paths.known.commonData;
-  return {
-      bin + "kvx.exe",
-      bin + "kvxh.exe",
-      bin + "uninstall.exe",
-      data + "default.rex",
-      data + "default.stg",
-      data + "default.pds",
-      data + "default.aws",
-      data + "help.bin",
-      data + "Workspace1- simple file after correction.aws",
-      data + "Workspace2- after making a clone and undo-ing modifications.aws",
-      data + "Workspace3- after comparing the 2 documents.aws",
-  };
+  return ProductFileList(paths.installFolder, paths.known.commonData);
 }
 
 void SetupLogic::PushDescription() { view_.SetText(kIdDescription, descriptionText); }
@@ -155,6 +142,16 @@ void SetupLogic::RegisterProduct() {
   WriteAppPath(services_.registry, key, "FileVersion", fileVersionText);
   WriteAppPath(services_.registry, key, "Path", StripTrailingBackslash(known));
   WriteAppPath(services_.registry, key, "SpecialBuild", specialBuild);
+
+  // What deployment tools read, beside the entry's first three values.
+  UninstallDetails details;
+  details.displayVersion = DisplayVersionOf(fileVersionText);
+  details.publisher = VersionString(services_.shell, "CompanyName");
+  details.installLocation = StripTrailingBackslash(known);
+  details.estimatedSizeKb = ExpandedSizeKb(services_.resources.RcData(kPayloadResourceId));
+  details.quietUninstallString = QuoteCommandPath(known + "Uninstall.exe") + " /S";
+  details.urlUpdateInfo = UpdatePageAddress();
+  WriteUninstallDetails(services_.registry, "Corvane", details);
   com.Leave();
 }
 

@@ -65,6 +65,7 @@ enum class SetupOutcome {
   FolderNotWritable,  // the last attempt could not create or write the install folder
   ExtractionFailed,   // the last attempt could not expand or write the product's files
   PlatformRefused,    // neither the Windows 95/98 nor the NT family
+  AlreadyRunning,     // another setup or the uninstaller was running: nothing done
 };
 
 // http://<update host>/init.asp?P=2&V=6.1

@@ -188,6 +188,17 @@ class LoggingRegistry final : public RegistryApi {
     log_.Line({"registry set ", NameOf(key), " [", name, "] = \"", value, "\": ", Status(status)});
     return status;
   }
+  long SetDword(Key key, const std::string& name, std::uint32_t value) override {
+    const long status = inner_.SetDword(key, name, value);
+    log_.Line({"registry set ", NameOf(key), " [", name, "] = ", std::to_string(value), ": ",
+               Status(status)});
+    return status;
+  }
+  long DeleteKey(Key parent, const std::string& name) override {
+    const long status = inner_.DeleteKey(parent, name);
+    log_.Line({"registry delete ", PathOf(parent, name), ": ", Status(status)});
+    return status;
+  }
   long QueryString(Key key, const std::string& name, std::string& value) override {
     const long status = inner_.QueryString(key, name, value);
     if (status == 0) {

@@ -1,5 +1,7 @@
 #include "system/registry.h"
 
+#include <utility>
+
 namespace corvane {
 namespace {
 
@@ -91,6 +93,37 @@ long WriteUninstallEntry(RegistryApi& reg, const std::string& displayName,
   if (status == 0)
     status = reg.SetString(key, "UninstallString", QuoteCommandPath(uninstallerPath));
   return status;
+}
+
+long WriteUninstallDetails(RegistryApi& reg, const std::string& displayName,
+                           const UninstallDetails& details) {
+  KeyChain chain(reg);
+  if (const long status = OpenCurrentVersionChild(chain, "Uninstall"); status != 0) return status;
+  if (const long status = chain.Create(displayName); status != 0) return status;
+  const RegistryApi::Key key = chain.Innermost();
+  const std::pair<const char*, const std::string*> strings[] = {
+      {"DisplayVersion", &details.displayVersion},
+      {"Publisher", &details.publisher},
+      {"InstallLocation", &details.installLocation},
+      {"QuietUninstallString", &details.quietUninstallString},
+      {"URLUpdateInfo", &details.urlUpdateInfo},
+  };
+  for (const auto& [name, value] : strings) {
+    if (const long status = reg.SetString(key, name, *value); status != 0) return status;
+  }
+  long status = reg.SetDword(key, "EstimatedSize", details.estimatedSizeKb);
+  if (status == 0) status = reg.SetDword(key, "NoModify", 1);
+  if (status == 0) status = reg.SetDword(key, "NoRepair", 1);
+  return status;
+}
+
+long DeleteProductKey(RegistryApi& reg, const std::string& parent, const std::string& subkey) {
+  constexpr long kErrorFileNotFound = 2;
+  KeyChain chain(reg);
+  const long opened = OpenCurrentVersionChild(chain, parent.c_str());
+  if (opened != 0) return opened == kErrorFileNotFound ? 0 : opened;
+  const long status = reg.DeleteKey(chain.Innermost(), subkey);
+  return status == kErrorFileNotFound ? 0 : status;
 }
 
 }  // namespace corvane

@@ -23,6 +23,10 @@ class RegistryApi {
   virtual long CreateKey(Key parent, const std::string& name, Key& result) = 0;
   // REG_SZ with the terminating zero stored; returns the registry error code.
   virtual long SetString(Key key, const std::string& name, const std::string& value) = 0;
+  // REG_DWORD; returns the registry error code.
+  virtual long SetDword(Key key, const std::string& name, std::uint32_t value) = 0;
+  // Deletes a subkey that has no subkeys of its own; returns the registry error code.
+  virtual long DeleteKey(Key parent, const std::string& name) = 0;
   // Reads a value into a buffer of 261 UTF-16 units; returns the registry error code
   // (a value that does not fit fails). The type is not examined.
   virtual long QueryString(Key key, const std::string& name, std::string& value) = 0;
@@ -73,5 +77,22 @@ std::string ReadAppPath(RegistryApi& reg, const std::string& subkey, const std::
 // first failing write ends the entry.
 long WriteUninstallEntry(RegistryApi& reg, const std::string& displayName,
                          const std::string& uninstallerPath);
+
+// What deployment tools read besides the three values above.
+struct UninstallDetails {
+  std::string displayVersion;   // "6.1.0.0"
+  std::string publisher;        // the maker
+  std::string installLocation;  // the install folder without its trailing backslash
+  std::uint32_t estimatedSizeKb = 0;
+  std::string quietUninstallString;  // the UninstallString followed by " /S"
+  std::string urlUpdateInfo;
+};
+// Adds the details to the entry `displayName` (created when missing), with NoModify and
+// NoRepair 1. The first failing write ends it; returns 0 or that write's status.
+long WriteUninstallDetails(RegistryApi& reg, const std::string& displayName,
+                           const UninstallDetails& details);
+// Deletes HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\<parent>\<subkey> (parent "App Paths" or
+// "Uninstall"). 0 when deleted or already gone, else the registry error code.
+long DeleteProductKey(RegistryApi& reg, const std::string& parent, const std::string& subkey);
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -91,6 +92,26 @@ class FakeRegistry : public RegistryApi {
     auto fail = failSetOf.find(name);
     if (fail != failSetOf.end()) return fail->second;
     keys_[Fold(PathOf(key))][name] = value;
+    return 0;
+  }
+
+  // Stored as "dword:N" beside the strings.
+  long SetDword(Key key, const std::string& name, std::uint32_t value) override {
+    log.push_back("set " + name + "=dword:" + std::to_string(value));
+    auto fail = failSetOf.find(name);
+    if (fail != failSetOf.end()) return fail->second;
+    keys_[Fold(PathOf(key))][name] = "dword:" + std::to_string(value);
+    return 0;
+  }
+
+  long DeleteKey(Key parent, const std::string& name) override {
+    log.push_back("delete " + name);
+    const std::string path = Fold(PathOf(parent) + "\\" + name);
+    if (!keys_.count(path)) return kErrorFileNotFound;
+    for (const auto& entry : keys_) {
+      if (entry.first.rfind(path + "\\", 0) == 0) return 5;  // has subkeys: access denied
+    }
+    keys_.erase(path);
     return 0;
   }
 

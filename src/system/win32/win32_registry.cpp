@@ -44,6 +44,16 @@ long Win32Registry::SetString(Key key, const std::string& name, const std::strin
                         reinterpret_cast<const BYTE*>(data.c_str()), bytes);
 }
 
+long Win32Registry::SetDword(Key key, const std::string& name, std::uint32_t value) {
+  const DWORD data = value;
+  return RegSetValueExW(ToHkey(key), ToWide(name).c_str(), 0, REG_DWORD,
+                        reinterpret_cast<const BYTE*>(&data), sizeof(data));
+}
+
+long Win32Registry::DeleteKey(Key parent, const std::string& name) {
+  return RegDeleteKeyW(ToHkey(parent), ToWide(name).c_str());
+}
+
 long Win32Registry::QueryString(Key key, const std::string& name, std::string& value) {
   wchar_t buffer[kQueryUnits] = {};
   DWORD bytes = sizeof(buffer);

@@ -12,6 +12,8 @@ class Win32Registry : public RegistryApi {
   long OpenKey(Key parent, const std::string& name, Key& result) override;
   long CreateKey(Key parent, const std::string& name, Key& result) override;
   long SetString(Key key, const std::string& name, const std::string& value) override;
+  long SetDword(Key key, const std::string& name, std::uint32_t value) override;
+  long DeleteKey(Key parent, const std::string& name) override;
   long QueryString(Key key, const std::string& name, std::string& value) override;
   void CloseKey(Key key) override;
 };

@@ -61,6 +61,14 @@ class AppFakeRegistry : public RegistryApi {
     keys_[Lower(path)][name] = value;
     return 0;
   }
+  long SetDword(Key key, const std::string& name, std::uint32_t value) override {
+    return SetString(key, name, "dword:" + std::to_string(value));
+  }
+  long DeleteKey(Key parent, const std::string& name) override {
+    const std::string path = PathOf(parent) + "\\" + name;
+    log_.push_back("reg delete " + path);
+    return keys_.erase(Lower(path)) != 0 ? 0 : 2;
+  }
   long QueryString(Key key, const std::string& name, std::string& value) override {
     auto k = keys_.find(Lower(PathOf(key)));
     if (k == keys_.end() || !k->second.count(name)) return 2;

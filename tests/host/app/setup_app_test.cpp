@@ -31,7 +31,11 @@ class RecordingHost : public StartHost {
     return result;
   }
   SetupLog& Log() override { return log; }
+  InstanceLock LockInstance() override { return lock; }
+  void ShowRunningSetup() override { ++broughtToFront; }
   std::vector<std::string> messages;
+  InstanceLock lock = InstanceLock::Acquired;
+  int broughtToFront = 0;
   int dialogs = 0, unattended = 0;
   SetupOutcome result = SetupOutcome::Installed;
   RecordingLog log;
@@ -97,8 +101,36 @@ TEST(StartTest, OutcomeOfTheRunBecomesTheExitCode) {
   std::vector<int> lowBytes;
   for (const Case& c : cases) lowBytes.push_back(c.code & 0xFF);
   lowBytes.push_back(1633 & 0xFF);
+  lowBytes.push_back(1618 & 0xFF);
   std::sort(lowBytes.begin(), lowBytes.end());
   EXPECT_EQ(std::adjacent_find(lowBytes.begin(), lowBytes.end()), lowBytes.end());
+}
+
+// A second setup does nothing while the lock is held: interactively it brings the first one's
+// dialog forward, unattended it logs; both end with 1618. A squatted name does not block.
+TEST(StartTest, OneSetupAtATime) {
+  for (const bool unattended : {false, true}) {
+    SCOPED_TRACE(unattended);
+    SetupApp app;
+    app.options.unattended = unattended;
+    RecordingHost host(2);
+    host.lock = InstanceLock::Busy;
+    Start(app, host);
+    EXPECT_EQ(host.dialogs + host.unattended, 0);
+    EXPECT_EQ(host.broughtToFront, unattended ? 0 : 1);
+    EXPECT_EQ(ExitCodeFor(app.outcome), 1618);
+    if (unattended) {
+      EXPECT_EQ(host.log.lines.back(),
+                "result: another setup or the uninstaller is running, exit code 1618");
+    }
+  }
+  SetupApp app;
+  app.options.unattended = true;
+  RecordingHost host(2);
+  host.lock = InstanceLock::Unguarded;
+  Start(app, host);
+  EXPECT_EQ(host.unattended, 1);
+  EXPECT_EQ(app.outcome, SetupOutcome::Installed);
 }
 
 TEST(StartTest, UnattendedRunLogsInsteadOfShowing) {

@@ -250,6 +250,27 @@ TEST_F(SetupLogicTest, InstallRegistersProductInOrder) {
   EXPECT_EQ(com.depth, 0);
 }
 
+// What deployment tools read, added beside the entry's three values, which stay as they were.
+TEST_F(SetupLogicTest, InstallAddsDeploymentValuesToTheUninstallEntry) {
+  shell.version["CompanyName"] = " Tamarind Software ";
+  Init();
+  logic.OnOk();
+  const std::string un = std::string(kUninstallKey) + "\\Corvane";
+  EXPECT_EQ(reg.Get(un, "UninstallString"), "\"" + std::string(kInstall) + "Uninstall.exe\"");
+  EXPECT_EQ(reg.Get(un, "DisplayVersion"), "6.1.0.0");
+  EXPECT_EQ(reg.Get(un, "Publisher"), "Tamarind Software");
+  EXPECT_EQ(reg.Get(un, "InstallLocation"), "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_EQ(reg.Get(un, "QuietUninstallString"),
+            "\"" + std::string(kInstall) + "Uninstall.exe\" /S");
+  EXPECT_EQ(reg.Get(un, "URLUpdateInfo"), UpdatePageAddress());
+  std::size_t bytes = 0;
+  for (const std::string& target : InstallFileList(paths))
+    bytes += fs.FindFile(target)->bytes.size();
+  EXPECT_EQ(reg.Get(un, "EstimatedSize"), "dword:" + std::to_string((bytes + 1023) / 1024));
+  EXPECT_EQ(reg.Get(un, "NoModify"), "dword:1");
+  EXPECT_EQ(reg.Get(un, "NoRepair"), "dword:1");
+}
+
 TEST_F(SetupLogicTest, InstalledLookStepsInOrder) {
   Init();
   logic.OnOk();

@@ -17,6 +17,7 @@
 #include "payload/win32/win32_folder_security.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
+#include "system/win32/win32_instance_lock.h"
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
 #include "system/win32/win32_shell.h"
@@ -76,10 +77,21 @@ class Win32StartHost final : public StartHost {
 
   SetupLog& Log() override { return log_; }
 
+  // Not waited for: a second setup ends at once.
+  InstanceLock LockInstance() override { return lock_.Acquire(0); }
+
+  void ShowRunningSetup() override {
+    HWND running = FindWindowW(L"#32770", L"Setup Corvane");
+    if (running == nullptr) return;
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+  }
+
  private:
   HINSTANCE instance_;
   SetupApp& app_;
   Win32LogFile log_;
+  Win32InstanceLock lock_;
 };
 
 // The arguments after the program name, split by the system's rules (quotes included).

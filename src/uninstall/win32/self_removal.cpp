@@ -1,0 +1,137 @@
+#include "uninstall/win32/self_removal.h"
+
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <string>
+#include <vector>
+
+#include "system/win32/wide.h"
+
+namespace corvane {
+namespace {
+
+// Closes a handle on every way out.
+class Handle {
+ public:
+  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+  ~Handle() {
+    if (Valid()) CloseHandle(h_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  HANDLE Get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+constexpr DWORD kPathUnits = 32768;
+
+std::wstring ModulePath() {
+  std::vector<wchar_t> buffer(kPathUnits);
+  const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), kPathUnits);
+  return n > 0 && n < kPathUnits ? std::wstring(buffer.data(), n) : std::wstring();
+}
+
+bool ReadWhole(HANDLE file, std::vector<char>& bytes) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) {
+    return false;
+  }
+  bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  DWORD read = 0;
+  return ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+         read == bytes.size();
+}
+
+// A name nobody can guess ahead: time, counter and ids.
+std::wstring FreshName() {
+  LARGE_INTEGER counter{};
+  QueryPerformanceCounter(&counter);
+  const unsigned long long mix =
+      static_cast<unsigned long long>(counter.QuadPart) * 0x9E3779B97F4A7C15ULL ^
+      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring name = L"corvane-uninstall-";
+  for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(mix >> shift) & 0xF];
+  return name + L".exe";
+}
+
+}  // namespace
+
+bool StartCleanupCopy(const std::string& installFolder) {
+  const std::wstring self = ModulePath();
+  std::vector<char> image;
+  {
+    Handle own(CreateFileW(self.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!own.Valid() || !ReadWhole(own.Get(), image)) return false;
+  }
+  wchar_t windows[MAX_PATH] = {};
+  const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  const std::wstring folder = std::wstring(windows, n) + L"\\Temp\\";
+  const std::wstring copy = folder + FreshName();
+
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES adminsOnly{sizeof(adminsOnly), descriptor, FALSE};
+  bool written = false;
+  {
+    Handle out(CreateFileW(copy.c_str(), GENERIC_WRITE, 0, &adminsOnly, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD done = 0;
+    written =
+        out.Valid() &&
+        WriteFile(out.Get(), image.data(), static_cast<DWORD>(image.size()), &done, nullptr) &&
+        done == image.size();
+  }
+  LocalFree(descriptor);
+
+  // Inherited by the copy; deletes the file when the copy, its last holder, ends.
+  // A partial file is removed by the same open.
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  Handle keep(CreateFileW(copy.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, &inherit,
+                          OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!keep.Valid()) return false;
+  std::vector<char> check;
+  if (!written || !ReadWhole(keep.Get(), check) || check != image) return false;
+
+  HANDLE me = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
+                       SYNCHRONIZE, TRUE, 0)) {
+    return false;
+  }
+  Handle meHolder(me);
+  // Without its trailing backslash, which would escape the closing quote.
+  std::string target = installFolder;
+  while (!target.empty() && target.back() == '\\') target.pop_back();
+  std::wstring command = L"\"" + copy + L"\" \"/CLEANUP=" + ToWide(target) + L"\" /WAIT=" +
+                         std::to_wstring(reinterpret_cast<std::uintptr_t>(me));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  // Started in the temp folder: a current folder inside the install folder would keep it.
+  if (!CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      folder.c_str(), &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+void WaitForStarter(std::uint64_t handle) {
+  if (handle == 0) return;
+  const HANDLE starter = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle));
+  WaitForSingleObject(starter, 60000);
+  CloseHandle(starter);
+}
+
+}  // namespace corvane

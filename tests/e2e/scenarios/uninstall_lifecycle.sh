@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The whole life of an installation through the real setup and the real uninstall.exe: the
+# uninstall entry as deployment tools read it, a silent uninstall that leaves the machine as a
+# prefix that never saw the setup, files the user added that stay, and the interactive question.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
+ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+UNINSTALLER="$INSTALL\\Uninstall.exe"
+
+install_silently() { timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1; }
+# The uninstaller's whole exit code, through cmd as a deployment tool sees it. (Each word a
+# separate argument: Wine would escape quotes inside one as \", which cmd does not read.)
+uninstall_silently() {
+  timeout 180 wine cmd /c "$UNINSTALLER" /S '&' echo 'status=%errorlevel%' 2>/dev/null |
+    tr -d '\r' | grep '^status='
+}
+# Waits until the uninstaller's copy has removed the installed uninstaller and its folder.
+uninstaller_gone() {
+  local i
+  for ((i = 0; i < 100; i++)); do [ -e "$INSTALL_DIR" ] || return 0; sleep 0.2; done
+  return 1
+}
+# The registry of HKLM and the files of drive C, as text; the run's own files left out, and what
+# Wine itself changes between two runs whatever the programs do: its display driver registers
+# the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
+# Video, and stamps the display adapter's DriverDateData (in Control\Class\{4D36E968-...}\0000
+# and under Video) with the time. Those Video blocks and that value are left out.
+snapshot() { # name
+  wineserver -w
+  wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
+    awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 }
+         /^    DriverDateData    REG_BINARY/ { next }
+         !skip' >"$PREFIX/$1.reg"
+  (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
+}
+# Not Wine's, but the shell's: asking it for the CD burning folder (the known-folder set-up of
+# the setup and the uninstaller does) creates that per-user system folder, which stays.
+shell_folders() { grep -vE '^[<>] \./users/[^/]*/AppData/Local/Microsoft/Windows/Burn(/Burn)?$'; }
+no_difference() { # before after
+  local d
+  d=$(diff "$PREFIX/$1" "$PREFIX/$2" | grep '^[<>]' | shell_folders)
+  [ -z "$d" ] || { echo "$d" | head -20; return 1; }
+}
+
+snapshot fresh
+install_silently
+check "installed" test -f "$INSTALL_DIR/kvx.exe"
+
+# The entry: the first three values as before, the added ones beside them.
+check "DisplayName unchanged" eq "$(reg_value "$ENTRY" DisplayName)" "Corvane"
+check "UninstallString unchanged" eq "$(reg_value "$ENTRY" UninstallString)" "\"$UNINSTALLER\""
+check "DisplayVersion from FileVersion" eq "$(reg_value "$ENTRY" DisplayVersion)" "6.1.0.0"
+check "Publisher" eq "$(reg_value "$ENTRY" Publisher)" "Tamarind Software"
+check "InstallLocation" eq "$(reg_value "$ENTRY" InstallLocation)" "$INSTALL"
+check "QuietUninstallString" eq "$(reg_value "$ENTRY" QuietUninstallString)" \
+  "\"$UNINSTALLER\" /S"
+check "URLUpdateInfo" eq "$(reg_value "$ENTRY" URLUpdateInfo)" \
+  "http://updates.corvane.example/init.asp?P=2&V=6.1"
+dwords=$(wine reg query "$ENTRY" 2>/dev/null | tr -d '\r' | awk '/REG_DWORD/ { print $1 "=" $3 }' | sort | tr '\n' ' ')
+size_kb=$(( ($(cat "$INSTALL_DIR"/*.exe "$DATA_DIR"/* | wc -c) + 1023) / 1024 ))
+check "EstimatedSize, NoModify, NoRepair as REG_DWORD" eq "$dwords" \
+  "EstimatedSize=$(printf '0x%x' "$size_kb") NoModify=0x1 NoRepair=0x1 "
+check "no REG_EXPAND_SZ" eq "$(wine reg query "$ENTRY" 2>/dev/null | grep -c REG_EXPAND_SZ)" 0
+check "the system's list shows Corvane" grep -q '|||Corvane' <(wine uninstaller --list 2>/dev/null | tr -d '\r')
+
+# Silent uninstall: exit 0, and afterwards the machine is the fresh prefix again.
+check "uninstall /S: exit code 0" eq "$(uninstall_silently)" "status=0"
+check "install folder gone, with the uninstaller" uninstaller_gone
+check "data folder gone" test ! -e "$DATA_DIR"
+check "shortcuts gone" test ! -e "$DESKTOP_DIR/Corvane.lnk" -a ! -e "$PROGRAMS_DIR/Corvane.lnk"
+check "App Paths key gone" eq "$(reg_value "$APP" Path)" ""
+check "uninstall entry gone" eq "$(reg_value "$ENTRY" DisplayName)" ""
+snapshot removed
+check "registry as in the fresh prefix" no_difference fresh.reg removed.reg
+check "files as in the fresh prefix" no_difference fresh.files removed.files
+
+# A file the user added to the data folder stays, and so does the folder holding it.
+install_silently
+echo mine >"$DATA_DIR/mine.aws"
+check "with a user's file: exit code 0" eq "$(uninstall_silently)" "status=0"
+check "with a user's file: install folder gone" uninstaller_gone
+check "the user's file stays" eq "$(cat "$DATA_DIR/mine.aws")" "mine"
+check "only the user's file is left there" eq "$(ls "$DATA_DIR")" "mine.aws"
+rm -rf "$DRIVE_C/ProgramData/Tamarind Software"
+
+# Interactively: the question; No changes nothing, Yes removes.
+install_silently
+snapshot installed
+for answer in No Yes; do
+  : >"$SETUP_ERR"
+  wine "$UNINSTALLER" >/dev/null 2>>"$SETUP_ERR" &
+  SETUP_PID=$!
+  read_box 30000
+  check "$answer: the question is asked" eq "$BOX_TEXT" "Remove Corvane and all of its components?"
+  if [ "$answer" = No ]; then
+    answer_box 7 >/dev/null
+    check "No: ends with 1602" wait_setup_exit 60
+    check "No: exit status 1602 (low byte 66)" eq "$SETUP_STATUS" 66
+    snapshot declined
+    check "No: registry unchanged" no_difference installed.reg declined.reg
+    check "No: files unchanged" no_difference installed.files declined.files
+  else
+    answer_box 6 >/dev/null
+    read_box 30000
+    check "Yes: the result is told" eq "$BOX_TEXT" "Corvane has been removed from this computer."
+    answer_box 1 >/dev/null
+    check "Yes: ends" wait_setup_exit 60
+    check "Yes: exit status 0" eq "$SETUP_STATUS" 0
+    check "Yes: removed" uninstaller_gone
+    check "Yes: entry gone" eq "$(reg_value "$ENTRY" DisplayName)" ""
+  fi
+done
+finish

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The uninstaller trusts the recorded install folder only when it is an absolute folder on a
+# local drive that is no system folder: a relative "Path" or C:\Windows removes nothing and
+# fails with 1603, the refusal in its log.
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
+APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
+ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+LOG="$DRIVE_C/uninstall.log"
+
+timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1
+check "installed" test -f "$INSTALL_DIR/kvx.exe"
+# Copies of the product's files in the current folder and in the Windows folder, which a
+# relative or system "Path" would name.
+cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/kvx.exe"
+cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/system32/kvx.exe"
+state() { (cd "$DRIVE_C" && find . -path ./e2e -prune -o -path ./uninstall.log -prune -o -print | sort); }
+
+for recorded in 'Corvane' 'C:\Windows' 'C:\windows\system32\..' '\\server\share\Corvane'; do
+  wine reg add "$APP" /v Path /d "$recorded" /f >/dev/null 2>&1
+  before=$(state)
+  rm -f "$LOG"
+  out=$(timeout 120 wine cmd /c "$INSTALL\\Uninstall.exe" /S '/LOG=C:\uninstall.log' '&' \
+    echo 'status=%errorlevel%' 2>/dev/null | tr -d '\r' | grep '^status=')
+  check "Path '$recorded': exit code 1603" eq "$out" "status=1603"
+  check "Path '$recorded': nothing removed" eq "$(state)" "$before"
+  check "Path '$recorded': entry kept" eq "$(reg_value "$ENTRY" DisplayName)" "Corvane"
+  check "Path '$recorded': refusal logged" grep -qxF "install folder refused: $recorded" \
+    <(tr -d '\r' <"$LOG")
+done
+check "the Windows folder's copy stays" test -f "$DRIVE_C/windows/kvx.exe"
+finish
