@@ -144,8 +144,10 @@ class LoggingFolderSecurity final : public FolderSecurity {
         : inner_(std::move(inner)), path_(std::move(path)), log_(log) {}
     bool ReadAccess(FolderAccess& access) override {
       const bool ok = inner_->ReadAccess(access);
-      if (!ok) log_.Line({"folder ", path_, ": owner and access list unreadable"});
-      else log_.Line({"folder ", path_, ": owner ", access.owner});
+      if (!ok)
+        log_.Line({"folder ", path_, ": owner and access list unreadable"});
+      else
+        log_.Line({"folder ", path_, ": owner ", access.owner});
       return ok;
     }
 

@@ -216,7 +216,7 @@ class Staging {
     std::string target;
     std::string staged;
     std::size_t index = 0;
-    std::string backup;  // a second name of the old file, while the targets are replaced
+    std::string backup;   // a second name of the old file, while the targets are replaced
     bool linked = false;  // the backup is a hard link: the target kept its old file meanwhile
     std::string aside;    // where a target in use was renamed to, beside the backup link
     bool placed = false;  // the new file has the target's name

@@ -121,8 +121,8 @@ bool MoveAside(FileSystem& fs, const std::string& level) {
 }
 
 // The product's own folder: made when missing; one that fails the check (made by someone
-// else, open to others, or a file) is moved aside and made afresh; a link there fails. A folder the guard
-// has just made and that still fails got its access from above: then it fails.
+// else, open to others, or a file) is moved aside and made afresh; a link there fails. A folder the
+// guard has just made and that still fails got its access from above: then it fails.
 bool GuardOwnLevel(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
                    const std::string& level, Check check) {
   for (int attempt = 0; attempt < 3; ++attempt) {

@@ -168,7 +168,8 @@ class FakeFileSystem : public FileSystem {
     Record("list " + folder + prefix);
     std::vector<std::string> names = FileNamesIn(folder, prefix);
     for (const std::string& dir : dirs_) {
-      if (ParentKey(dir) == Key(folder) && dir.substr(dir.rfind('\\') + 1).rfind(Key(prefix), 0) == 0) {
+      if (ParentKey(dir) == Key(folder) &&
+          dir.substr(dir.rfind('\\') + 1).rfind(Key(prefix), 0) == 0) {
         names.push_back(dir.substr(dir.rfind('\\') + 1));
       }
     }
@@ -271,7 +272,8 @@ class FakeFileSystem : public FileSystem {
     for (auto& [key, file] : files_) files[moved(key) ? to + key.substr(from.size()) : key] = file;
     files_ = std::move(files);
     std::set<std::string> dirs, made;
-    for (const std::string& key : dirs_) dirs.insert(moved(key) ? to + key.substr(from.size()) : key);
+    for (const std::string& key : dirs_)
+      dirs.insert(moved(key) ? to + key.substr(from.size()) : key);
     for (const std::string& key : made_) {
       if (!moved(key)) made.insert(key);
     }

@@ -129,10 +129,10 @@ bool Win32FolderSecurity::ReadAccess(const std::string& path, FolderAccess& acce
 // handles with data access (Windows and Wine alike: with READ_CONTROL and attributes alone the
 // folder could still be renamed under Wine 8), hence FILE_LIST_DIRECTORY.
 PinResult Win32FolderSecurity::Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) {
-  HANDLE raw = CreateFileW(ToWide(path).c_str(),
-                           FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE raw =
+      CreateFileW(ToWide(path).c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (raw == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PinResult::Missing

@@ -73,8 +73,9 @@ int Premake(wchar_t** argv) {
 int Swap(wchar_t** argv) {
   // Held: a delete open that allows every other opener still fails.
   for (int i = 0; i < 1200; ++i) {
-    HANDLE probe = CreateFileW(argv[2], DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE probe =
+        CreateFileW(argv[2], DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
       CloseHandle(probe);
     } else if (GetLastError() == ERROR_SHARING_VIOLATION) {

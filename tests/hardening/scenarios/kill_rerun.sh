@@ -47,6 +47,7 @@ for point in link:1 rename:6 remove:3; do
   make_old
   unattended CorvaneSetupKill.exe "CORVANE_KILL_AFTER=$point"
   check "$point: the setup was killed there" eq "$SETUP_STATUS" 99
+  [ "$SETUP_STATUS" = 99 ] || tail -n 8 "$DRIVE_C/setup.log" 2>/dev/null
   check "$point: every product file is there, old or new" every_target_old_or_new
   check "$point: it left backups or staged files" test "$(leftovers)" -gt 0
   HELD=

@@ -36,8 +36,8 @@ std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\'
 // The path of a call's log entry ("open C:\\x", "rename C:\\x>C:\\y": the first path).
 std::string CallPath(const std::string& entry) {
   const std::size_t start = entry.find(' ') + 1;
-  return entry.substr(start, entry.find('>') == std::string::npos ? std::string::npos
-                                                                   : entry.find('>') - start);
+  return entry.substr(
+      start, entry.find('>') == std::string::npos ? std::string::npos : entry.find('>') - start);
 }
 
 // The staged file of list entry `index` ("~n" and the index), from a call's path.
@@ -201,13 +201,14 @@ TEST_F(ExtractTest, EveryTargetKeepsAFileAtEveryStepAndLeftoversGoNextTime) {
   fs.AddFile(folder + "~n2abcdef", Text("half"));
   fs.AddFile(folder + "~o3abcd", Text("too short for file3.bin"));
   fs.AddFile(folder + "~n9abcdef", Text("no such entry"));
-  fs.FailRemove(folder + "~n2abcdef");  // in use: goes at the next restart
+  fs.FailRemove(folder + "~n2abcdef");         // in use: goes at the next restart
   resources.data[kPayloadResourceId].clear();  // and this run fails after the clean-up
   EXPECT_FALSE(Run(targets));
   ASSERT_TRUE(fs.FileExists(targets[1]));
   EXPECT_EQ(fs.FindFile(targets[1])->bytes, Text("old 1"));
   EXPECT_FALSE(fs.FileExists(folder + "~o1abcdef"));
-  EXPECT_EQ(fs.RemovedAtRestart(), std::set<std::string>{FakeFileSystem::Key(folder + "~n2abcdef")});
+  EXPECT_EQ(fs.RemovedAtRestart(),
+            std::set<std::string>{FakeFileSystem::Key(folder + "~n2abcdef")});
   EXPECT_TRUE(fs.FileExists(folder + "~o3abcd"));
   EXPECT_TRUE(fs.FileExists(folder + "~n9abcdef"));
 }

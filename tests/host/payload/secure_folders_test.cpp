@@ -207,8 +207,8 @@ TEST_F(SecureFoldersTest, FreshFolderThatInheritsOthersRightsFails) {
 TEST_F(SecureFoldersTest, PreviousInstallationElsewhereNeedsAdministratorsOnlyParents) {
   fs.SetDriveType("D:\\", DriveType::Fixed);
   fs.AddDirectory("D:\\Tools\\Tamarind Software\\Corvane");
-  ASSERT_TRUE(GuardInstallFolder(fs, security, pins, "D:\\Tools\\Tamarind Software\\Corvane\\",
-                                 kInstall));
+  ASSERT_TRUE(
+      GuardInstallFolder(fs, security, pins, "D:\\Tools\\Tamarind Software\\Corvane\\", kInstall));
   EXPECT_EQ(security.Held(), 3);  // D:\Tools, D:\Tools\Tamarind Software and the folder
   EXPECT_FALSE(fs.DirectoryExists(kProgramCompany));
   pins.clear();

@@ -156,8 +156,14 @@ TEST(Win32FileSystemTest, HardLinkKeepsTheOldFileAcrossAReplace) {
   Win32FileSystem fs;
   const std::string target = dir.Path() + "kvx.exe", link = dir.Path() + "~o0abcd",
                     staged = dir.Path() + "~n0abcd";
-  { ASSERT_TRUE(fs.OpenForWriting(target, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(3, 'o'))); }
-  { ASSERT_TRUE(fs.OpenForWriting(staged, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(2, 'n'))); }
+  {
+    ASSERT_TRUE(
+        fs.OpenForWriting(target, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(3, 'o')));
+  }
+  {
+    ASSERT_TRUE(
+        fs.OpenForWriting(staged, ShareMode::None, OpenMode::CreateNew)->Write(Bytes(2, 'n')));
+  }
   ASSERT_TRUE(fs.LinkFile(target, link));
   EXPECT_FALSE(fs.LinkFile(target, link));  // the name is taken
   ASSERT_TRUE(fs.RenameFile(staged, target, true));
