@@ -1,4 +1,5 @@
-// The sample product's programs: started with CORVANE_START_LOG set they log one line and exit.
+// The sample product's two stand-in programs: started with CORVANE_START_LOG set they log one
+// line and exit. (Its uninstall.exe is a real uninstaller, run by the lifecycle scenarios.)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ TEST(SampleProductTest, ProgramsLogTheirStartAndExit) {
   ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_START_LOG", ToWide(log).c_str()));
 
   std::string expected;
-  for (const char* name : {"kvxh.exe", "kvx.exe", "uninstall.exe"}) {
+  for (const char* name : {"kvxh.exe", "kvx.exe"}) {
     const std::string copy = dir.Path() + name;
     ASSERT_TRUE(CopyFileW(ToWide(ProductDir() + name).c_str(), ToWide(copy).c_str(), FALSE))
         << ProductDir() + name;
