@@ -18,5 +18,10 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
+# A mirror in the middle of a sync fails the update now and then: try again, then go on with
+# the lists there are (the install below still fails on a package it cannot find).
+for attempt in 1 2 3 4; do
+  apt-get update -qq && break
+  [ "$attempt" -lt 4 ] && sleep $((attempt * 15)) || true
+done
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

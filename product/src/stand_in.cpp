@@ -1,8 +1,9 @@
 // Stand-in for one of the product's programs: a window that says which program it is.
 //
 // When the environment variable CORVANE_START_LOG names a file, the program appends one line
-// "<exe file name>|<full module path>|<current directory>\r\n" (UTF-8) to it and exits at once
-// without a window, so that automated runs can see which program was started, from where.
+// "<exe file name>|<full module path>|<current directory>|<enabled privileges>\r\n" (UTF-8,
+// the privileges' names separated by commas) to it and exits at once without a window, so that
+// automated runs can see which program was started, from where, and with which rights.
 // No C++ runtime is used: the three programs stay a few kilobytes each.
 #include "stand_in.h"
 
@@ -25,6 +26,29 @@ bool AppendUtf8(HANDLE file, const wchar_t* text, int units) {
   const BOOL ok = WriteFile(file, buffer, static_cast<DWORD>(bytes), &written, nullptr);
   HeapFree(heap, 0, buffer);
   return ok != FALSE;
+}
+
+// The names of the privileges enabled in the process token, each followed by a comma.
+void AppendEnabledPrivileges(HANDLE file) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+  HANDLE heap = GetProcessHeap();
+  DWORD size = 0;
+  GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+  auto* privileges = size ? static_cast<TOKEN_PRIVILEGES*>(HeapAlloc(heap, 0, size)) : nullptr;
+  if (privileges != nullptr && GetTokenInformation(token, TokenPrivileges, privileges, size, &size)) {
+    for (DWORD k = 0; k < privileges->PrivilegeCount; ++k) {
+      if (!(privileges->Privileges[k].Attributes & SE_PRIVILEGE_ENABLED)) continue;
+      wchar_t name[64];
+      DWORD units = 64;
+      if (LookupPrivilegeNameW(nullptr, &privileges->Privileges[k].Luid, name, &units)) {
+        AppendUtf8(file, name, static_cast<int>(units));
+        AppendUtf8(file, L",", 1);
+      }
+    }
+  }
+  if (privileges != nullptr) HeapFree(heap, 0, privileges);
+  CloseHandle(token);
 }
 
 // One record of the start log. Returns false when CORVANE_START_LOG is not set.
@@ -53,6 +77,8 @@ bool LogStart() {
         AppendUtf8(file, module, static_cast<int>(moduleLen));
         AppendUtf8(file, L"|", 1);
         AppendUtf8(file, current, currentLen < kPathChars ? static_cast<int>(currentLen) : 0);
+        AppendUtf8(file, L"|", 1);
+        AppendEnabledPrivileges(file);
         AppendUtf8(file, L"\r\n", 2);
         CloseHandle(file);
       }

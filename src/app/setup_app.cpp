@@ -72,9 +72,11 @@ int ExitCodeFor(SetupOutcome outcome) {
 
 bool Start(SetupApp& app, StartHost& host) {
   const bool unattended = app.options.unattended;
-  if (unattended) host.Log().Line("Corvane setup, unattended install");
+  // The interactive setup logs too when asked to: what it starts, and how it ended.
+  const bool logged = unattended || !app.options.logPath.empty();
+  if (logged) host.Log().Line(unattended ? "Corvane setup, unattended install" : "Corvane setup");
   const InstanceLock lock = host.LockInstance();
-  if (lock == InstanceLock::Unguarded && unattended) {
+  if (lock == InstanceLock::Unguarded && logged) {
     host.Log().Line("setup lock: its name is held by an object no administrator made; going on");
   }
   const int kind = lock == InstanceLock::Busy ? -1 : PlatformKindFor(host.PlatformId());
@@ -93,7 +95,7 @@ bool Start(SetupApp& app, StartHost& host) {
     app.platformKind = kind;
     app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
-  if (unattended) {
+  if (logged) {
     host.Log().Line({"result: ", OutcomeText(app.outcome), ", exit code ",
                      std::to_string(ExitCodeFor(app.outcome))});
   }

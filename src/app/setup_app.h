@@ -16,7 +16,7 @@ inline constexpr std::string_view kPlatformRefusal = "Only Windows 95, 98 or NT4
 // What the command line asks for. Anything else on it is ignored.
 struct SetupOptions {
   bool unattended = false;  // /S: install without a dialog
-  std::string logPath;      // /LOG=path: where the unattended install writes its log
+  std::string logPath;      // /LOG=path: where the setup writes its log
 };
 
 // The arguments after the program name, as the system splits them (UTF-8).
@@ -45,7 +45,7 @@ class StartHost {
   virtual SetupOutcome RunSetupDialog() = 0;
   // The install without a dialog (RunUnattendedInstall), logging to Log().
   virtual SetupOutcome RunUnattended() = 0;
-  // The unattended install's log.
+  // The log that /LOG asks for (lines go nowhere without it).
   virtual SetupLog& Log() = 0;
   // Takes the lock that every setup and the uninstaller share, for the rest of the process.
   virtual InstanceLock LockInstance() = 0;

@@ -205,7 +205,7 @@ void SetupLogic::RunInstall() {
   outcome = SetupOutcome::Installed;
   ShowInstalledLook();
   RegisterProduct();
-  services_.shell.Launch(paths_.installFolder + "kvxh.exe");
+  services_.shell.Launch(paths_.installFolder + "kvxh.exe", StripTrailingBackslash(paths_.installFolder));
   pins.clear();
 
   state = 1;
@@ -216,7 +216,7 @@ void SetupLogic::RunInstall() {
 void SetupLogic::OpenUpdatePage() {
   state = 2;
   view_.Enable(kIdOk, false);
-  services_.shell.ShellOpen(UpdatePageAddress(), view_.Window());
+  services_.shell.ShellOpen(UpdatePageAddress(), std::string(), view_.Window());
   view_.Enable(kIdOk, true);
   view_.SetText(kIdCancel, "Close");
   view_.Show(kIdCancel, true);
@@ -225,7 +225,8 @@ void SetupLogic::OpenUpdatePage() {
 }
 
 void SetupLogic::RunInstalledProgram() {
-  services_.shell.ShellOpen(paths_.installFolder + std::string(kMainExe), view_.Window());
+  services_.shell.ShellOpen(paths_.installFolder + std::string(kMainExe),
+                            StripTrailingBackslash(paths_.installFolder), view_.Window());
   view_.End(2);
 }
 

@@ -14,6 +14,26 @@ std::string Status(long status) {
   return hex;
 }
 
+// A registry value in quotes. The value may come from anyone who can write to the key: control
+// characters and quotes are written as \xNN, and so is a backslash that would read as the start
+// of such an escape, so that every value ends at its closing quote and reads back unchanged.
+std::string Quoted(std::string_view value) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text = "\"";
+  for (std::size_t k = 0; k < value.size(); ++k) {
+    const auto c = static_cast<unsigned char>(value[k]);
+    const bool escapeLike = c == '\\' && k + 1 < value.size() && (value[k + 1] | 0x20) == 'x';
+    if (c < 0x20 || c == 0x7F || c == '"' || escapeLike) {
+      text += "\\x";
+      text += kDigits[c >> 4];
+      text += kDigits[c & 0xF];
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text + "\"";
+}
+
 const char* CreateResultText(CreateDirResult result) {
   static const char* const kResults[] = {"created", "already exists", "parent missing", "failed"};
   return kResults[static_cast<int>(result)];
@@ -187,7 +207,7 @@ class LoggingRegistry final : public RegistryApi {
   }
   long SetString(Key key, const std::string& name, const std::string& value) override {
     const long status = inner_.SetString(key, name, value);
-    log_.Line({"registry set ", NameOf(key), " [", name, "] = \"", value, "\": ", Status(status)});
+    log_.Line({"registry set ", NameOf(key), " [", name, "] = ", Quoted(value), ": ", Status(status)});
     return status;
   }
   long SetDword(Key key, const std::string& name, std::uint32_t value) override {
@@ -204,7 +224,7 @@ class LoggingRegistry final : public RegistryApi {
   long QueryString(Key key, const std::string& name, std::string& value) override {
     const long status = inner_.QueryString(key, name, value);
     if (status == 0) {
-      log_.Line({"registry read ", NameOf(key), " [", name, "]: \"", value, "\""});
+      log_.Line({"registry read ", NameOf(key), " [", name, "]: ", Quoted(value)});
     } else {
       log_.Line({"registry read ", NameOf(key), " [", name, "]: ", Status(status)});
     }
@@ -263,13 +283,13 @@ class UnattendedShell final : public Shell {
     log_.Line({"shortcut ", linkPath, " to ", target, ": ", Status(status)});
     return status;
   }
-  std::intptr_t ShellOpen(const std::string& path, WindowRef) override {
+  ShellStart ShellOpen(const std::string& path, const std::string&, WindowRef) override {
     log_.Line({"open ", path, ": not done (unattended)"});
-    return 0;
+    return {};
   }
-  std::intptr_t Launch(const std::string& path) override {
+  ShellStart Launch(const std::string& path, const std::string&) override {
     log_.Line({"start ", path, ": not done (unattended)"});
-    return 0;
+    return {};
   }
   std::string RawVersionString(const std::string& name) override {
     return inner_.RawVersionString(name);
@@ -280,7 +300,29 @@ class UnattendedShell final : public Shell {
   SetupLog& log_;
 };
 
+void LogStart(SetupLog& log, const char* what, const std::string& path, const std::string& folder,
+              ShellStart start) {
+  log.Line({what, " ", path, folder.empty() ? "" : " in ", folder, ": ",
+            start.way == StartWay::DesktopShell
+                ? "through the desktop shell, as the signed-in user"
+                : "no desktop shell answered, started by the setup itself",
+            start.started ? "" : ", failed"});
+}
+
 }  // namespace
+
+ShellStart LoggingShell::ShellOpen(const std::string& path, const std::string& folder,
+                                   WindowRef owner) {
+  const ShellStart start = inner_.ShellOpen(path, folder, owner);
+  LogStart(log_, "open", path, folder, start);
+  return start;
+}
+
+ShellStart LoggingShell::Launch(const std::string& path, const std::string& folder) {
+  const ShellStart start = inner_.Launch(path, folder);
+  LogStart(log_, "start", path, folder, start);
+  return start;
+}
 
 void SetupLog::Line(std::initializer_list<std::string_view> parts) {
   std::string line;

@@ -25,6 +25,27 @@ class SetupLog {
   virtual void WriteLine(std::string_view line) = 0;
 };
 
+// The interactive setup's shell when a log is asked for: everything passes through, and each
+// program or page started is logged with the way it was started.
+class LoggingShell final : public Shell {
+ public:
+  LoggingShell(Shell& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  long CreateShortcut(const std::string& target, const std::string& linkPath,
+                      const std::string& description, const std::string& arguments) override {
+    return inner_.CreateShortcut(target, linkPath, description, arguments);
+  }
+  ShellStart ShellOpen(const std::string& path, const std::string& folder,
+                       WindowRef owner) override;
+  ShellStart Launch(const std::string& path, const std::string& folder) override;
+  std::string RawVersionString(const std::string& name) override {
+    return inner_.RawVersionString(name);
+  }
+
+ private:
+  Shell& inner_;
+  SetupLog& log_;
+};
+
 // Stands in for the setup dialog: keeps the install path, answers message boxes and writes
 // them to the log.
 class UnattendedView final : public SetupView {

@@ -20,19 +20,23 @@ class FakeShell : public Shell {
   std::map<std::string, std::string> versionStrings;
   long shortcutStatus = 0;
   std::intptr_t openResult = 42;
+  StartWay way = StartWay::Direct;
+  std::vector<std::string> folders;  // the working folder of each open and start
 
   long CreateShortcut(const std::string& target, const std::string& linkPath,
                       const std::string& description, const std::string& arguments) override {
     shortcuts.push_back({target, linkPath, description, arguments});
     return shortcutStatus;
   }
-  std::intptr_t ShellOpen(const std::string& path, WindowRef) override {
+  ShellStart ShellOpen(const std::string& path, const std::string& folder, WindowRef) override {
     opened.push_back(path);
-    return openResult;
+    folders.push_back(folder);
+    return {openResult > 32, way};
   }
-  std::intptr_t Launch(const std::string& path) override {
+  ShellStart Launch(const std::string& path, const std::string& folder) override {
     launched.push_back(path);
-    return openResult;
+    folders.push_back(folder);
+    return {openResult > 32, way};
   }
   std::string RawVersionString(const std::string& name) override {
     auto it = versionStrings.find(name);

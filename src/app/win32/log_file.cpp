@@ -1,13 +1,86 @@
 #include "app/win32/log_file.h"
 
+#include <cwctype>
+#include <vector>
+
+#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
+namespace {
 
+// The path as the system spells it after opening: GetFinalPathNameByHandleW without its "\\?\"
+// (or "\\?\UNC\") prefix; empty when it cannot be read.
+std::wstring FinalPath(HANDLE file) {
+  std::vector<wchar_t> buffer(1024);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(),
+                                                   static_cast<DWORD>(buffer.size()), 0);
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      std::wstring path(buffer.data(), length);
+      if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+      if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+      return path;
+    }
+    buffer.resize(length + 1);
+  }
+  return {};
+}
+
+// The full long form of a path that exists, as the final path of an opened file is spelled.
+std::wstring LongFullPath(const std::wstring& path) {
+  std::vector<wchar_t> full(32768);
+  DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
+                                  nullptr);
+  if (length == 0 || length >= full.size()) return {};
+  std::vector<wchar_t> longer(32768);
+  length = GetLongPathNameW(full.data(), longer.data(), static_cast<DWORD>(longer.size()));
+  if (length == 0 || length >= longer.size()) return std::wstring(full.data());
+  return std::wstring(longer.data(), length);
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    if (std::towupper(a[k]) != std::towupper(b[k])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The setup runs as administrator (unattended installs often as SYSTEM) while the log may be
+// asked for in a folder others can write to. So the name is never followed: an existing file is
+// opened as itself (a link at the name is refused before and after opening) and only emptied once
+// it proved to be a plain file with a single name, and a missing one is created new, which fails
+// on anything, a dangling link included, that appears at the name in between. Last, the opened
+// file's own path must be the one asked for, which also catches a link in the folders above.
 Win32LogFile::Win32LogFile(const std::string& path) {
   if (path.empty()) return;
-  file_ = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring wide = ToWide(path);
+  const DWORD named = GetFileAttributesW(wide.c_str());
+  if (named != INVALID_FILE_ATTRIBUTES &&
+      (named & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    return;
+  }
+  Handle file(CreateFileW(wide.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                          nullptr, named == INVALID_FILE_ATTRIBUTES ? CREATE_NEW : OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.Valid()) return;
+  BY_HANDLE_FILE_INFORMATION info;
+  const DWORD again = GetFileAttributesW(wide.c_str());
+  const bool plain = GetFileInformationByHandle(file.Get(), &info) &&
+                     !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                     info.nNumberOfLinks == 1 && again != INVALID_FILE_ATTRIBUTES &&
+                     !(again & FILE_ATTRIBUTE_REPARSE_POINT);
+  const std::wstring final = plain ? FinalPath(file.Get()) : std::wstring();
+  if (final.empty() || !SameText(final, LongFullPath(wide)) ||
+      SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !SetEndOfFile(file.Get())) {
+    return;
+  }
+  file_ = file.Release();
 }
 
 Win32LogFile::~Win32LogFile() {

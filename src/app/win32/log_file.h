@@ -12,8 +12,9 @@ namespace corvane {
 
 class Win32LogFile final : public SetupLog {
  public:
-  // Creates the file, replacing an older one. With an empty path, or when the file cannot be
-  // created, the lines go nowhere: the exit status still tells the outcome.
+  // Creates the file, or empties an older one that is a plain file with one name and no link.
+  // With an empty path, or when the file cannot be created or is refused, the lines go nowhere:
+  // the exit status still tells the outcome.
   explicit Win32LogFile(const std::string& path);
   ~Win32LogFile() override;
   Win32LogFile(const Win32LogFile&) = delete;

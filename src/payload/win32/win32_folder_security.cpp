@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include "payload/win32/win32_file_system.h"
+#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -24,21 +25,6 @@ class LocalMemory {
 
  private:
   void* p_;
-};
-
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() {
-    if (valid()) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-
- private:
-  HANDLE h_;
 };
 
 std::string SidText(PSID sid) {
@@ -88,7 +74,7 @@ class Win32PinnedFolder final : public PinnedFolder {
     PSID owner = nullptr;
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (GetSecurityInfo(handle_.get(), SE_FILE_OBJECT,
+    if (GetSecurityInfo(handle_.Get(), SE_FILE_OBJECT,
                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
                         &dacl, nullptr, &sd) != ERROR_SUCCESS) {
       return false;

@@ -3,9 +3,15 @@
 #include <windows.h>
 
 #include <shellapi.h>
+#include <exdisp.h>
+#include <shldisp.h>
 #include <shlobj.h>
+#include <oleauto.h>
 
+#include <atomic>
 #include <cwchar>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "system/win32/system_library.h"
@@ -31,7 +37,144 @@ class ComRef {
   T* ptr_ = nullptr;
 };
 
+
+// Holds a BSTR and frees it.
+class Bstr {
+ public:
+  explicit Bstr(const std::wstring& text) : b_(SysAllocString(text.c_str())) {}
+  ~Bstr() { SysFreeString(b_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  BSTR get() const { return b_; }
+
+ private:
+  BSTR b_;
+};
+
+VARIANT StringVariant(BSTR text) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  v.bstrVal = text;
+  return v;
+}
+
+// The desktop shell's interfaces, spelled out here like the shell-link ones, so that the exe
+// does not link libuuid.
+constexpr GUID kShellWindowsClass = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+constexpr GUID kShellWindows = {0x85CB6900, 0x4D95, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
+constexpr GUID kServiceProvider = {0x6D5140C1, 0x7436, 0x11CE, {0x80, 0x34, 0x00, 0xAA, 0x00, 0x60, 0x09, 0xFA}};
+constexpr GUID kTopLevelBrowser = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
+constexpr GUID kShellBrowser = {0x000214E2, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID kDispatch = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr GUID kShellFolderViewDual = {0xE7A1AF80, 0x4D96, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
+constexpr GUID kShellDispatch2 = {0xA4C6892C, 0x3BA9, 0x11D2, {0x9D, 0xEA, 0x00, 0xC0, 0x4F, 0xB1, 0x61, 0x62}};
+
+// A start request handed to the thread that asks the desktop shell. The thread owns one
+// reference, so that a request given up after the wait still lives until the thread ends.
+struct DesktopRequest {
+  std::wstring file, folder;
+  int show = SW_SHOWNORMAL;
+  std::atomic<bool> givenUp{false};
+  HRESULT status = E_FAIL;
+};
+
+// The shell object of the desktop window that the signed-in user's shell runs: the same
+// ShellExecute as the user's own double-click, so that what starts runs as that user and with
+// that user's environment, not the elevated setup's token.
+HRESULT StartThroughDesktop(DesktopRequest& request) {
+  ComRef<IShellWindows> windows;
+  HRESULT status = CoCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER,
+                                    kShellWindows, windows.Out());
+  if (FAILED(status)) return status;
+  VARIANT none;
+  VariantInit(&none);
+  long window = 0;
+  ComRef<IDispatch> desktop;
+  status = windows->FindWindowSW(&none, &none, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
+                                 reinterpret_cast<IDispatch**>(desktop.Out()));
+  if (status != S_OK) return FAILED(status) ? status : E_FAIL;
+  ComRef<IServiceProvider> provider;
+  status = desktop->QueryInterface(kServiceProvider, provider.Out());
+  if (FAILED(status)) return status;
+  ComRef<IShellBrowser> browser;
+  status = provider->QueryService(kTopLevelBrowser, kShellBrowser, browser.Out());
+  if (FAILED(status)) return status;
+  ComRef<IShellView> view;
+  status = browser->QueryActiveShellView(reinterpret_cast<IShellView**>(view.Out()));
+  if (FAILED(status)) return status;
+  ComRef<IDispatch> background;
+  status = view->GetItemObject(SVGIO_BACKGROUND, kDispatch, background.Out());
+  if (FAILED(status)) return status;
+  ComRef<IShellFolderViewDual> folderView;
+  status = background->QueryInterface(kShellFolderViewDual, folderView.Out());
+  if (FAILED(status)) return status;
+  ComRef<IDispatch> application;
+  status = folderView->get_Application(reinterpret_cast<IDispatch**>(application.Out()));
+  if (FAILED(status)) return status;
+  ComRef<IShellDispatch2> shell;
+  status = application->QueryInterface(kShellDispatch2, shell.Out());
+  if (FAILED(status)) return status;
+
+  if (request.givenUp) return E_ABORT;
+  const Bstr file(request.file), folder(request.folder), verb(L"open");
+  VARIANT arguments;
+  VariantInit(&arguments);
+  VARIANT dir = request.folder.empty() ? arguments : StringVariant(folder.get());
+  VARIANT operation = StringVariant(verb.get());
+  VARIANT show;
+  VariantInit(&show);
+  show.vt = VT_I4;
+  show.lVal = request.show;
+  return shell->ShellExecute(file.get(), arguments, dir, operation, show);
+}
+
+DWORD WINAPI DesktopStartThread(void* parameter) {
+  const std::unique_ptr<std::shared_ptr<DesktopRequest>> owned(
+      static_cast<std::shared_ptr<DesktopRequest>*>(parameter));
+  DesktopRequest& request = **owned;
+  if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
+    request.status = StartThroughDesktop(request);
+    CoUninitialize();
+  }
+  return 0;
+}
+
+// How long the desktop shell may take to answer before the setup starts the program itself.
+constexpr DWORD kDesktopWait = 8000;
+
+// Asks the desktop shell on a thread of its own (its own apartment, whatever the caller's is)
+// and waits a bounded time: a shell that hangs must not hang the setup.
+bool AskDesktop(const std::wstring& file, const std::wstring& folder, int show) {
+  auto request = std::make_shared<DesktopRequest>();
+  request->file = file;
+  request->folder = folder;
+  request->show = show;
+  auto* reference = new (std::nothrow) std::shared_ptr<DesktopRequest>(request);
+  if (reference == nullptr) return false;
+  HANDLE thread = CreateThread(nullptr, 0, DesktopStartThread, reference, 0, nullptr);
+  if (thread == nullptr) {
+    delete reference;
+    return false;
+  }
+  const bool ended = WaitForSingleObject(thread, kDesktopWait) == WAIT_OBJECT_0;
+  CloseHandle(thread);
+  if (!ended) {
+    request->givenUp = true;
+    return false;
+  }
+  return request->status == S_OK;
+}
+
 }  // namespace
+
+ShellStart Win32Shell::Start(const std::wstring& file, const std::wstring& folder, int show,
+                             HWND owner) {
+  if (AskDesktop(file, folder, show)) return {true, StartWay::DesktopShell};
+  const HINSTANCE result = ShellExecuteW(owner, L"open", file.c_str(), nullptr,
+                                         folder.empty() ? nullptr : folder.c_str(), show);
+  return {reinterpret_cast<std::intptr_t>(result) > 32, StartWay::Direct};
+}
 
 long Win32Shell::CreateShortcut(const std::string& target, const std::string& linkPath,
                                 const std::string& description, const std::string& arguments) {
@@ -48,14 +191,13 @@ long Win32Shell::CreateShortcut(const std::string& target, const std::string& li
   return status;
 }
 
-std::intptr_t Win32Shell::ShellOpen(const std::string& path, WindowRef owner) {
-  return reinterpret_cast<std::intptr_t>(ShellExecuteW(
-      reinterpret_cast<HWND>(owner), L"open", ToWide(path).c_str(), nullptr, nullptr, SW_RESTORE));
+ShellStart Win32Shell::ShellOpen(const std::string& path, const std::string& folder,
+                                 WindowRef owner) {
+  return Start(ToWide(path), ToWide(folder), SW_RESTORE, reinterpret_cast<HWND>(owner));
 }
 
-std::intptr_t Win32Shell::Launch(const std::string& path) {
-  return reinterpret_cast<std::intptr_t>(
-      ShellExecuteW(nullptr, L"open", ToWide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+ShellStart Win32Shell::Launch(const std::string& path, const std::string& folder) {
+  return Start(ToWide(path), ToWide(folder), SW_SHOWNORMAL, nullptr);
 }
 
 std::string Win32Shell::RawVersionString(const std::string& name) {

@@ -7,26 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
-
-// Closes a handle on every way out.
-class Handle {
- public:
-  explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-  ~Handle() {
-    if (Valid()) CloseHandle(h_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE Get() const { return h_; }
-
- private:
-  HANDLE h_;
-};
 
 constexpr DWORD kPathUnits = 32768;
 

@@ -133,17 +133,18 @@ class AppFakeShell : public Shell {
     links.push_back(Link{target, linkPath, description, arguments});
     return 0;
   }
-  std::intptr_t ShellOpen(const std::string& path, WindowRef owner) override {
-    log_.push_back("shell open " + path);
+  ShellStart ShellOpen(const std::string& path, const std::string& folder,
+                       WindowRef owner) override {
+    log_.push_back("shell open " + path + (folder.empty() ? "" : " in " + folder));
     opened.push_back(path);
     owners.push_back(owner);
     if (duringOpen) duringOpen();
-    return 42;
+    return {true, StartWay::Direct};
   }
-  std::intptr_t Launch(const std::string& path) override {
-    log_.push_back("shell launch " + path);
+  ShellStart Launch(const std::string& path, const std::string& folder) override {
+    log_.push_back("shell launch " + path + " in " + folder);
     launched.push_back(path);
-    return 42;
+    return {true, StartWay::Direct};
   }
   std::string RawVersionString(const std::string& name) override {
     log_.push_back("shell version " + name);

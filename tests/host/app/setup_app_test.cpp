@@ -90,8 +90,15 @@ TEST(StartTest, OutcomeOfTheRunBecomesTheExitCode) {
     Start(app, host);
     EXPECT_EQ(app.outcome, c.outcome);
     EXPECT_EQ(ExitCodeFor(app.outcome), c.code);
-    EXPECT_TRUE(host.log.lines.empty());  // interactive runs write no log
+    EXPECT_TRUE(host.log.lines.empty());  // interactive runs log only when asked to
   }
+  SetupApp logged;
+  logged.options.logPath = "C:\\setup.log";
+  RecordingHost withLog(2);
+  withLog.result = SetupOutcome::Installed;
+  Start(logged, withLog);
+  EXPECT_EQ(withLog.log.lines,
+            (std::vector<std::string>{"Corvane setup", "result: installed, exit code 0"}));
   SetupApp refused;
   RecordingHost host(0);
   Start(refused, host);

@@ -111,6 +111,14 @@ TEST_F(UnattendedTest, PreviousInstallationIsInstalledOver) {
   EXPECT_TRUE(shell.launched.empty());
 }
 
+// A value anyone could have written ends at its closing quote and cannot forge a line.
+TEST_F(UnattendedTest, RegistryValuesAreEscapedInTheLog) {
+  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\x\"y\x1b[2J\r\nok\\");
+  Run();
+  EXPECT_TRUE(log.Has("registry read HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+                      "Paths\\kvx.exe [Path]: \"D:\\x5Cx\\x22y\\x1B[2J\\x0D\\x0Aok\\\""));
+}
+
 TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   const std::string kvx = std::string(kInstall) + "kvx.exe";
   fs.AddFile(kvx, {'r', 'u', 'n'});

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -133,30 +134,41 @@ TEST_F(ShellTest, ShortcutsForAnOutsideReader) {
             S_OK);
 }
 
-TEST_F(ShellTest, LaunchAndShellOpenStartAProgram) {
-  // A batch file leaves a mark when the shell runs it.
+// Both start in the working folder given, whichever way they were started.
+TEST_F(ShellTest, LaunchAndShellOpenStartAProgramInItsFolder) {
+  // A batch file writes its current folder when the shell runs it.
   const std::wstring script = L"C:\\links\\mark.cmd";
   HANDLE h = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  const char body[] = "@echo started> C:\\links\\mark.txt\r\n";
+  const char body[] = "@cd> C:\\links\\mark.txt\r\n";
   DWORD written = 0;
   WriteFile(h, body, sizeof(body) - 1, &written, nullptr);
   CloseHandle(h);
+  CreateDirectoryW(L"C:\\links\\work", nullptr);
 
   for (bool useOpen : {false, true}) {
     DeleteFileW(L"C:\\links\\mark.txt");
-    const std::intptr_t result =
-        useOpen ? shell.ShellOpen("C:\\links\\mark.cmd", 0) : shell.Launch("C:\\links\\mark.cmd");
-    EXPECT_GT(result, 32) << useOpen;
+    const ShellStart start = useOpen ? shell.ShellOpen("C:\\links\\mark.cmd", "C:\\links\\work", 0)
+                                     : shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work");
+    EXPECT_TRUE(start.started) << useOpen;
+    std::printf("%s: %s\n", useOpen ? "open" : "start",
+                start.way == StartWay::DesktopShell ? "through the desktop shell" : "direct");
     bool seen = false;
     for (int i = 0; i < 100 && !seen; ++i) {
       seen = Exists(L"C:\\links\\mark.txt");
       if (!seen) Sleep(100);
     }
-    EXPECT_TRUE(seen) << useOpen;
+    ASSERT_TRUE(seen) << useOpen;
+    Sleep(200);
+    char text[64] = {};
+    HANDLE mark = CreateFileW(L"C:\\links\\mark.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(mark, INVALID_HANDLE_VALUE);
+    DWORD read = 0;
+    ReadFile(mark, text, sizeof text - 1, &read, nullptr);
+    CloseHandle(mark);
+    EXPECT_STREQ(text, "C:\\links\\work\r\n") << useOpen;
   }
-  EXPECT_LE(shell.Launch("C:\\links\\missing.exe"), 32);
-  EXPECT_LE(shell.ShellOpen("C:\\links\\missing.exe", 0), 32);
 }
 
 TEST(VersionRecord, StringsOfTheRunningProgram) {

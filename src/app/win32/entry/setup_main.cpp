@@ -50,7 +50,7 @@ class Win32StartHost final : public StartHost {
   Win32StartHost(HINSTANCE instance, SetupApp& app)
       : instance_(instance),
         app_(app),
-        log_(app.options.unattended ? app.options.logPath : std::string()) {}
+        log_(app.options.logPath) {}
 
   // The 8-bit query with the 148-byte structure: the one call every platform family answers.
   unsigned long PlatformId() override {
@@ -65,7 +65,11 @@ class Win32StartHost final : public StartHost {
 
   SetupOutcome RunSetupDialog() override {
     Win32Services system;
-    SetupDialog dialog(instance_, system.services, app_.paths, app_.platformKind);
+    // With /LOG the programs and pages the dialog starts are logged, with the way they started.
+    LoggingShell shell(system.shell, log_);
+    SetupServices services{system.files,   system.resources, system.registry, system.folders,
+                           shell,          system.com,       system.security};
+    SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
     dialog.DoModal(nullptr);
     return dialog.logic().outcome;
   }
