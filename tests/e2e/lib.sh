@@ -16,6 +16,10 @@ PREFIX=$(mktemp -d /tmp/corvane-e2e.XXXXXX)
 corvane_copy_prefix "$PREFIX"
 export WINEPREFIX=$PREFIX
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# The product's programs record their start here; the browser stand-in records addresses.
+# Set before the first Wine program: the desktop shell that starts them keeps the environment
+# it began with.
+export CORVANE_START_LOG='C:\start.log' CORVANE_URL_LOG='C:\url.log'
 # Let Wine draw the window frames (there is no window manager under Xvfb).
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 DRIVE_C=$PREFIX/drive_c
@@ -29,8 +33,6 @@ for f in CorvaneSetup.exe e2e/CorvaneSetupCorrupt.exe e2e/driver.exe e2e/hold_fi
   [ -f "$CORVANE_BINARY_DIR/$f" ] && cp "$CORVANE_BINARY_DIR/$f" "$DRIVE_C/e2e/"
 done
 
-# The product's programs record their start here; the browser stand-in records addresses.
-export CORVANE_START_LOG='C:\start.log' CORVANE_URL_LOG='C:\url.log'
 START_LOG=$DRIVE_C/start.log
 URL_LOG=$DRIVE_C/url.log
 wine reg add 'HKCR\http\shell\open\command' /ve /d '"C:\e2e\record_args.exe" "%1"' /f \

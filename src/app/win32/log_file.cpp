@@ -64,8 +64,9 @@ Win32LogFile::Win32LogFile(const std::string& path) {
       (named & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
     return;
   }
-  Handle file(CreateFileW(wide.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                          nullptr, named == INVALID_FILE_ATTRIBUTES ? CREATE_NEW : OPEN_EXISTING,
+  const bool created = named == INVALID_FILE_ATTRIBUTES;
+  Handle file(CreateFileW(wide.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
+                          FILE_SHARE_READ, nullptr, created ? CREATE_NEW : OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file.Valid()) return;
   BY_HANDLE_FILE_INFORMATION info;
@@ -78,6 +79,11 @@ Win32LogFile::Win32LogFile(const std::string& path) {
   if (final.empty() || !SameText(final, LongFullPath(wide)) ||
       SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
       !SetEndOfFile(file.Get())) {
+    // A file made here through a link above it is taken away again, through this handle.
+    if (created) {
+      FILE_DISPOSITION_INFO remove{TRUE};
+      SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove);
+    }
     return;
   }
   file_ = file.Release();

@@ -6,7 +6,6 @@
 #include <exdisp.h>
 #include <shldisp.h>
 #include <shlobj.h>
-#include <oleauto.h>
 
 #include <atomic>
 #include <cwchar>
@@ -38,22 +37,34 @@ class ComRef {
 };
 
 
-// Holds a BSTR and frees it.
+using AllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
+using FreeStringFn = void(WINAPI*)(BSTR);
+
+// Holds a BSTR and frees it. oleaut32 is loaded from System32 at run time: it is a KnownDLL on
+// Windows, but a static import would let a copy beside the setup in wherever else it is not.
 class Bstr {
  public:
-  explicit Bstr(const std::wstring& text) : b_(SysAllocString(text.c_str())) {}
-  ~Bstr() { SysFreeString(b_); }
+  Bstr(const std::wstring& text, AllocStringFn alloc, FreeStringFn free)
+      : b_(alloc(text.c_str())), free_(free) {}
+  ~Bstr() { free_(b_); }
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
   BSTR get() const { return b_; }
 
  private:
   BSTR b_;
+  FreeStringFn free_;
 };
 
-VARIANT StringVariant(BSTR text) {
+VARIANT EmptyVariant() {
   VARIANT v;
-  VariantInit(&v);
+  ZeroMemory(&v, sizeof v);
+  v.vt = VT_EMPTY;
+  return v;
+}
+
+VARIANT StringVariant(BSTR text) {
+  VARIANT v = EmptyVariant();
   v.vt = VT_BSTR;
   v.bstrVal = text;
   return v;
@@ -87,8 +98,7 @@ HRESULT StartThroughDesktop(DesktopRequest& request) {
   HRESULT status = CoCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER,
                                     kShellWindows, windows.Out());
   if (FAILED(status)) return status;
-  VARIANT none;
-  VariantInit(&none);
+  VARIANT none = EmptyVariant();
   long window = 0;
   ComRef<IDispatch> desktop;
   status = windows->FindWindowSW(&none, &none, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
@@ -116,14 +126,17 @@ HRESULT StartThroughDesktop(DesktopRequest& request) {
   status = application->QueryInterface(kShellDispatch2, shell.Out());
   if (FAILED(status)) return status;
 
+  const SystemLibrary oleaut(L"oleaut32.dll");
+  const auto alloc = oleaut.Get<AllocStringFn>("SysAllocString");
+  const auto release = oleaut.Get<FreeStringFn>("SysFreeString");
+  if (alloc == nullptr || release == nullptr) return E_NOINTERFACE;
   if (request.givenUp) return E_ABORT;
-  const Bstr file(request.file), folder(request.folder), verb(L"open");
-  VARIANT arguments;
-  VariantInit(&arguments);
-  VARIANT dir = request.folder.empty() ? arguments : StringVariant(folder.get());
-  VARIANT operation = StringVariant(verb.get());
-  VARIANT show;
-  VariantInit(&show);
+  const Bstr file(request.file, alloc, release), folder(request.folder, alloc, release),
+      verb(L"open", alloc, release);
+  const VARIANT arguments = EmptyVariant();
+  const VARIANT dir = request.folder.empty() ? arguments : StringVariant(folder.get());
+  const VARIANT operation = StringVariant(verb.get());
+  VARIANT show = EmptyVariant();
   show.vt = VT_I4;
   show.lVal = request.show;
   return shell->ShellExecute(file.get(), arguments, dir, operation, show);

@@ -167,8 +167,10 @@ inline void PostExpand(HWND tree, HTREEITEM item) {
 // search text in the tree, so they wait longer.
 inline bool PostKey(HWND window, UINT key) {
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16;
+  // A key that ends the dialog (Enter) may have destroyed the window before its key-up is
+  // posted: the key-down is what counts.
   const bool posted = PostMessageW(window, WM_KEYDOWN, key, scan | 1) &&
-                      PostMessageW(window, WM_KEYUP, key, scan | 0xC0000001);
+                      (PostMessageW(window, WM_KEYUP, key, scan | 0xC0000001) || !IsWindow(window));
   Sleep(key >= 'A' && key <= 'Z' ? 700 : 200);
   return posted;
 }

@@ -31,6 +31,13 @@ WINE_PRELOADED="version imm32 shlwapi shcore"
 # kernel32.dll into every process, its own included, if told to prefer it.
 STATIC_IMPORTS="kernel32 user32 gdi32 advapi32 shell32 ole32 msvcrt rpcrt4 combase sechost"
 
+# The signed-in user's desktop shell runs before any setup does, with the user's environment:
+# programs the setup starts go through it. Under Wine it is the desktop process that the first
+# program with a window brings up, so one is kept running here, started the ordinary way, before
+# anything runs with the planted copies preferred.
+wine 'C:\e2e\driver.exe' wait 'no such window' 1800000 >/dev/null 2>&1 &
+drv wait 'Program Manager' 20000 >/dev/null 2>&1 || sleep 2
+
 PLANT_DIR=$DRIVE_C/plant
 CWD_DIR=$DRIVE_C/cwd
 PLANT_LOG=$DRIVE_C/plant.log
