@@ -36,7 +36,8 @@ void AppendEnabledPrivileges(HANDLE file) {
   DWORD size = 0;
   GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
   auto* privileges = size ? static_cast<TOKEN_PRIVILEGES*>(HeapAlloc(heap, 0, size)) : nullptr;
-  if (privileges != nullptr && GetTokenInformation(token, TokenPrivileges, privileges, size, &size)) {
+  if (privileges != nullptr &&
+      GetTokenInformation(token, TokenPrivileges, privileges, size, &size)) {
     for (DWORD k = 0; k < privileges->PrivilegeCount; ++k) {
       if (!(privileges->Privileges[k].Attributes & SE_PRIVILEGE_ENABLED)) continue;
       wchar_t name[64];

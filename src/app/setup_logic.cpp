@@ -205,7 +205,8 @@ void SetupLogic::RunInstall() {
   outcome = SetupOutcome::Installed;
   ShowInstalledLook();
   RegisterProduct();
-  services_.shell.Launch(paths_.installFolder + "kvxh.exe", StripTrailingBackslash(paths_.installFolder));
+  services_.shell.Launch(paths_.installFolder + "kvxh.exe",
+                         StripTrailingBackslash(paths_.installFolder));
   pins.clear();
 
   state = 1;

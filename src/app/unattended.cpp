@@ -207,7 +207,8 @@ class LoggingRegistry final : public RegistryApi {
   }
   long SetString(Key key, const std::string& name, const std::string& value) override {
     const long status = inner_.SetString(key, name, value);
-    log_.Line({"registry set ", NameOf(key), " [", name, "] = ", Quoted(value), ": ", Status(status)});
+    log_.Line(
+        {"registry set ", NameOf(key), " [", name, "] = ", Quoted(value), ": ", Status(status)});
     return status;
   }
   long SetDword(Key key, const std::string& name, std::uint32_t value) override {

@@ -53,11 +53,12 @@ trap cleanup EXIT
 
 drv() { wine 'C:\e2e\driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
-# Starts the setup (or another exe of C:\e2e) in the background.
-start_setup() {
+# Starts the setup (or another exe of C:\e2e, with arguments) in the background.
+start_setup() { # [exe [arguments...]]
   local exe=${1:-CorvaneSetup.exe}
+  shift 2>/dev/null
   : >"$SETUP_ERR"
-  wine "C:\\e2e\\$exe" >/dev/null 2>>"$SETUP_ERR" &
+  wine "C:\\e2e\\$exe" "$@" >/dev/null 2>>"$SETUP_ERR" &
   SETUP_PID=$!
 }
 

@@ -14,8 +14,8 @@ namespace {
 std::wstring FinalPath(HANDLE file) {
   std::vector<wchar_t> buffer(1024);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length = GetFinalPathNameByHandleW(file, buffer.data(),
-                                                   static_cast<DWORD>(buffer.size()), 0);
+    const DWORD length =
+        GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
     if (length == 0) return {};
     if (length < buffer.size()) {
       std::wstring path(buffer.data(), length);
@@ -31,8 +31,8 @@ std::wstring FinalPath(HANDLE file) {
 // The full long form of a path that exists, as the final path of an opened file is spelled.
 std::wstring LongFullPath(const std::wstring& path) {
   std::vector<wchar_t> full(32768);
-  DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(),
-                                  nullptr);
+  DWORD length =
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (length == 0 || length >= full.size()) return {};
   std::vector<wchar_t> longer(32768);
   length = GetLongPathNameW(full.data(), longer.data(), static_cast<DWORD>(longer.size()));

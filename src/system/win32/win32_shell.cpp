@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
 #include <exdisp.h>
+#include <shellapi.h>
 #include <shldisp.h>
 #include <shlobj.h>
 
@@ -35,7 +35,6 @@ class ComRef {
  private:
   T* ptr_ = nullptr;
 };
-
 
 using AllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
 using FreeStringFn = void(WINAPI*)(BSTR);
@@ -72,14 +71,20 @@ VARIANT StringVariant(BSTR text) {
 
 // The desktop shell's interfaces, spelled out here like the shell-link ones, so that the exe
 // does not link libuuid.
-constexpr GUID kShellWindowsClass = {0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
-constexpr GUID kShellWindows = {0x85CB6900, 0x4D95, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
-constexpr GUID kServiceProvider = {0x6D5140C1, 0x7436, 0x11CE, {0x80, 0x34, 0x00, 0xAA, 0x00, 0x60, 0x09, 0xFA}};
-constexpr GUID kTopLevelBrowser = {0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
+constexpr GUID kShellWindowsClass = {
+    0x9BA05972, 0xF6A8, 0x11CF, {0xA4, 0x42, 0x00, 0xA0, 0xC9, 0x0A, 0x8F, 0x39}};
+constexpr GUID kShellWindows = {
+    0x85CB6900, 0x4D95, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
+constexpr GUID kServiceProvider = {
+    0x6D5140C1, 0x7436, 0x11CE, {0x80, 0x34, 0x00, 0xAA, 0x00, 0x60, 0x09, 0xFA}};
+constexpr GUID kTopLevelBrowser = {
+    0x4C96BE40, 0x915C, 0x11CF, {0x99, 0xD3, 0x00, 0xAA, 0x00, 0x4A, 0xE8, 0x37}};
 constexpr GUID kShellBrowser = {0x000214E2, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr GUID kDispatch = {0x00020400, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-constexpr GUID kShellFolderViewDual = {0xE7A1AF80, 0x4D96, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
-constexpr GUID kShellDispatch2 = {0xA4C6892C, 0x3BA9, 0x11D2, {0x9D, 0xEA, 0x00, 0xC0, 0x4F, 0xB1, 0x61, 0x62}};
+constexpr GUID kShellFolderViewDual = {
+    0xE7A1AF80, 0x4D96, 0x11CF, {0x96, 0x0C, 0x00, 0x80, 0xC7, 0xF4, 0xEE, 0x85}};
+constexpr GUID kShellDispatch2 = {
+    0xA4C6892C, 0x3BA9, 0x11D2, {0x9D, 0xEA, 0x00, 0xC0, 0x4F, 0xB1, 0x61, 0x62}};
 
 // A start request handed to the thread that asks the desktop shell. The thread owns one
 // reference, so that a request given up after the wait still lives until the thread ends.
@@ -95,8 +100,8 @@ struct DesktopRequest {
 // that user's environment, not the elevated setup's token.
 HRESULT StartThroughDesktop(DesktopRequest& request) {
   ComRef<IShellWindows> windows;
-  HRESULT status = CoCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER,
-                                    kShellWindows, windows.Out());
+  HRESULT status = CoCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER, kShellWindows,
+                                    windows.Out());
   if (FAILED(status)) return status;
   VARIANT none = EmptyVariant();
   long window = 0;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A fresh install from start to "Run Program": files, times, registry, shortcuts, the programs
-# started, and the dialog's three looks.
+# started, and the dialog's three looks. With /LOG the dialog logs what it starts and how:
+# through the desktop shell, in the install folder, without the rights a setup may enable.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 SHOTS=${E2E_SCREENSHOTS:-}
 
@@ -8,7 +9,8 @@ SHOTS=${E2E_SCREENSHOTS:-}
 mkdir -p "$DESKTOP_DIR"
 echo old >"$DESKTOP_DIR/KVX.lnk"
 
-start_setup
+SETUP_LOG=$DRIVE_C/setup.log
+start_setup CorvaneSetup.exe '/LOG=C:\setup.log'
 check "the dialog opens" drv wait "$TITLE" 30000
 check "no question on a fresh machine" eq "$(drv box "$TITLE" 1500 || echo none)" none
 check "install path shows the default folder" eq "$(field 1001 5)" "$INSTALL"
@@ -74,6 +76,18 @@ done
 # kvxh.exe started once, from the install folder.
 check "kvxh.exe started once" eq "$(started_count kvxh.exe)" 1
 check "kvxh.exe from the install folder" grep -qiF "kvxh.exe|$INSTALL\\kvxh.exe|" "$START_LOG"
+# The stand-ins record "<name>|<path>|<current folder>|<enabled privileges>,".
+record() { tr -d '\r' <"$START_LOG" | grep "^$1|" | tail -n 1 | cut -d'|' -f"$2"; }
+DESKTOP_WAY="through the desktop shell, as the signed-in user"
+logged_start() { grep -qxF -- "$1" <(tr -d '\r' <"$SETUP_LOG"); }
+started_as_user() { # exe
+  eq "$(record "$1" 3)" "$INSTALL" &&
+    ! grep -qE 'Se(Backup|Restore|TakeOwnership|Security)Privilege' <<<"$(record "$1" 4)"
+}
+check "kvxh.exe runs in the install folder, no backup, restore or owner rights enabled" \
+  started_as_user kvxh.exe
+check "the log names the way kvxh.exe was started" \
+  logged_start "start $INSTALL\\kvxh.exe in $INSTALL: $DESKTOP_WAY"
 
 # Next: the update page; then Run Program.
 drv press "$TITLE" 1
@@ -91,5 +105,12 @@ check "the setup ends after Run Program" wait_setup_exit 30
 sleep 1
 check "kvx.exe started once" eq "$(started_count kvx.exe)" 1
 check "kvx.exe from the install folder" grep -qiF "kvx.exe|$INSTALL\\kvx.exe|" "$START_LOG"
+check "kvx.exe runs in the install folder, no backup, restore or owner rights enabled" \
+  started_as_user kvx.exe
+check "the log names the way kvx.exe and the page were opened" \
+  logged_start "open $INSTALL\\kvx.exe in $INSTALL: $DESKTOP_WAY" &&
+  logged_start "open http://updates.corvane.example/init.asp?P=2&V=6.1: $DESKTOP_WAY"
+check "the log ends with the result" eq "$(tail -n 1 "$SETUP_LOG" | tr -d '\r')" \
+  "result: installed, exit code 0"
 check "kvxh.exe not started again" eq "$(started_count kvxh.exe)" 1
 finish

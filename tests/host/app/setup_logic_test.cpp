@@ -237,7 +237,8 @@ TEST_F(SetupLogicTest, InstallRegistersProductInOrder) {
   const std::size_t leave = IndexOf("com leave");
   // Started in the install folder, never in the setup's current folder.
   const std::string folder(kInstall, std::string_view(kInstall).size() - 1);
-  const std::size_t launch = IndexOf("shell launch " + std::string(kInstall) + "kvxh.exe in " + folder);
+  const std::size_t launch =
+      IndexOf("shell launch " + std::string(kInstall) + "kvxh.exe in " + folder);
   const std::size_t grow = IndexOf("view grow");
   EXPECT_LT(grow, enter);
   EXPECT_LT(enter, uninstall);
@@ -609,7 +610,7 @@ TEST_F(SetupLogicTest, NextOpensUpdatePageThenRunProgramEnds) {
   ASSERT_EQ(shell.opened.size(), 2u);
   EXPECT_EQ(shell.opened[1], std::string(kInstall) + "kvx.exe");
   EXPECT_EQ(log[log.size() - 2], "shell open " + std::string(kInstall) + "kvx.exe in " +
-                            std::string(kInstall, std::string_view(kInstall).size() - 1));
+                                     std::string(kInstall, std::string_view(kInstall).size() - 1));
   EXPECT_EQ(view.EndCalls(), 1);
   EXPECT_EQ(view.EndResult(), 2);
   EXPECT_EQ(shell.launched.size(), 1u);  // kvxh only once

@@ -6,6 +6,7 @@
 
 #include "host/app/app_doubles.h"
 #include "support/fake_setup_view.h"
+#include "support/fake_shell.h"
 
 namespace corvane {
 namespace {
@@ -115,8 +116,9 @@ TEST_F(UnattendedTest, PreviousInstallationIsInstalledOver) {
 TEST_F(UnattendedTest, RegistryValuesAreEscapedInTheLog) {
   reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\x\"y\x1b[2J\r\nok\\");
   Run();
-  EXPECT_TRUE(log.Has("registry read HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
-                      "Paths\\kvx.exe [Path]: \"D:\\x5Cx\\x22y\\x1B[2J\\x0D\\x0Aok\\\""));
+  EXPECT_TRUE(
+      log.Has("registry read HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
+              "Paths\\kvx.exe [Path]: \"D:\\x5Cx\\x22y\\x1B[2J\\x0D\\x0Aok\\\""));
 }
 
 TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
@@ -141,6 +143,24 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
             SetupOutcome::ExtractionFailed);
   EXPECT_EQ(brokenLog.Count("message: Error in installation -> OK"), 2);
   EXPECT_TRUE(broken.shell.links.empty());
+}
+
+// The interactive setup's log names the way each program and page was started.
+TEST(LoggingShellTest, EachStartIsLoggedWithItsWay) {
+  testing::FakeShell inner;
+  MemoryLog log;
+  LoggingShell shell(inner, log);
+  inner.way = StartWay::DesktopShell;
+  EXPECT_TRUE(shell.Launch("C:\\P\\kvxh.exe", "C:\\P").started);
+  inner.way = StartWay::Direct;
+  inner.openResult = 2;  // ERROR_FILE_NOT_FOUND
+  EXPECT_FALSE(shell.ShellOpen("http://example/", "", 0).started);
+  EXPECT_EQ(inner.folders, (std::vector<std::string>{"C:\\P", ""}));
+  EXPECT_EQ(log.lines,
+            (std::vector<std::string>{
+                "start C:\\P\\kvxh.exe in C:\\P: through the desktop shell, as the signed-in user",
+                "open http://example/: no desktop shell answered, started by the setup itself, "
+                "failed"}));
 }
 
 // The dialog's runs: the last install attempt decides, and no attempt counts as declined.

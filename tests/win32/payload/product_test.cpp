@@ -83,9 +83,8 @@ TEST(SampleProductTest, ProgramsLogTheirStartAndExit) {
         << ProductDir() + name;
     EXPECT_EQ(RunAndWait(copy, cwd.Path()), 0) << name;
     // The current folder as the program sees it: no trailing backslash.
-    expected +=
-        std::string(name) + "|" + copy + "|" + cwd.Path().substr(0, cwd.Path().size() - 1) + "|" +
-        privileges + "\r\n";
+    expected += std::string(name) + "|" + copy + "|" + cwd.Path().substr(0, cwd.Path().size() - 1) +
+                "|" + privileges + "\r\n";
   }
   SetEnvironmentVariableW(L"CORVANE_START_LOG", nullptr);
   const auto bytes = ReadAll(log);

@@ -48,9 +48,7 @@ struct Win32Services {
 class Win32StartHost final : public StartHost {
  public:
   Win32StartHost(HINSTANCE instance, SetupApp& app)
-      : instance_(instance),
-        app_(app),
-        log_(app.options.logPath) {}
+      : instance_(instance), app_(app), log_(app.options.logPath) {}
 
   // The 8-bit query with the 148-byte structure: the one call every platform family answers.
   unsigned long PlatformId() override {
@@ -67,8 +65,8 @@ class Win32StartHost final : public StartHost {
     Win32Services system;
     // With /LOG the programs and pages the dialog starts are logged, with the way they started.
     LoggingShell shell(system.shell, log_);
-    SetupServices services{system.files,   system.resources, system.registry, system.folders,
-                           shell,          system.com,       system.security};
+    SetupServices services{system.files, system.resources, system.registry, system.folders,
+                           shell,        system.com,       system.security};
     SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
     dialog.DoModal(nullptr);
     return dialog.logic().outcome;
