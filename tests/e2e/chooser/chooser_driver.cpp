@@ -152,15 +152,21 @@ UINT VirtualKey(const std::wstring& name) {
   return 0;
 }
 
-// Posts one key press to the window that has the keyboard focus in the chooser's thread.
+// Posts one key press to the window that has the keyboard focus in the chooser's thread. The
+// focus is read again for a while when the thread reports none (window activation under X
+// arrives late); a focus outside the chooser is refused, so that a key never lands elsewhere.
 bool PressKey(HWND chooser, UINT key) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  if (!GetGUIThreadInfo(GetWindowThreadProcessId(chooser, nullptr), &info) ||
-      info.hwndFocus == nullptr) {
-    return false;
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(chooser, nullptr), &info) &&
+        info.hwndFocus != nullptr) {
+      if (info.hwndFocus != chooser && !IsChild(chooser, info.hwndFocus)) return false;
+      return PostKey(info.hwndFocus, key);
+    }
+    Sleep(100);
   }
-  return PostKey(info.hwndFocus, key);
+  return false;
 }
 
 int Leave(HWND chooser, const std::wstring& how) {
