@@ -6,6 +6,9 @@ CORVANE_SOURCE_DIR=${CORVANE_SOURCE_DIR:-$(cd "$E2E_SRC/../.." && pwd)}
 CORVANE_BINARY_DIR=${CORVANE_BINARY_DIR:?the win32 build directory}
 source "$CORVANE_SOURCE_DIR/scripts/wine-env.sh"
 corvane_make_template
+# A screen of its own for each scenario: scenarios run side by side, and a window of one must
+# never take the keyboard focus from another's.
+unset DISPLAY
 corvane_start_xvfb
 
 TITLE="Setup Corvane"
