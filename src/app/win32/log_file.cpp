@@ -1,6 +1,5 @@
 #include "app/win32/log_file.h"
 
-#include <cwctype>
 #include <vector>
 
 #include "system/win32/handle.h"
@@ -40,14 +39,6 @@ std::wstring LongFullPath(const std::wstring& path) {
   return std::wstring(longer.data(), length);
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    if (std::towupper(a[k]) != std::towupper(b[k])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // The setup runs as administrator (unattended installs often as SYSTEM) while the log may be
@@ -76,7 +67,8 @@ Win32LogFile::Win32LogFile(const std::string& path) {
                      info.nNumberOfLinks == 1 && again != INVALID_FILE_ATTRIBUTES &&
                      !(again & FILE_ATTRIBUTE_REPARSE_POINT);
   const std::wstring final = plain ? FinalPath(file.Get()) : std::wstring();
-  if (final.empty() || !SameText(final, LongFullPath(wide)) ||
+  if (final.empty() ||
+      CompareStringOrdinal(final.c_str(), -1, LongFullPath(wide).c_str(), -1, TRUE) != CSTR_EQUAL ||
       SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
       !SetEndOfFile(file.Get())) {
     // A file made here through a link above it is taken away again, through this handle.

@@ -13,6 +13,7 @@
 #include <new>
 #include <vector>
 
+#include "system/win32/handle.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
 
@@ -170,14 +171,12 @@ bool AskDesktop(const std::wstring& file, const std::wstring& folder, int show) 
   request->show = show;
   auto* reference = new (std::nothrow) std::shared_ptr<DesktopRequest>(request);
   if (reference == nullptr) return false;
-  HANDLE thread = CreateThread(nullptr, 0, DesktopStartThread, reference, 0, nullptr);
-  if (thread == nullptr) {
+  const Handle thread(CreateThread(nullptr, 0, DesktopStartThread, reference, 0, nullptr));
+  if (!thread.Valid()) {
     delete reference;
     return false;
   }
-  const bool ended = WaitForSingleObject(thread, kDesktopWait) == WAIT_OBJECT_0;
-  CloseHandle(thread);
-  if (!ended) {
+  if (WaitForSingleObject(thread.Get(), kDesktopWait) != WAIT_OBJECT_0) {
     request->givenUp = true;
     return false;
   }
