@@ -14,9 +14,15 @@ bash "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target szdd_bench mkpayload -j2 >/dev/null
 
-# The PE file of the wine32 package whose size is closest to the target size.
+# The PE file of the wine32 package whose size is closest to the target size. Where wine32
+# could not be installed (see scripts/deps.sh), the 64-bit PE files of wine64 stand in.
+pe_dirs=(/usr/lib/i386-linux-gnu/wine /usr/lib/wine)
+if ! find "${pe_dirs[@]}" -type f -name '*.dll' 2>/dev/null | grep -q .; then
+  echo "wine32 is not installed: the corpus takes wine64's 64-bit PE files instead" >&2
+  pe_dirs=(/usr/lib/x86_64-linux-gnu/wine)
+fi
 closest_pe() {
-  find /usr/lib/i386-linux-gnu/wine /usr/lib/wine -type f \( -name '*.dll' -o -name '*.exe' \) \
+  find "${pe_dirs[@]}" -type f \( -name '*.dll' -o -name '*.exe' \) \
     -printf '%s %p\n' 2>/dev/null |
     awk -v t="$1" '{ d = $1 - t; if (d < 0) d = -d; if (best == "" || d < bd) { bd = d; best = $2 } }
                    END { print best }'
@@ -36,7 +42,7 @@ n=0
 for size in 2973696 344064 151552; do
   n=$((n + 1))
   pe=$(closest_pe "$size")
-  [ -n "$pe" ] || { echo "no wine32 PE files found (install wine32:i386)" >&2; exit 1; }
+  [ -n "$pe" ] || { echo "no Wine PE files found (install wine32:i386 or wine64)" >&2; exit 1; }
   cp "$pe" "$corpus/prog$n-$(basename "$pe")"
 done
 

@@ -20,8 +20,8 @@ else
   cmake --build --preset win32
   source scripts/wine-env.sh
   if [ "$CORVANE_WINE_PRESET" != win32 ]; then
-    # This kernel refuses 32-bit programs: run the 64-bit build of the same sources instead.
-    echo "This machine cannot run 32-bit programs: running the 64-bit build (build/win64) under wine64."
+    # No 32-bit Wine here (see scripts/wine-env.sh): run the 64-bit build of the same sources.
+    echo "No 32-bit Wine on this machine: running the 64-bit build (build/win64) under wine64."
     build=build/win64
     cmake --preset win64 >/dev/null
     cmake --build --preset win64 --target CorvaneSetup e2e_programs

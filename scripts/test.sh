@@ -49,7 +49,7 @@ corvane_make_template
 corvane_start_xvfb
 if [ "$CORVANE_WINE_PRESET" != win32 ]; then
   # The shipped 32-bit setup is still built, and the checks that need no Wine run on it.
-  echo "=== This machine cannot run 32-bit programs: the Windows tests run a 64-bit build under wine64"
+  echo "=== No 32-bit Wine on this machine: the Windows tests run a 64-bit build under wine64"
   suite "win32 (checks without Wine)" win32 -L static
   CTEST_JOBS=${CTEST_JOBS:-2} suite "win64 under Wine" win64 -LE static
 else

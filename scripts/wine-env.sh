@@ -3,10 +3,14 @@
 CORVANE_ROOT=${CORVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEDEBUG=${WINEDEBUG:--all}
 
-# Some kernels refuse 32-bit Linux programs, and with them the 32-bit Wine. There the Windows tests
-# run a 64-bit build of the same sources (preset win64) under wine64 in a 64-bit prefix; the
-# shipped setup stays the 32-bit build. CORVANE_WINE_ARCH=win32|win64 overrides the probe.
-corvane_can_run_32bit() { [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+# Some kernels refuse 32-bit Linux programs, and with them the 32-bit Wine; some mirrors cannot
+# serve its i386 packages. There the Windows tests run a 64-bit build of the same sources (preset
+# win64) under wine64 in a 64-bit prefix; the shipped setup stays the 32-bit build. The 32-bit Wine
+# needs both a kernel that runs 32-bit programs and Debian's wine32 (its loader).
+# CORVANE_WINE_ARCH=win32|win64 overrides the probe.
+corvane_can_run_32bit() {
+  [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine ]
+}
 if [ -z "${CORVANE_WINE_ARCH:-}" ]; then
   if corvane_can_run_32bit; then CORVANE_WINE_ARCH=win32; else CORVANE_WINE_ARCH=win64; fi
 fi
