@@ -51,13 +51,6 @@ bool WriteFileStamped(FileSystem& fs, const std::string& path, std::span<const s
   return file->SetLastWriteTime(ToFileTime(stamp));
 }
 
-bool WriteNewFileStamped(FileSystem& fs, const std::string& path,
-                         std::span<const std::uint8_t> bytes, const Timestamp& stamp) {
-  auto file = fs.OpenForWriting(path, ShareMode::None, OpenMode::CreateNew);
-  if (file == nullptr || !file->Write(bytes)) return false;
-  return file->SetLastWriteTime(ToFileTime(stamp));
-}
-
 namespace {
 
 constexpr std::size_t kMinRandomLetters = 4;

@@ -61,11 +61,6 @@ std::unique_ptr<OutputFile> CreateFileForWriting(FileSystem& fs, const std::stri
 bool WriteFileStamped(FileSystem& fs, const std::string& path, std::span<const std::uint8_t> bytes,
                       const Timestamp& stamp);
 
-// Writes `bytes` to a new file that nobody else may open while it is written, and stamps it.
-// Fails when the name is taken.
-bool WriteNewFileStamped(FileSystem& fs, const std::string& path,
-                         std::span<const std::uint8_t> bytes, const Timestamp& stamp);
-
 // True when every list entry was installed. First the leftovers of an installation that was
 // cut off are resolved: a target that is missing gets its old file back, and every staged and
 // backup file of the list is deleted (or, when that fails, deleted at the next restart). Then
