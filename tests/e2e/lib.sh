@@ -85,6 +85,12 @@ wait_setup_exit() {
   return 1
 }
 
+# Runs the setup with /S and /LOG=<Windows path> in the foreground; its status in SETUP_STATUS.
+run_unattended() { # Windows path of the log
+  timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S "/LOG=$1" >/dev/null 2>&1
+  SETUP_STATUS=$?
+}
+
 # The setup's last collected end was not a crash.
 setup_ended_normally() {
   [ -n "$SETUP_STATUS" ] && [ "$SETUP_STATUS" -lt 128 ] || {

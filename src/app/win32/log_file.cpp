@@ -1,8 +1,8 @@
 #include "app/win32/log_file.h"
 
+#include <utility>
 #include <vector>
 
-#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -78,21 +78,17 @@ Win32LogFile::Win32LogFile(const std::string& path) {
     }
     return;
   }
-  file_ = file.Release();
-}
-
-Win32LogFile::~Win32LogFile() {
-  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+  file_ = std::move(file);
 }
 
 // Written line by line, so that a log that an administrator reads while the install runs, or
 // after it was stopped, is complete up to the last step.
 void Win32LogFile::WriteLine(std::string_view line) {
-  if (file_ == INVALID_HANDLE_VALUE) return;
+  if (!file_.Valid()) return;
   std::string bytes(line);
   bytes += "\r\n";
   DWORD written = 0;
-  WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  WriteFile(file_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace corvane

@@ -13,14 +13,17 @@ class Handle {
   }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
+  Handle(Handle&& other) noexcept : h_(other.h_) { other.h_ = INVALID_HANDLE_VALUE; }
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      if (Valid()) CloseHandle(h_);
+      h_ = other.h_;
+      other.h_ = INVALID_HANDLE_VALUE;
+    }
+    return *this;
+  }
   bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
   HANDLE Get() const { return h_; }
-  // Gives the handle up without closing it.
-  HANDLE Release() {
-    const HANDLE h = h_;
-    h_ = INVALID_HANDLE_VALUE;
-    return h;
-  }
 
  private:
   HANDLE h_;

@@ -11,8 +11,7 @@ mkdir -p "$LOG_DIR"
 # Runs the setup with /S and the log, in the foreground; its status in SETUP_STATUS.
 unattended() {
   rm -f "$LOG"
-  timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S '/LOG=C:\setup logs\corvane.log' >/dev/null 2>&1
-  SETUP_STATUS=$?
+  run_unattended 'C:\setup logs\corvane.log'
 }
 logged() { grep -qxF -- "$1" <(tr -d '\r' <"$LOG"); }
 

@@ -20,8 +20,7 @@ COMPANY='C:\ProgramData\Tamarind Software'
 LOG=$DRIVE_C/setup.log
 unattended() {
   rm -f "$LOG"
-  timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S '/LOG=C:\setup.log' >/dev/null 2>&1
-  SETUP_STATUS=$?
+  run_unattended 'C:\setup.log'
 }
 logged_like() { grep -qE -- "$1" <(tr -d '\r' <"$LOG"); }
 
