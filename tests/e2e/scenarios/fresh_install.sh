@@ -58,10 +58,10 @@ check "App Paths ProgramData" eq "$(reg_value "$APP" ProgramData)" 'C:\ProgramDa
 check "App Paths FileVersion" eq "$(reg_value "$APP" FileVersion)" "6, 1, 0, 0"
 check "App Paths Path" eq "$(reg_value "$APP" Path)" "$INSTALL"
 check "App Paths SpecialBuild" eq "$(reg_value "$APP" SpecialBuild)" "0"
-UN='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+UN=$UNINSTALL_KEY
 check "uninstall DisplayName" eq "$(reg_value "$UN" DisplayName)" Corvane
 check "uninstall DisplayIcon" eq "$(reg_value "$UN" DisplayIcon)" "$INSTALL\\Uninstall.exe"
-check "uninstall list names Corvane" grep -q '|||Corvane' <(wine uninstaller --list 2>/dev/null | tr -d '\r')
+check "uninstall list names Corvane" grep -q '|||Corvane' <(uninstall_list)
 
 # Shortcuts.
 check "old KVX.lnk removed" test ! -e "$DESKTOP_DIR/KVX.lnk"

@@ -4,7 +4,7 @@
 # prefix that never saw the setup, files the user added that stay, and the interactive question.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
-ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+ENTRY=$UNINSTALL_KEY
 UNINSTALLER="$INSTALL\\Uninstall.exe"
 
 install_silently() { timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1; }
@@ -61,7 +61,7 @@ size_kb=$(( ($(cat "$INSTALL_DIR"/*.exe "$DATA_DIR"/* | wc -c) + 1023) / 1024 ))
 check "EstimatedSize, NoModify, NoRepair as REG_DWORD" eq "$dwords" \
   "EstimatedSize=$(printf '0x%x' "$size_kb") NoModify=0x1 NoRepair=0x1 "
 check "no REG_EXPAND_SZ" eq "$(wine reg query "$ENTRY" 2>/dev/null | grep -c REG_EXPAND_SZ)" 0
-check "the system's list shows Corvane" grep -q '|||Corvane' <(wine uninstaller --list 2>/dev/null | tr -d '\r')
+check "the system's list shows Corvane" grep -q '|||Corvane' <(uninstall_list)
 
 # Silent uninstall: exit 0, and afterwards the machine is the fresh prefix again.
 check "uninstall /S: exit code 0" eq "$(uninstall_silently)" "status=0"

@@ -4,7 +4,7 @@
 # fails with 1603, the refusal in its log.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
-ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+ENTRY=$UNINSTALL_KEY
 LOG="$DRIVE_C/uninstall.log"
 
 timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1
