@@ -90,6 +90,16 @@ wait_setup_exit() {
   return 1
 }
 
+# The whole exit code of a Windows command line, as a deployment tool's script sees it: run from
+# a batch file, where cmd waits for GUI programs too (Wine 10's cmd /c "x.exe & echo ..." does
+# not wait, as Windows' own prompt does not). Prints "status=N".
+status_via_cmd() { # seconds, Windows command line
+  local name=status-$BASHPID-$RANDOM.cmd
+  printf '@%s\r\n@echo status=%%errorlevel%%\r\n' "$2" >"$DRIVE_C/e2e/$name"
+  timeout "$1" wine cmd /c "C:\\e2e\\$name" 2>/dev/null | tr -d '\r' | grep '^status='
+  rm -f "$DRIVE_C/e2e/$name"
+}
+
 # Runs the setup with /S and /LOG=<Windows path> in the foreground; its status in SETUP_STATUS.
 run_unattended() { # Windows path of the log
   timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S "/LOG=$1" >/dev/null 2>&1

@@ -69,8 +69,7 @@ wait "$HOLD_PID"
 # a start is tried once more.
 wineserver -w >/dev/null 2>&1
 for _ in 1 2; do
-  out=$(timeout 180 wine cmd /c 'C:\e2e\CorvaneSetupCorrupt.exe /S & echo status=%errorlevel%' \
-    2>/dev/null | tr -d '\r')
+  out=$(status_via_cmd 180 'C:\e2e\CorvaneSetupCorrupt.exe /S')
   [ "$out" = status=9009 ] || break
   echo "  cmd could not start the setup (9009); once more"
 done

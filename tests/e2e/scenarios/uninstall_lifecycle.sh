@@ -8,12 +8,8 @@ ENTRY=$UNINSTALL_KEY
 UNINSTALLER="$INSTALL\\Uninstall.exe"
 
 install_silently() { timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1; }
-# The uninstaller's whole exit code, through cmd as a deployment tool sees it. (Each word a
-# separate argument: Wine would escape quotes inside one as \", which cmd does not read.)
-uninstall_silently() {
-  timeout 180 wine cmd /c "$UNINSTALLER" /S '&' echo 'status=%errorlevel%' 2>/dev/null |
-    tr -d '\r' | grep '^status='
-}
+# The uninstaller's whole exit code, through cmd as a deployment tool sees it.
+uninstall_silently() { status_via_cmd 180 "\"$UNINSTALLER\" /S"; }
 # Waits until the uninstaller's copy has removed the installed uninstaller and its folder.
 uninstaller_gone() {
   local i

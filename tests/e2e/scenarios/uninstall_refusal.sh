@@ -19,8 +19,7 @@ for recorded in 'Corvane' 'C:\Windows' 'C:\windows\system32\..' '\\server\share\
   wine reg add "$APP" /v Path /d "$recorded" /f >/dev/null 2>&1
   before=$(state)
   rm -f "$LOG"
-  out=$(timeout 120 wine cmd /c "$INSTALL\\Uninstall.exe" /S '/LOG=C:\uninstall.log' '&' \
-    echo 'status=%errorlevel%' 2>/dev/null | tr -d '\r' | grep '^status=')
+  out=$(status_via_cmd 120 "\"$INSTALL\\Uninstall.exe\" /S /LOG=C:\\uninstall.log")
   check "Path '$recorded': exit code 1603" eq "$out" "status=1603"
   check "Path '$recorded': nothing removed" eq "$(state)" "$before"
   check "Path '$recorded': entry kept" eq "$(reg_value "$ENTRY" DisplayName)" "Corvane"
