@@ -20,11 +20,12 @@ uninstaller_gone() {
 # Wine itself changes between two runs whatever the programs do: its display driver registers
 # the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
 # Video, and stamps the display adapter's DriverDateData (in Control\Class\{4D36E968-...}\0000
-# and under Video) with the time. Those Video blocks and that value are left out.
+# and under Video) with the time. Those Video blocks and that value are left out (Wine 10 lists
+# them under ControlSet001, the key CurrentControlSet links to).
 snapshot() { # name
   wineserver -w
   wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
-    awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 }
+    awk '/^HKEY/ { skip = $0 ~ /^HKEY_LOCAL_MACHINE\\System\\(CurrentControlSet|ControlSet[0-9]+)\\Control\\Video\\/ }
          /^    DriverDateData    REG_BINARY/ { next }
          !skip' >"$PREFIX/$1.reg"
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
