@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/product_files.h"
+#include "system/product.h"
 #include "support/fake_registry.h"
 
 namespace corvane {
