@@ -158,7 +158,7 @@ read_box() {
   BOX_TEXT=$(sed -n 2p <<<"$out")
 }
 
-answer_box() { drv answer "$TITLE" "$1"; sleep 0.3; }
+answer_box() { drv answer "$TITLE" "$1" || echo "  the message box did not close on button $1"; }
 
 # Installs with OK and waits for the installed look.
 # Installs with OK and waits for the end of the sequence (the update-info label shows last).
@@ -228,6 +228,18 @@ nothing_started() { # [start of the log line, e.g. 'kvxh.exe|']
   local lines
   lines=$(grep -c "^${1:-}" "$START_LOG" 2>/dev/null)
   [ "${lines:-0}" -eq 0 ] || { echo "  started: $(tr '\n' ' ' <"$START_LOG")"; return 1; }
+}
+
+# Waits until a command succeeds; after the timeout (seconds) says what did not happen and fails.
+wait_until() { # seconds, what is awaited, then the command
+  local t=$1 what=$2 i
+  shift 2
+  for ((i = 0; i < t * 10; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  echo "  timed out after $t s waiting for $what"
+  return 1
 }
 
 # The file exists and is empty (test ! -s alone also passes on a missing file).
