@@ -13,9 +13,13 @@ check "installed" test -f "$INSTALL_DIR/kvx.exe"
 # relative or system "Path" would name.
 cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/kvx.exe"
 cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/system32/kvx.exe"
+cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/Program Files/kvx.exe"
 state() { (cd "$DRIVE_C" && find . -path ./e2e -prune -o -path ./uninstall.log -prune -o -print | sort); }
 
-for recorded in 'Corvane' 'C:\Windows' 'C:\windows\system32\..' '\\server\share\Corvane'; do
+# 'C:\Program Files' is the 64-bit system's own, which the 32-bit uninstaller does not get as a
+# special folder.
+for recorded in 'Corvane' 'C:\Windows' 'C:\windows\system32\..' '\\server\share\Corvane' \
+  'C:\Program Files'; do
   wine reg add "$APP" /v Path /d "$recorded" /f >/dev/null 2>&1
   before=$(state)
   rm -f "$LOG"
