@@ -79,7 +79,9 @@ TEST(Win32InstanceLockTest, ASquattedNameNeitherBlocksNorCountsAsHeld) {
   EXPECT_NE(result, InstanceLock::Busy);
   EXPECT_EQ(std::string(lock.Held()).find("global"), std::string::npos) << lock.Held();
   // Windows: the administrators' namespace holds; Wine has none.
-  if (result == InstanceLock::Acquired) EXPECT_EQ(lock.Held(), "administrators' namespace");
+  if (result == InstanceLock::Acquired) {
+    EXPECT_EQ(lock.Held(), "administrators' namespace");
+  }
   squatter.End();
 }
 
