@@ -130,4 +130,16 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
+std::string Fold(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && Fold(a) == Fold(b);
+}
+
 }  // namespace corvane

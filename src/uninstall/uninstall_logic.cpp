@@ -2,6 +2,7 @@
 
 #include "app/product_files.h"
 #include "payload/paths.h"
+#include "system/text.h"
 
 namespace corvane {
 namespace {
@@ -19,14 +20,6 @@ constexpr int kCsidlCommonDocuments = 46;
 
 // The product's folders are two levels below their base: "Tamarind Software\Corvane".
 constexpr int kProductFolderLevels = 2;
-
-std::string Fold(std::string_view s) {
-  std::string folded(s);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
 
 std::string WithBackslash(std::string path) {
   if (path.empty() || path.back() != '\\') path += '\\';
