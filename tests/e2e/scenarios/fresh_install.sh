@@ -84,7 +84,8 @@ logged_start() { local l; for l; do grep -qxF -- "$l" <(tr -d '\r' <"$SETUP_LOG"
 # Started by the desktop shell, in the install folder, with the shell's rights (some are always
 # enabled, so the field is never empty) and none of those a setup may enable for itself.
 started_as_user() { # exe
-  eq "$(record "$1" 5)" 'C:\windows\explorer.exe' && eq "$(record "$1" 3)" "$INSTALL" &&
+  grep -qixE 'c:\\windows\\(system32\\)?explorer\.exe' <<<"$(record "$1" 5)" &&
+    eq "$(record "$1" 3)" "$INSTALL" &&
     grep -E ',$' <<<"$(record "$1" 4)" | grep -qvE 'Se(Backup|Restore|TakeOwnership|Security)Privilege'
 }
 check "kvxh.exe started by the desktop shell in the install folder, without a setup's rights" \
