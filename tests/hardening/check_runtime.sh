@@ -7,9 +7,9 @@
 # Each EXE must be free of it; each --reject EXE must carry it, which shows that the check can fail.
 set -uo pipefail
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
-# The C runtime's start-up objects bring about 2.5 KB of frame tables of their own; the
-# unwinder and the exception runtime bring 15 KB and more.
-EH_FRAME_MOST=4096
+# The C runtime's objects bring 2.5 to 6 KB of frame tables of their own (its printf the most);
+# the unwinder and the exception runtime bring 15 KB and more.
+EH_FRAME_MOST=8192
 
 # Prints what of the runtime $1 carries, one item per line; fails when it cannot be read.
 runtime_parts() {
