@@ -142,4 +142,8 @@ bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && Fold(a) == Fold(b);
 }
 
+bool StartsWithText(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace corvane

@@ -25,4 +25,7 @@ std::string Fold(std::string_view text);
 // The two texts are equal once folded.
 bool SameText(std::string_view a, std::string_view b);
 
+// The text begins with `prefix` once both are folded (command-line switches: "/log=" is "/LOG=").
+bool StartsWithText(std::string_view text, std::string_view prefix);
+
 }  // namespace corvane

@@ -64,10 +64,6 @@ const char* OutcomeText(UninstallOutcome outcome) {
   return "";
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && Fold(text.substr(0, prefix.size())) == Fold(prefix);
-}
-
 // Ends the run: the message (interactive only), the log's last line, the outcome.
 UninstallResult Finish(UninstallServices& services, bool silent, UninstallOutcome outcome,
                        std::string_view text) {
@@ -103,13 +99,13 @@ int UninstallExitCode(UninstallOutcome outcome) {
 UninstallOptions ParseUninstallArguments(const std::vector<std::string>& args) {
   UninstallOptions options;
   for (const std::string& arg : args) {
-    if (Fold(arg) == "/s") {
+    if (SameText(arg, "/S")) {
       options.silent = true;
-    } else if (StartsWithNoCase(arg, "/LOG=")) {
+    } else if (StartsWithText(arg, "/LOG=")) {
       options.logPath = arg.substr(5);
-    } else if (StartsWithNoCase(arg, "/CLEANUP=")) {
+    } else if (StartsWithText(arg, "/CLEANUP=")) {
       options.cleanupFolder = arg.substr(9);
-    } else if (StartsWithNoCase(arg, "/WAIT=")) {
+    } else if (StartsWithText(arg, "/WAIT=")) {
       options.waitFor = 0;
       for (const char c : arg.substr(6)) {
         if (c < '0' || c > '9') break;

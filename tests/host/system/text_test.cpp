@@ -42,6 +42,8 @@ TEST(TextTest, FoldingLowersAsciiLettersOnly) {
   EXPECT_FALSE(SameText("\xC3\x89", "\xC3\xA9"));  // E and e with acute accent
   EXPECT_FALSE(SameText("[", "{"));                  // one bit apart, not letters
   EXPECT_FALSE(SameText("kvx", "kvx.exe"));
+  EXPECT_TRUE(StartsWithText("/log=C:\\Setup.LOG", "/LOG="));
+  EXPECT_FALSE(StartsWithText("/LO", "/LOG="));
 }
 
 TEST(TextTest, LengthCountsNonBmpCharactersTwice) {
