@@ -23,7 +23,8 @@ FAILURES=0
 PREFIX=$(mktemp -d /tmp/corvane-e2e.XXXXXX)
 corvane_copy_prefix "$PREFIX"
 export WINEPREFIX=$PREFIX
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu builder: it would write desktop entries for the shortcuts, late and asynchronously.
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 # The product's programs record their start here; the browser stand-in records addresses.
 # Set before the first Wine program: the desktop shell that starts them keeps the environment
 # it began with.

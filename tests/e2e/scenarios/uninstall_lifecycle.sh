@@ -29,7 +29,8 @@ snapshot() { # name
   wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
     awk '/^HKEY/ { skip = $0 ~ /^HKEY_LOCAL_MACHINE\\System\\(CurrentControlSet|ControlSet[0-9]+)\\Control\\Video\\/ }
          /^    DriverDateData    REG_BINARY/ { next }
-         !skip' >"$PREFIX/$1.part" && mv "$PREFIX/$1.part" "$PREFIX/$1.reg"
+         /^HKEY/ { key = $0 }
+         !skip && !/^HKEY/ { print key "|" $0 }' >"$PREFIX/$1.part" && mv "$PREFIX/$1.part" "$PREFIX/$1.reg"
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
 }
 # Not Wine's, but the shell's: asking it for the CD burning folder (the known-folder set-up of
