@@ -206,7 +206,7 @@ void SetupLogic::RunInstall() {
   ShowInstalledLook();
   RegisterProduct();
   services_.shell.Launch(paths_.installFolder + "kvxh.exe",
-                         StripTrailingBackslash(paths_.installFolder));
+                         StripTrailingBackslash(paths_.installFolder), kShowNormal);
   pins.clear();
 
   state = 1;
@@ -217,7 +217,7 @@ void SetupLogic::RunInstall() {
 void SetupLogic::OpenUpdatePage() {
   state = 2;
   view_.Enable(kIdOk, false);
-  services_.shell.ShellOpen(UpdatePageAddress(), std::string(), view_.Window());
+  services_.shell.OpenPage(UpdatePageAddress(), view_.Window());
   view_.Enable(kIdOk, true);
   view_.SetText(kIdCancel, "Close");
   view_.Show(kIdCancel, true);
@@ -226,8 +226,8 @@ void SetupLogic::OpenUpdatePage() {
 }
 
 void SetupLogic::RunInstalledProgram() {
-  services_.shell.ShellOpen(paths_.installFolder + std::string(kMainExe),
-                            StripTrailingBackslash(paths_.installFolder), view_.Window());
+  services_.shell.Launch(paths_.installFolder + std::string(kMainExe),
+                         StripTrailingBackslash(paths_.installFolder), kShowRestore);
   view_.End(2);
 }
 

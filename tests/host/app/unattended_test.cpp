@@ -145,22 +145,27 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   EXPECT_TRUE(broken.shell.links.empty());
 }
 
-// The interactive setup's log names the way each program and page was started.
+// The interactive setup's log names the way each program and page was started, and the address
+// of a page that was not opened.
 TEST(LoggingShellTest, EachStartIsLoggedWithItsWay) {
   testing::FakeShell inner;
   MemoryLog log;
   LoggingShell shell(inner, log);
   inner.way = StartWay::DesktopShell;
-  EXPECT_TRUE(shell.Launch("C:\\P\\kvxh.exe", "C:\\P").started);
-  inner.way = StartWay::Direct;
+  EXPECT_TRUE(shell.Launch("C:\\P\\kvxh.exe", "C:\\P", kShowNormal).started);
+  inner.way = StartWay::ShellUser;
   inner.openResult = 2;  // ERROR_FILE_NOT_FOUND
-  EXPECT_FALSE(shell.ShellOpen("http://example/", "", 0).started);
-  EXPECT_EQ(inner.folders, (std::vector<std::string>{"C:\\P", ""}));
+  EXPECT_FALSE(shell.Launch("C:\\P\\kvx.exe", "C:\\P", kShowRestore).started);
+  inner.way = StartWay::NotStarted;
+  EXPECT_FALSE(shell.OpenPage("http://example/", 0).started);
+  EXPECT_EQ(inner.folders, (std::vector<std::string>{"C:\\P", "C:\\P"}));
   EXPECT_EQ(log.lines,
             (std::vector<std::string>{
                 "start C:\\P\\kvxh.exe in C:\\P: through the desktop shell, as the signed-in user",
-                "open http://example/: no desktop shell answered, started by the setup itself, "
-                "failed"}));
+                "start C:\\P\\kvx.exe in C:\\P: the desktop shell did not answer, started as the "
+                "user of its process, failed",
+                "open http://example/: the desktop shell did not answer, not started by the "
+                "elevated setup"}));
 }
 
 // The dialog's runs: the last install attempt decides, and no attempt counts as declined.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/product_files.h"
 #include "app/setup_app.h"
 #include "app/win32/app_message_box.h"
 #include "app/win32/com_apartment.h"
@@ -15,6 +16,7 @@
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "payload/win32/win32_folder_security.h"
+#include "system/win32/handle.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
 #include "system/win32/win32_instance_lock.h"
@@ -44,6 +46,35 @@ struct Win32Services {
   Win32FolderSecurity security;
   SetupServices services{files, resources, registry, folders, shell, com, security};
 };
+
+// A visible top-level window of a process whose program file is named `program`, or null.
+HWND WindowOfProgram(const std::wstring& program) {
+  struct Search {
+    const std::wstring& program;
+    HWND found = nullptr;
+  } search{program};
+  EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(parameter);
+        DWORD processId = 0;
+        if (!IsWindowVisible(window) || GetWindowThreadProcessId(window, &processId) == 0) {
+          return TRUE;
+        }
+        const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+        wchar_t path[MAX_PATH * 4];
+        DWORD length = MAX_PATH * 4;
+        if (!process.Valid() || !QueryFullProcessImageNameW(process.Get(), 0, path, &length)) {
+          return TRUE;
+        }
+        const wchar_t* name = path + length;
+        while (name > path && name[-1] != L'\\') --name;
+        if (CompareStringOrdinal(name, -1, s.program.c_str(), -1, TRUE) != CSTR_EQUAL) return TRUE;
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 class Win32StartHost final : public StartHost {
  public:
@@ -82,11 +113,14 @@ class Win32StartHost final : public StartHost {
   // Not waited for: a second setup ends at once.
   InstanceLock LockInstance() override { return lock_.Acquire(0); }
 
-  void ShowRunningSetup() override {
+  // The first setup's dialog, else a window of the uninstaller (its question or its message).
+  bool ShowRunningSetup() override {
     HWND running = FindWindowW(L"#32770", L"Setup Corvane");
-    if (running == nullptr) return;
+    if (running == nullptr) running = WindowOfProgram(ToWide(std::string(kUninstallerName)));
+    if (running == nullptr) return false;
     if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
     SetForegroundWindow(running);
+    return true;
   }
 
  private:
