@@ -1,6 +1,7 @@
 #include "app/setup_logic.h"
 
 #include "app/product_files.h"
+#include "app/unattended.h"
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
 
@@ -100,13 +101,43 @@ bool SetupLogic::InstallFolderWritable() {
   return services_.files.OpenForWriting(probePath, ShareMode::Read, mode) != nullptr;
 }
 
+// A running copy of the product fails the probe as missing rights do: the log tells deployers
+// which programs hold the product's files. They are left running.
+void SetupLogic::LogFileHolders() {
+  if (services_.log == nullptr || services_.holders == nullptr) return;
+  std::vector<FileHolder> holders;
+  if (!services_.holders->Find(InstallFileList(paths_), holders)) {
+    services_.log->Line("programs holding the product's files: the system cannot tell");
+  } else if (holders.empty()) {
+    services_.log->Line("programs holding the product's files: none found");
+  }
+  for (const FileHolder& holder : holders) {
+    services_.log->Line({"product's files held open by ", holder.name, ", process ",
+                         std::to_string(holder.processId)});
+  }
+}
+
 // The other folders the install writes into come from the shell; one that it could not supply
-// leaves only the product sub-path or a lone backslash, which must not become a folder or a
-// shortcut at the root of the current drive.
+// leaves only the product sub-path or a lone backslash, which must not become a folder at the
+// root of the current drive.
 bool SetupLogic::TargetFoldersAbsolute() {
   const KnownFolders& k = paths_.known;
-  return IsAbsolutePath(k.commonData) && IsAbsolutePath(k.work) &&
-         IsAbsolutePath(k.commonDesktop) && IsAbsolutePath(k.commonPrograms);
+  return IsAbsolutePath(k.commonData) && IsAbsolutePath(k.work);
+}
+
+// The same holds for the shortcuts' folders, but a shortcut is not worth the installation: one
+// whose folder the shell could not supply is skipped, and only the log says so.
+void SetupLogic::CreateShortcut(const std::string& folder, std::string_view where) {
+  const std::string link = folder + std::string(kShortcutFileName);
+  if (!IsAbsolutePath(folder)) {
+    if (services_.log != nullptr) {
+      services_.log->Line(
+          {"shortcut ", link, ": not made, the ", where, " folder is not an absolute path"});
+    }
+    return;
+  }
+  services_.shell.CreateShortcut(paths_.installFolder + std::string(kMainExe), link,
+                                 std::string(kShortcutDescription), "");
 }
 
 void SetupLogic::ShowInstalledLook() {
@@ -125,13 +156,13 @@ void SetupLogic::RegisterProduct() {
   const std::string& known = paths_.installFolder;
   const KnownFolders& folders = paths_.known;
   const std::string target = known + std::string(kMainExe);
-  const std::string description(kShortcutDescription);
 
   ComScope com(services_.com);
-  services_.files.RemoveFile(folders.commonDesktop + "KVX.lnk");
+  if (IsAbsolutePath(folders.commonDesktop))
+    services_.files.RemoveFile(folders.commonDesktop + "KVX.lnk");
   WriteUninstallEntry(services_.registry, "Corvane", known + "Uninstall.exe");
-  services_.shell.CreateShortcut(target, folders.commonDesktop + "Corvane.lnk", description, "");
-  services_.shell.CreateShortcut(target, folders.commonPrograms + "Corvane.lnk", description, "");
+  CreateShortcut(folders.commonDesktop, "all-users desktop");
+  CreateShortcut(folders.commonPrograms, "all-users programs");
   installPathText = StripTrailingBackslash(known);
   const std::string specialBuild = VersionString(services_.shell, "SpecialBuild");
   fileVersionText = VersionString(services_.shell, "FileVersion");
@@ -173,10 +204,11 @@ void SetupLogic::RunInstall() {
   // The install folder is checked and held before the probe; nothing has changed in the data
   // folder when either fails. Every folder checked stays held until kvxh.exe is started.
   FolderPins pins;
-  if (!installFolderAbsolute ||
-      !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
-                          paths_.known.defaultInstall) ||
-      !InstallFolderWritable()) {
+  const bool guarded = installFolderAbsolute &&
+                       GuardInstallFolder(services_.files, services_.security, pins,
+                                          paths_.installFolder, paths_.known.defaultInstall);
+  if (!guarded || !InstallFolderWritable()) {
+    if (guarded) LogFileHolders();
     outcome = SetupOutcome::FolderNotWritable;
     view_.Ask(kAdminNeededText, Buttons::Ok);
     busy = 0;

@@ -11,6 +11,7 @@
 #include "payload/extract.h"
 #include "payload/file_system.h"
 #include "payload/folder_security.h"
+#include "system/file_holders.h"
 #include "system/known_folders.h"
 #include "system/registry.h"
 #include "system/shell.h"
@@ -48,6 +49,8 @@ class ComApartment {
   virtual void Leave() = 0;
 };
 
+class SetupLog;
+
 struct SetupServices {
   FileSystem& files;
   ResourceSource& resources;
@@ -56,6 +59,8 @@ struct SetupServices {
   Shell& shell;
   ComApartment& com;
   FolderSecurity& security;
+  SetupLog* log = nullptr;  // where steps skipped without a message are noted (/LOG)
+  FileHolders* holders = nullptr;  // asked, with a log, who holds a file the probe could not open
 };
 
 // How a run of the setup ended, as far as the process exit status tells it.
@@ -101,7 +106,9 @@ class SetupLogic {
  private:
   void PushDescription();
   bool InstallFolderWritable();
+  void LogFileHolders();
   bool TargetFoldersAbsolute();
+  void CreateShortcut(const std::string& folder, std::string_view where);
   void ShowInstalledLook();
   void RegisterProduct();
 

@@ -377,8 +377,8 @@ SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, S
   LoggingRegistry registry(services.registry, log);
   UnattendedShell shell(services.shell, log);
   LoggingFolderSecurity security(services.security, log);
-  SetupServices logged{files, services.resources, registry, services.folders,
-                       shell, services.com,       security};
+  SetupServices logged{files,        services.resources, registry, services.folders, shell,
+                       services.com, security,           &log,     services.holders};
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
   logic.InitDialog();

@@ -195,12 +195,11 @@ bool StartProcess(const std::wstring& program, const std::wstring& folder, int s
   startup.wShowWindow = static_cast<WORD>(show);
   PROCESS_INFORMATION process{};
   const wchar_t* dir = folder.empty() ? nullptr : folder.c_str();
-  const BOOL ok =
-      userToken != nullptr
-          ? CreateProcessWithTokenW(userToken, 0, program.c_str(), commandLine.data(), 0, nullptr,
-                                    dir, &startup, &process)
-          : CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                           nullptr, dir, &startup, &process);
+  const BOOL ok = userToken != nullptr
+                      ? CreateProcessWithTokenW(userToken, 0, program.c_str(), commandLine.data(),
+                                                0, nullptr, dir, &startup, &process)
+                      : CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                       0, nullptr, dir, &startup, &process);
   if (!ok) return false;
   const Handle processHandle(process.hProcess), threadHandle(process.hThread);
   return true;
@@ -267,8 +266,7 @@ StartWays::AsUser Win32StartWays::StartAsShellUser(const std::string& program,
                                                                             : AsUser::Failed;
 }
 
-bool Win32StartWays::StartByPath(const std::string& program, const std::string& folder,
-                                 int show) {
+bool Win32StartWays::StartByPath(const std::string& program, const std::string& folder, int show) {
   return StartProcess(ToWide(program), ToWide(folder), show, nullptr);
 }
 

@@ -23,7 +23,6 @@ TEST(VersionString, TrimsWhiteSpaceAroundTheValue) {
   EXPECT_EQ(VersionString(shell, "Missing"), "");
 }
 
-
 // Records which ways were tried; answers from its fields.
 class FakeStartWays : public StartWays {
  public:
@@ -59,15 +58,30 @@ TEST(StartProgramTest, ElevatedOnlyWithoutAnyShellProcess) {
     StartWay way;
     std::vector<std::string> tried;
   } cases[] = {
-      {StartWays::Desktop::Started, StartWays::AsUser::Started, true, StartWay::DesktopShell,
+      {StartWays::Desktop::Started,
+       StartWays::AsUser::Started,
+       true,
+       StartWay::DesktopShell,
        {"desktop " + asked}},
-      {StartWays::Desktop::Failed, StartWays::AsUser::Started, false, StartWay::DesktopShell,
+      {StartWays::Desktop::Failed,
+       StartWays::AsUser::Started,
+       false,
+       StartWay::DesktopShell,
        {"desktop " + asked}},
-      {StartWays::Desktop::NoAnswer, StartWays::AsUser::Started, true, StartWay::ShellUser,
+      {StartWays::Desktop::NoAnswer,
+       StartWays::AsUser::Started,
+       true,
+       StartWay::ShellUser,
        {"desktop " + asked, "as user " + asked}},
-      {StartWays::Desktop::NoAnswer, StartWays::AsUser::Failed, false, StartWay::NotStarted,
+      {StartWays::Desktop::NoAnswer,
+       StartWays::AsUser::Failed,
+       false,
+       StartWay::NotStarted,
        {"desktop " + asked, "as user " + asked}},
-      {StartWays::Desktop::NoAnswer, StartWays::AsUser::NoShellProcess, true, StartWay::Direct,
+      {StartWays::Desktop::NoAnswer,
+       StartWays::AsUser::NoShellProcess,
+       true,
+       StartWay::Direct,
        {"desktop " + asked, "as user " + asked, "by path " + asked}},
   };
   for (const Case& c : cases) {

@@ -134,9 +134,28 @@ TEST_F(ShellTest, ShortcutsForAnOutsideReader) {
             S_OK);
 }
 
-// Both start in the working folder given, whichever way they were started.
-TEST_F(ShellTest, LaunchAndShellOpenStartAProgramInItsFolder) {
-  // A batch file writes its current folder when the shell runs it.
+// The whole of a small file once it ends with a line end (a starting program may still be
+// writing it), or "" when that does not happen within ten seconds.
+std::string WaitForLine(const std::wstring& path) {
+  for (int i = 0; i < 100; ++i) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      char text[1024] = {};
+      DWORD read = 0;
+      ReadFile(file, text, sizeof text - 1, &read, nullptr);
+      CloseHandle(file);
+      const std::string line(text, read);
+      if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return line;
+    }
+    Sleep(100);
+  }
+  return {};
+}
+
+// Through the desktop shell, which Wine's desktop answers: a batch file writes the folder it was
+// started in. A program that is not there is not started, and is not tried another way.
+TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
   const std::wstring script = L"C:\\links\\mark.cmd";
   HANDLE h = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -145,30 +164,47 @@ TEST_F(ShellTest, LaunchAndShellOpenStartAProgramInItsFolder) {
   WriteFile(h, body, sizeof(body) - 1, &written, nullptr);
   CloseHandle(h);
   CreateDirectoryW(L"C:\\links\\work", nullptr);
+  DeleteFileW(L"C:\\links\\mark.txt");
 
-  for (bool useOpen : {false, true}) {
-    DeleteFileW(L"C:\\links\\mark.txt");
-    const ShellStart start = useOpen ? shell.ShellOpen("C:\\links\\mark.cmd", "C:\\links\\work", 0)
-                                     : shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work");
-    EXPECT_TRUE(start.started) << useOpen;
-    std::printf("%s: %s\n", useOpen ? "open" : "start",
-                start.way == StartWay::DesktopShell ? "through the desktop shell" : "direct");
-    bool seen = false;
-    for (int i = 0; i < 100 && !seen; ++i) {
-      seen = Exists(L"C:\\links\\mark.txt");
-      if (!seen) Sleep(100);
-    }
-    ASSERT_TRUE(seen) << useOpen;
-    Sleep(200);
-    char text[64] = {};
-    HANDLE mark = CreateFileW(L"C:\\links\\mark.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(mark, INVALID_HANDLE_VALUE);
-    DWORD read = 0;
-    ReadFile(mark, text, sizeof text - 1, &read, nullptr);
-    CloseHandle(mark);
-    EXPECT_STREQ(text, "C:\\links\\work\r\n") << useOpen;
+  const ShellStart start = shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work", kShowNormal);
+  EXPECT_TRUE(start.started);
+  EXPECT_EQ(start.way, StartWay::DesktopShell);
+  EXPECT_EQ(WaitForLine(L"C:\\links\\mark.txt"), "C:\\links\\work\r\n")
+      << "mark.cmd did not write its folder within 10 s";
+
+  const ShellStart missing = shell.Launch("C:\\links\\missing.exe", "C:\\links", kShowNormal);
+  EXPECT_FALSE(missing.started);
+  EXPECT_EQ(missing.way, StartWay::DesktopShell);
+}
+
+// The two ways the setup starts a program itself when the desktop shell does not answer: with
+// the token of the shell's process, and by its full path. The product's stand-in, copied in,
+// records its path and current folder in CORVANE_START_LOG, which it inherits from here.
+TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
+  const char* build = std::getenv("CORVANE_BINARY_DIR");
+  ASSERT_NE(build, nullptr) << "CORVANE_BINARY_DIR names the build folder";
+  const std::wstring standIn = L"Z:" + ToWide(build) + L"/product/kvx.exe";
+  CreateDirectoryW(L"C:\\links\\prog", nullptr);
+  CreateDirectoryW(L"C:\\links\\work", nullptr);
+  ASSERT_TRUE(CopyFileW(standIn.c_str(), L"C:\\links\\prog\\kvx.exe", FALSE)) << FromWide(standIn);
+  ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_START_LOG", L"C:\\links\\start.log"));
+
+  Win32StartWays ways;
+  for (const bool asUser : {true, false}) {
+    SCOPED_TRACE(asUser ? "as the shell's user" : "by path");
+    DeleteFileW(L"C:\\links\\start.log");
+    const bool started =
+        asUser ? ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work",
+                                       kShowNormal) == StartWays::AsUser::Started
+               : ways.StartByPath("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal);
+    ASSERT_TRUE(started);
+    const std::string line = WaitForLine(L"C:\\links\\start.log");
+    EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
   }
+  EXPECT_EQ(ways.StartAsShellUser("C:\\links\\missing.exe", "C:\\links", kShowNormal),
+            StartWays::AsUser::Failed);
+  EXPECT_FALSE(ways.StartByPath("C:\\links\\missing.exe", "C:\\links", kShowNormal));
+  SetEnvironmentVariableW(L"CORVANE_START_LOG", nullptr);
 }
 
 TEST(VersionRecord, StringsOfTheRunningProgram) {

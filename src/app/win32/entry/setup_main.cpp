@@ -19,6 +19,7 @@
 #include "system/win32/handle.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
+#include "system/win32/win32_file_holders.h"
 #include "system/win32/win32_instance_lock.h"
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
@@ -44,7 +45,9 @@ struct Win32Services {
   Win32Shell shell;
   Win32ComApartment com;
   Win32FolderSecurity security;
-  SetupServices services{files, resources, registry, folders, shell, com, security};
+  Win32FileHolders holders;
+  SetupServices services{files, resources, registry, folders, shell,
+                         com,   security,  nullptr,  &holders};
 };
 
 // A visible top-level window of a process whose program file is named `program`, or null.
@@ -96,8 +99,10 @@ class Win32StartHost final : public StartHost {
     Win32Services system;
     // With /LOG the programs and pages the dialog starts are logged, with the way they started.
     LoggingShell shell(system.shell, log_);
-    SetupServices services{system.files, system.resources, system.registry, system.folders,
-                           shell,        system.com,       system.security};
+    SetupLog* log = app_.options.logPath.empty() ? nullptr : &log_;
+    SetupServices services{system.files,   system.resources, system.registry, system.folders,
+                           shell,          system.com,       system.security, log,
+                           &system.holders};
     SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
     dialog.DoModal(nullptr);
     return dialog.logic().outcome;
