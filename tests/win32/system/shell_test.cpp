@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "system/shell.h"
@@ -153,6 +154,25 @@ std::string WaitForLine(const std::wstring& path) {
   return {};
 }
 
+// A visible top-level window of this process, destroyed with it. Wine starts its desktop shell
+// (explorer.exe /desktop, which then answers for the desktop) for the first process that shows
+// one; a console test program never does by itself.
+class TopWindow {
+ public:
+  TopWindow()
+      : hwnd_(CreateWindowExW(0, L"STATIC", L"shell test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                              80, 60, nullptr, nullptr, nullptr, nullptr)) {}
+  ~TopWindow() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  }
+  TopWindow(const TopWindow&) = delete;
+  TopWindow& operator=(const TopWindow&) = delete;
+  HWND Get() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+};
+
 // Through the desktop shell, which Wine's desktop answers: a batch file writes the folder it was
 // started in. A program that is not there is not started, and is not tried another way.
 TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
@@ -165,6 +185,8 @@ TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
   CloseHandle(h);
   CreateDirectoryW(L"C:\\links\\work", nullptr);
   DeleteFileW(L"C:\\links\\mark.txt");
+  const TopWindow window;
+  ASSERT_NE(window.Get(), nullptr);
 
   const ShellStart start = shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work", kShowNormal);
   EXPECT_TRUE(start.started);
@@ -189,20 +211,30 @@ TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
   ASSERT_TRUE(CopyFileW(standIn.c_str(), L"C:\\links\\prog\\kvx.exe", FALSE)) << FromWide(standIn);
   ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_START_LOG", L"C:\\links\\start.log"));
 
+  // Wine's desktop shell registers no shell window: this process plays the shell's process.
+  auto window = std::make_unique<TopWindow>();
+  ASSERT_EQ(GetShellWindow(), nullptr) << "a shell window is set already";
+  using SetShellWindowFn = BOOL(WINAPI*)(HWND);  // exported by user32, in no header
+  const auto setShellWindow = reinterpret_cast<SetShellWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetShellWindow")));
+  ASSERT_NE(setShellWindow, nullptr);
+  ASSERT_TRUE(setShellWindow(window->Get()));
   Win32StartWays ways;
-  for (const bool asUser : {true, false}) {
-    SCOPED_TRACE(asUser ? "as the shell's user" : "by path");
-    DeleteFileW(L"C:\\links\\start.log");
-    const bool started =
-        asUser ? ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work",
-                                       kShowNormal) == StartWays::AsUser::Started
-               : ways.StartByPath("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal);
-    ASSERT_TRUE(started);
-    const std::string line = WaitForLine(L"C:\\links\\start.log");
-    EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
-  }
+  DeleteFileW(L"C:\\links\\start.log");
+  ASSERT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
+            StartWays::AsUser::Started);
+  std::string line = WaitForLine(L"C:\\links\\start.log");
+  EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
   EXPECT_EQ(ways.StartAsShellUser("C:\\links\\missing.exe", "C:\\links", kShowNormal),
             StartWays::AsUser::Failed);
+
+  window.reset();
+  EXPECT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
+            StartWays::AsUser::NoShellProcess);
+  DeleteFileW(L"C:\\links\\start.log");
+  ASSERT_TRUE(ways.StartByPath("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal));
+  line = WaitForLine(L"C:\\links\\start.log");
+  EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
   EXPECT_FALSE(ways.StartByPath("C:\\links\\missing.exe", "C:\\links", kShowNormal));
   SetEnvironmentVariableW(L"CORVANE_START_LOG", nullptr);
 }
