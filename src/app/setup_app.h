@@ -14,7 +14,7 @@ namespace corvane {
 inline constexpr std::string_view kPlatformRefusal = "Only Windows 95, 98 or NT4.0";
 // Shown by a second setup when nothing of the one that holds the lock can be brought forward.
 inline constexpr std::string_view kAlreadyRunningText =
-    "Corvane is being installed or removed.\r\n\r\nPlease try again when that is done.";
+    "Corvane is being installed or removed. Try again when that has finished.";
 
 // What the command line asks for. Anything else on it is ignored.
 struct SetupOptions {
