@@ -1,9 +1,9 @@
 #include "app/setup_logic.h"
 
 #include "app/product_files.h"
-#include "app/unattended.h"
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
+#include "system/log.h"
 
 #ifndef CORVANE_UPDATE_HOST
 #define CORVANE_UPDATE_HOST "updates.corvane.example"
@@ -11,8 +11,6 @@
 
 namespace corvane {
 namespace {
-
-constexpr std::string_view kMainExe = "kvx.exe";
 
 // Extraction reports its failures through the dialog's message boxes.
 class ViewErrorReporter final : public ErrorReporter {
@@ -57,7 +55,7 @@ void SetupLogic::InitDialog() {
   paths_.known = SetUpKnownFolders(services_.folders, services_.registry,
                                    std::string(kProductFolderName), false);
   paths_.previousInstallFolder =
-      ReadAppPath(services_.registry, std::string(kMainExe), "Path") + "\\";
+      ReadAppPath(services_.registry, std::string(kMainProgram), "Path") + "\\";
   installPathText = StripTrailingBackslash(paths_.previousInstallFolder);
 
   // The install folder is fixed: nothing enables these again.
@@ -95,7 +93,7 @@ void SetupLogic::OnOk() {
 // while a running copy (which holds the file without write sharing) still makes it fail. Where
 // there is no kvx.exe yet, one is created that goes away again when it is closed.
 bool SetupLogic::InstallFolderWritable() {
-  const std::string probePath = paths_.installFolder + std::string(kMainExe);
+  const std::string probePath = paths_.installFolder + std::string(kMainProgram);
   const OpenMode mode =
       PathExists(services_.files, probePath) ? OpenMode::OpenExisting : OpenMode::CreateNewGone;
   return services_.files.OpenForWriting(probePath, ShareMode::Read, mode) != nullptr;
@@ -136,7 +134,7 @@ void SetupLogic::CreateShortcut(const std::string& folder, std::string_view wher
     }
     return;
   }
-  services_.shell.CreateShortcut(paths_.installFolder + std::string(kMainExe), link,
+  services_.shell.CreateShortcut(paths_.installFolder + std::string(kMainProgram), link,
                                  std::string(kShortcutDescription), "");
 }
 
@@ -155,19 +153,22 @@ void SetupLogic::ShowInstalledLook() {
 void SetupLogic::RegisterProduct() {
   const std::string& known = paths_.installFolder;
   const KnownFolders& folders = paths_.known;
-  const std::string target = known + std::string(kMainExe);
+  const std::string target = known + std::string(kMainProgram);
 
   ComScope com(services_.com);
-  if (IsAbsolutePath(folders.commonDesktop))
+  if (IsAbsolutePath(folders.commonDesktop)) {
     services_.files.RemoveFile(folders.commonDesktop + "KVX.lnk");
-  WriteUninstallEntry(services_.registry, "Corvane", known + "Uninstall.exe");
+  }
+  const std::string entry(kUninstallEntryName);
+  const std::string uninstaller = known + std::string(kUninstallerName);
+  WriteUninstallEntry(services_.registry, entry, uninstaller);
   CreateShortcut(folders.commonDesktop, "all-users desktop");
   CreateShortcut(folders.commonPrograms, "all-users programs");
   installPathText = StripTrailingBackslash(known);
   const std::string specialBuild = VersionString(services_.shell, "SpecialBuild");
   fileVersionText = VersionString(services_.shell, "FileVersion");
 
-  const std::string key(kMainExe);
+  const std::string key(kMainProgram);
   WriteAppPath(services_.registry, key, "", target);
   WriteAppPath(services_.registry, key, "ProgramData", StripTrailingBackslash(folders.commonData));
   WriteAppPath(services_.registry, key, "FileVersion", fileVersionText);
@@ -180,9 +181,9 @@ void SetupLogic::RegisterProduct() {
   details.publisher = VersionString(services_.shell, "CompanyName");
   details.installLocation = StripTrailingBackslash(known);
   details.estimatedSizeKb = ExpandedSizeKb(services_.resources.RcData(kPayloadResourceId));
-  details.quietUninstallString = QuoteCommandPath(known + "Uninstall.exe") + " /S";
+  details.quietUninstallString = QuoteCommandPath(uninstaller) + " /S";
   details.urlUpdateInfo = UpdatePageAddress();
-  WriteUninstallDetails(services_.registry, "Corvane", details);
+  WriteUninstallDetails(services_.registry, entry, details);
   com.Leave();
 }
 
@@ -237,7 +238,7 @@ void SetupLogic::RunInstall() {
   outcome = SetupOutcome::Installed;
   ShowInstalledLook();
   RegisterProduct();
-  services_.shell.Launch(paths_.installFolder + "kvxh.exe",
+  services_.shell.Launch(paths_.installFolder + std::string(kHelperProgram),
                          StripTrailingBackslash(paths_.installFolder), kShowNormal);
   pins.clear();
 
@@ -258,7 +259,7 @@ void SetupLogic::OpenUpdatePage() {
 }
 
 void SetupLogic::RunInstalledProgram() {
-  services_.shell.Launch(paths_.installFolder + std::string(kMainExe),
+  services_.shell.Launch(paths_.installFolder + std::string(kMainProgram),
                          StripTrailingBackslash(paths_.installFolder), kShowRestore);
   view_.End(2);
 }
