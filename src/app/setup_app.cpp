@@ -20,22 +20,28 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-const char* OutcomeText(SetupOutcome outcome) {
-  switch (outcome) {
-    case SetupOutcome::Installed:
-      return "installed";
-    case SetupOutcome::Declined:
-      return "not installed";
-    case SetupOutcome::FolderNotWritable:
-      return "install folder not writable";
-    case SetupOutcome::ExtractionFailed:
-      return "installation failed";
-    case SetupOutcome::PlatformRefused:
-      return "platform not supported";
-    case SetupOutcome::AlreadyRunning:
-      return "another setup or the uninstaller is running";
+// Each outcome's exit status and its words in the log's result line.
+struct OutcomeRow {
+  SetupOutcome outcome;
+  int exitCode;
+  const char* text;
+};
+constexpr OutcomeRow kOutcomes[] = {
+    {SetupOutcome::Installed, kExitInstalled, "installed"},
+    {SetupOutcome::Declined, kExitDeclined, "not installed"},
+    {SetupOutcome::FolderNotWritable, kExitFolderNotWritable, "install folder not writable"},
+    {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
+    {SetupOutcome::PlatformRefused, kExitPlatformRefused, "platform not supported"},
+    {SetupOutcome::AlreadyRunning, kExitAlreadyRunning,
+     "another setup or the uninstaller is running"},
+};
+
+// An outcome missing from the table reads as a failed installation.
+const OutcomeRow& RowOf(SetupOutcome outcome) {
+  for (const OutcomeRow& row : kOutcomes) {
+    if (row.outcome == outcome) return row;
   }
-  return "";
+  return kOutcomes[3];
 }
 
 }  // namespace
@@ -52,23 +58,7 @@ SetupOptions ParseArguments(const std::vector<std::string>& args) {
   return options;
 }
 
-int ExitCodeFor(SetupOutcome outcome) {
-  switch (outcome) {
-    case SetupOutcome::Installed:
-      return kExitInstalled;
-    case SetupOutcome::Declined:
-      return kExitDeclined;
-    case SetupOutcome::FolderNotWritable:
-      return kExitFolderNotWritable;
-    case SetupOutcome::ExtractionFailed:
-      return kExitExtractionFailed;
-    case SetupOutcome::PlatformRefused:
-      return kExitPlatformRefused;
-    case SetupOutcome::AlreadyRunning:
-      return kExitAlreadyRunning;
-  }
-  return kExitExtractionFailed;
-}
+int ExitCodeFor(SetupOutcome outcome) { return RowOf(outcome).exitCode; }
 
 bool Start(SetupApp& app, StartHost& host) {
   const bool unattended = app.options.unattended;
@@ -96,8 +86,8 @@ bool Start(SetupApp& app, StartHost& host) {
     app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
   if (logged) {
-    host.Log().Line({"result: ", OutcomeText(app.outcome), ", exit code ",
-                     std::to_string(ExitCodeFor(app.outcome))});
+    const OutcomeRow& row = RowOf(app.outcome);
+    host.Log().Line({"result: ", row.text, ", exit code ", std::to_string(row.exitCode)});
   }
   return false;
 }

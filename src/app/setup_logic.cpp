@@ -187,55 +187,66 @@ void SetupLogic::RegisterProduct() {
   com.Leave();
 }
 
+// A relative or rooted install folder (a "Path" such as "Corvane" or "\") would be taken from
+// the current folder, System32 when elevated: it counts as a folder that cannot be written. A
+// missing folder for the data files is a failed installation. Both before anything is written.
+SetupOutcome SetupLogic::CheckTargetFolders() {
+  if (IsAbsolutePath(paths_.installFolder) && !TargetFoldersAbsolute()) {
+    return SetupOutcome::ExtractionFailed;
+  }
+  return SetupOutcome::Installed;
+}
+
+// The install folder is checked and held before the probe; nothing has changed in the data
+// folder when either fails.
+SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
+  if (!IsAbsolutePath(paths_.installFolder) ||
+      !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
+                          paths_.known.defaultInstall)) {
+    return SetupOutcome::FolderNotWritable;
+  }
+  if (!InstallFolderWritable()) {
+    LogFileHolders();
+    return SetupOutcome::FolderNotWritable;
+  }
+  return SetupOutcome::Installed;
+}
+
+SetupOutcome SetupLogic::PrepareDataFolders(FolderPins& pins) {
+  if (!GuardDataFolder(services_.files, services_.security, pins, paths_.known.commonData)) {
+    return SetupOutcome::ExtractionFailed;
+  }
+  EnsureUserFolder(services_.files, services_.security, paths_.known.work, kProductLevels);
+  return SetupOutcome::Installed;
+}
+
+SetupOutcome SetupLogic::WriteProductFiles() {
+  const std::vector<std::string> files = InstallFileList(paths_);
+  ViewErrorReporter reporter(view_);
+  ExtractServices extract{services_.files, services_.resources, reporter};
+  return ExtractPayload(extract, files, kInstallFileTime, kPayloadResourceId)
+             ? SetupOutcome::Installed
+             : SetupOutcome::ExtractionFailed;
+}
+
 void SetupLogic::RunInstall() {
   WaitCursor wait(view_);
   busy = 1;
   paths_.installFolder = StripTrailingBackslash(view_.Text(kIdInstallPath)) + "\\";
 
-  // A relative or rooted install folder (a "Path" such as "Corvane" or "\") would be taken
-  // from the current folder, System32 when elevated: it counts as a folder that cannot be
-  // written. A missing known folder is a failed installation. Both before anything is written.
-  const bool installFolderAbsolute = IsAbsolutePath(paths_.installFolder);
-  if (installFolderAbsolute && !TargetFoldersAbsolute()) {
-    outcome = SetupOutcome::ExtractionFailed;
-    view_.Ask(kInstallErrorText, Buttons::Ok);
-    busy = 0;
-    return;
-  }
-  // The install folder is checked and held before the probe; nothing has changed in the data
-  // folder when either fails. Every folder checked stays held until kvxh.exe is started.
+  // Every folder checked stays held until kvxh.exe is started.
   FolderPins pins;
-  const bool guarded = installFolderAbsolute &&
-                       GuardInstallFolder(services_.files, services_.security, pins,
-                                          paths_.installFolder, paths_.known.defaultInstall);
-  if (!guarded || !InstallFolderWritable()) {
-    if (guarded) LogFileHolders();
-    outcome = SetupOutcome::FolderNotWritable;
-    view_.Ask(kAdminNeededText, Buttons::Ok);
+  outcome = CheckTargetFolders();
+  if (outcome == SetupOutcome::Installed) outcome = PrepareInstallFolder(pins);
+  if (outcome == SetupOutcome::Installed) outcome = PrepareDataFolders(pins);
+  if (outcome == SetupOutcome::Installed) outcome = WriteProductFiles();
+  if (outcome != SetupOutcome::Installed) {
+    view_.Ask(outcome == SetupOutcome::FolderNotWritable ? kAdminNeededText : kInstallErrorText,
+              Buttons::Ok);
     busy = 0;
     return;
   }
-  if (!GuardDataFolder(services_.files, services_.security, pins, paths_.known.commonData)) {
-    outcome = SetupOutcome::ExtractionFailed;
-    view_.Ask(kInstallErrorText, Buttons::Ok);
-    busy = 0;
-    return;
-  }
-  EnsureUserFolder(services_.files, services_.security, paths_.known.work, kProductLevels);
 
-  {
-    const std::vector<std::string> files = InstallFileList(paths_);
-    ViewErrorReporter reporter(view_);
-    ExtractServices extract{services_.files, services_.resources, reporter};
-    if (!ExtractPayload(extract, files, kInstallFileTime, kPayloadResourceId)) {
-      outcome = SetupOutcome::ExtractionFailed;
-      view_.Ask(kInstallErrorText, Buttons::Ok);
-      busy = 0;
-      return;
-    }
-  }
-
-  outcome = SetupOutcome::Installed;
   ShowInstalledLook();
   RegisterProduct();
   services_.shell.Launch(paths_.installFolder + std::string(kHelperProgram),

@@ -11,6 +11,7 @@
 #include "payload/extract.h"
 #include "payload/file_system.h"
 #include "payload/folder_security.h"
+#include "payload/secure_folders.h"
 #include "system/file_holders.h"
 #include "system/known_folders.h"
 #include "system/registry.h"
@@ -58,7 +59,7 @@ struct SetupServices {
   Shell& shell;
   ComApartment& com;
   FolderSecurity& security;
-  SetupLog* log = nullptr;  // where steps skipped without a message are noted (/LOG)
+  SetupLog* log = nullptr;         // where steps skipped without a message are noted (/LOG)
   FileHolders* holders = nullptr;  // asked, with a log, who holds a file the probe could not open
 };
 
@@ -104,6 +105,12 @@ class SetupLogic {
 
  private:
   void PushDescription();
+  // The steps of an install attempt up to its files: each gives the outcome that ends the
+  // attempt, or Installed to go on.
+  SetupOutcome CheckTargetFolders();
+  SetupOutcome PrepareInstallFolder(FolderPins& pins);
+  SetupOutcome PrepareDataFolders(FolderPins& pins);
+  SetupOutcome WriteProductFiles();
   bool InstallFolderWritable();
   void LogFileHolders();
   bool TargetFoldersAbsolute();
