@@ -65,7 +65,9 @@ bool Start(SetupApp& app, StartHost& host) {
   // The interactive setup logs too when asked to: what it starts, and how it ended.
   const bool logged = unattended || !app.options.logPath.empty();
   if (logged) host.Log().Line(unattended ? "Corvane setup, unattended install" : "Corvane setup");
+  if (logged) host.Log().Line(RedirectionGuardText(app.redirectionGuarded));
   const InstanceLock lock = host.LockInstance();
+  if (logged) host.Log().Line({"setup lock held: ", host.LockHeld()});
   if (lock == InstanceLock::Unguarded && logged) {
     host.Log().Line("setup lock: its name is held by an object no administrator made; going on");
   }

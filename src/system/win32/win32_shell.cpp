@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "system/win32/file_paths.h"
 #include "system/win32/handle.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
@@ -294,11 +295,8 @@ long Win32Shell::CreateShortcut(const std::string& target, const std::string& li
 }
 
 std::string Win32Shell::RawVersionString(const std::string& name) {
-  // Long enough for any path the system can start a program from.
-  std::vector<wchar_t> module(32768);
-  const DWORD length =
-      GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-  if (length == 0 || length >= module.size()) return {};
+  const std::wstring module = ModulePath();
+  if (module.empty()) return {};
 
   // version.dll is not one of the system's KnownDLLs: load it from System32 only.
   SystemLibrary library(L"version.dll");
@@ -311,10 +309,10 @@ std::string Win32Shell::RawVersionString(const std::string& name) {
   if (getSize == nullptr || getInfo == nullptr || query == nullptr) return {};
 
   DWORD ignored = 0;
-  const DWORD size = getSize(module.data(), &ignored);
+  const DWORD size = getSize(module.c_str(), &ignored);
   if (size == 0) return {};
   std::vector<unsigned char> record(size);
-  if (!getInfo(module.data(), 0, size, record.data())) return {};
+  if (!getInfo(module.c_str(), 0, size, record.data())) return {};
 
   const std::wstring subBlock = L"\\StringFileInfo\\040904B0\\" + ToWide(name);
   void* found = nullptr;

@@ -34,8 +34,13 @@ snapshot() { # name
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
 }
 # Not Wine's, but the shell's: asking it for the CD burning folder (the known-folder set-up of
-# the setup and the uninstaller does) creates that per-user system folder, which stays.
-shell_folders() { grep -vE '^[<>] \./users/[^/]*/AppData/Local/Microsoft/Windows/Burn(/Burn)?$'; }
+# the setup and the uninstaller does) creates that per-user system folder, which stays. So does
+# the per-user work folder that the setup makes: the user can change what is in it, and the
+# administrator's uninstaller leaves it alone.
+shell_folders() {
+  grep -vE '^[<>] \./users/[^/]*/AppData/Local/Microsoft/Windows/Burn(/Burn)?$' |
+    grep -vE '^[<>] \./users/[^/]*/AppData/Local/Tamarind Software(/Corvane)?$'
+}
 no_difference() { # before after
   local d
   d=$(diff "$PREFIX/$1" "$PREFIX/$2" | grep '^[<>]' | shell_folders)
@@ -82,6 +87,28 @@ check "with a user's file: install folder gone" uninstaller_gone
 check "the user's file stays" eq "$(cat "$DATA_DIR/mine.aws")" "mine"
 check "only the user's file is left there" eq "$(ls "$DATA_DIR")" "mine.aws"
 rm -rf "$DRIVE_C/ProgramData/Tamarind Software"
+
+# The user turns the work folder, or the maker's folder above it, into a link to a folder of
+# their own that holds a prog.tmp and another file (a Unix link shows to Windows as a reparse
+# point): the uninstall leaves both files alone and still removes the product.
+LOCAL_DIR=$(ls -d "$DRIVE_C"/users/*/AppData/Local | grep -v /Public/)
+for linked in "Tamarind Software/Corvane" "Tamarind Software"; do
+  install_silently
+  target="$DRIVE_C/users/Public/theirs"
+  rm -rf "$LOCAL_DIR/Tamarind Software" "$target"
+  mkdir -p "$target/Corvane"
+  inner="$target"
+  [ "$linked" = "Tamarind Software" ] && inner="$target/Corvane"
+  echo work >"$inner/prog.tmp"
+  echo theirs >"$inner/other.txt"
+  mkdir -p "$(dirname "$LOCAL_DIR/$linked")"
+  ln -s "$target" "$LOCAL_DIR/$linked"
+  check "work link at $linked: exit code 0" eq "$(uninstall_silently)" "status=0"
+  check "work link at $linked: product removed" uninstaller_gone
+  check "work link at $linked: its prog.tmp stays" eq "$(cat "$inner/prog.tmp")" "work"
+  check "work link at $linked: its other file stays" eq "$(cat "$inner/other.txt")" "theirs"
+  rm -rf "$LOCAL_DIR/Tamarind Software" "$target"
+done
 
 # Interactively: the question; No changes nothing, Yes removes.
 install_silently

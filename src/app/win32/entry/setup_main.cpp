@@ -2,8 +2,6 @@
 // the exit status tells the outcome.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <string>
 #include <vector>
 
@@ -15,6 +13,7 @@
 #include "payload/win32/win32_file_system.h"
 #include "payload/win32/win32_folder_security.h"
 #include "system/win32/app_message_box.h"
+#include "system/win32/command_line.h"
 #include "system/win32/handle.h"
 #include "system/win32/log_file.h"
 #include "system/win32/system_library.h"
@@ -117,6 +116,7 @@ class Win32StartHost final : public StartHost {
 
   // Not waited for: a second setup ends at once.
   InstanceLock LockInstance() override { return lock_.Acquire(0); }
+  std::string_view LockHeld() override { return lock_.Held(); }
 
   // The first setup's dialog, else a window of the uninstaller (its question or its message).
   bool ShowRunningSetup() override {
@@ -135,21 +135,12 @@ class Win32StartHost final : public StartHost {
   Win32InstanceLock lock_;
 };
 
-// The arguments after the program name, split by the system's rules (quotes included).
-std::vector<std::string> CommandArguments() {
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  if (!argv) return args;
-  for (int k = 1; k < count; ++k) args.push_back(FromWide(argv[k]));
-  LocalFree(argv);
-  return args;
-}
-
 }  // namespace
 }  // namespace corvane
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // First of all: links that a non-administrator made are not followed, where the system can.
+  const bool redirectionGuarded = corvane::EnableRedirectionGuard();
   // Before anything can load a DLL: never from the setup's own folder or the current folder.
   corvane::HardenDllSearch();
   // No "insert a disk" or open-file error boxes: drive queries without medium fail quietly.
@@ -158,6 +149,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetErrorMode(previousMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   corvane::SetupApp app;
   app.options = corvane::ParseArguments(corvane::CommandArguments());
+  app.redirectionGuarded = redirectionGuarded;
   corvane::Win32StartHost host(instance, app);
   corvane::Start(app, host);
   return corvane::ExitCodeFor(app.outcome);
