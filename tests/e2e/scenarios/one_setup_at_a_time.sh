@@ -60,6 +60,7 @@ start_setup uninstall.exe
 FIRST_PID=$SETUP_PID
 check "the uninstaller asks its question" drv wait uninstall 30000
 check "another window holds the foreground" steal_front 20000
+check "so the question is not in front" test "$(drv front uninstall 300; echo $?)" = 1
 start_setup
 check "a setup beside it brings the uninstaller's question forward" drv front uninstall 15000
 check "that setup ends by itself: 1618 (low byte 82)" eval 'wait_setup_exit 30 && [ "$SETUP_STATUS" = 82 ]'
