@@ -49,32 +49,32 @@ struct Win32Services {
                          com,   security,  nullptr,  &holders};
 };
 
+struct ProgramWindowSearch {
+  const std::wstring& program;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindProgramWindow(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<ProgramWindowSearch*>(parameter);
+  DWORD processId = 0;
+  if (!IsWindowVisible(window) || GetWindowThreadProcessId(window, &processId) == 0) return TRUE;
+  const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = MAX_PATH * 4;
+  if (!process.Valid() || !QueryFullProcessImageNameW(process.Get(), 0, path, &length)) {
+    return TRUE;
+  }
+  const wchar_t* name = path + length;
+  while (name > path && name[-1] != L'\\') --name;
+  if (CompareStringOrdinal(name, -1, search.program.c_str(), -1, TRUE) != CSTR_EQUAL) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
 // A visible top-level window of a process whose program file is named `program`, or null.
 HWND WindowOfProgram(const std::wstring& program) {
-  struct Search {
-    const std::wstring& program;
-    HWND found = nullptr;
-  } search{program};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(parameter);
-        DWORD processId = 0;
-        if (!IsWindowVisible(window) || GetWindowThreadProcessId(window, &processId) == 0) {
-          return TRUE;
-        }
-        const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-        wchar_t path[MAX_PATH * 4];
-        DWORD length = MAX_PATH * 4;
-        if (!process.Valid() || !QueryFullProcessImageNameW(process.Get(), 0, path, &length)) {
-          return TRUE;
-        }
-        const wchar_t* name = path + length;
-        while (name > path && name[-1] != L'\\') --name;
-        if (CompareStringOrdinal(name, -1, s.program.c_str(), -1, TRUE) != CSTR_EQUAL) return TRUE;
-        s.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ProgramWindowSearch search{program};
+  EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
