@@ -1,5 +1,7 @@
 #include "app/setup_app.h"
 
+#include "system/text.h"
+
 namespace corvane {
 
 int PlatformKindFor(unsigned long platformId) {
@@ -10,38 +12,28 @@ int PlatformKindFor(unsigned long platformId) {
 
 namespace {
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t k = 0; k < prefix.size(); ++k) {
-    char c = text[k];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != prefix[k]) return false;
-  }
-  return true;
-}
-
-// Each outcome's exit status and its words in the log's result line.
+// Each outcome's exit code and its words in the log's last line; an outcome not listed (there
+// is none) ends as a failed installation.
 struct OutcomeRow {
   SetupOutcome outcome;
   int exitCode;
   const char* text;
 };
 constexpr OutcomeRow kOutcomes[] = {
+    {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
     {SetupOutcome::Installed, kExitInstalled, "installed"},
     {SetupOutcome::Declined, kExitDeclined, "not installed"},
     {SetupOutcome::FolderNotWritable, kExitFolderNotWritable, "install folder not writable"},
-    {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
     {SetupOutcome::PlatformRefused, kExitPlatformRefused, "platform not supported"},
     {SetupOutcome::AlreadyRunning, kExitAlreadyRunning,
      "another setup or the uninstaller is running"},
 };
 
-// An outcome missing from the table reads as a failed installation.
-const OutcomeRow& RowOf(SetupOutcome outcome) {
+const OutcomeRow& RowFor(SetupOutcome outcome) {
   for (const OutcomeRow& row : kOutcomes) {
     if (row.outcome == outcome) return row;
   }
-  return kOutcomes[3];
+  return kOutcomes[0];
 }
 
 }  // namespace
@@ -49,16 +41,16 @@ const OutcomeRow& RowOf(SetupOutcome outcome) {
 SetupOptions ParseArguments(const std::vector<std::string>& args) {
   SetupOptions options;
   for (const std::string& arg : args) {
-    if (arg.size() == 2 && StartsWithNoCase(arg, "/S")) {
+    if (SameText(arg, "/S")) {
       options.unattended = true;
-    } else if (StartsWithNoCase(arg, "/LOG=")) {
+    } else if (StartsWithText(arg, "/LOG=")) {
       options.logPath = arg.substr(5);
     }
   }
   return options;
 }
 
-int ExitCodeFor(SetupOutcome outcome) { return RowOf(outcome).exitCode; }
+int ExitCodeFor(SetupOutcome outcome) { return RowFor(outcome).exitCode; }
 
 bool Start(SetupApp& app, StartHost& host) {
   const bool unattended = app.options.unattended;
@@ -88,8 +80,8 @@ bool Start(SetupApp& app, StartHost& host) {
     app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
   if (logged) {
-    const OutcomeRow& row = RowOf(app.outcome);
-    host.Log().Line({"result: ", row.text, ", exit code ", std::to_string(row.exitCode)});
+    host.Log().Line({"result: ", RowFor(app.outcome).text, ", exit code ",
+                     std::to_string(ExitCodeFor(app.outcome))});
   }
   return false;
 }

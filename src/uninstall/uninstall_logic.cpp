@@ -5,6 +5,7 @@
 
 #include "payload/paths.h"
 #include "system/product.h"
+#include "system/text.h"
 
 namespace corvane {
 namespace {
@@ -16,14 +17,6 @@ constexpr std::size_t kProductFolderLevels = 2;
 // The first three names of the product's file list go into the install folder, the rest into
 // the data folder.
 constexpr std::size_t kProgramCount = 3;
-
-std::string Fold(std::string_view s) {
-  std::string folded(s);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
 
 std::string WithBackslash(std::string path) {
   if (path.empty() || path.back() != '\\') path += '\\';
@@ -75,10 +68,6 @@ const char* OutcomeText(UninstallOutcome outcome) {
       return "removed, restart needed";
   }
   return "";
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && Fold(text.substr(0, prefix.size())) == Fold(prefix);
 }
 
 // A decimal number, all of `text`; false for anything else.
@@ -271,11 +260,11 @@ int UninstallExitCode(UninstallOutcome outcome) {
 UninstallOptions ParseUninstallArguments(const std::vector<std::string>& args) {
   UninstallOptions options;
   for (const std::string& arg : args) {
-    if (Fold(arg) == "/s") {
+    if (SameText(arg, "/S")) {
       options.silent = true;
-    } else if (StartsWithNoCase(arg, "/LOG=")) {
+    } else if (StartsWithText(arg, "/LOG=")) {
       options.logPath = arg.substr(5);
-    } else if (StartsWithNoCase(arg, "/CLEANUP=")) {
+    } else if (StartsWithText(arg, "/CLEANUP=")) {
       options.cleanup = true;
       options.cleanupFolders.clear();
       std::string_view rest = std::string_view(arg).substr(9);
@@ -290,7 +279,7 @@ UninstallOptions ParseUninstallArguments(const std::vector<std::string>& args) {
         if (comma == std::string_view::npos) break;
         rest = rest.substr(comma + 1);
       }
-    } else if (StartsWithNoCase(arg, "/WAIT=")) {
+    } else if (StartsWithText(arg, "/WAIT=")) {
       if (!ParseNumber(std::string_view(arg).substr(6), options.waitFor)) options.waitFor = 0;
     }
   }

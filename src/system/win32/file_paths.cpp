@@ -28,4 +28,15 @@ std::wstring FinalPathOf(HANDLE file) {
   return {};
 }
 
+bool ReadWholeFile(HANDLE file, std::vector<char>& bytes) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) {
+    return false;
+  }
+  bytes.resize(static_cast<std::size_t>(size.QuadPart));
+  DWORD read = 0;
+  return ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+         read == bytes.size();
+}
+
 }  // namespace corvane

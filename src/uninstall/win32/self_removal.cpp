@@ -21,17 +21,6 @@ std::wstring Number(HANDLE handle) {
   return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle));
 }
 
-bool ReadWhole(HANDLE file, std::vector<char>& bytes) {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) {
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD read = 0;
-  return ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-         read == bytes.size();
-}
-
 // A name nobody can guess ahead: time, counter and ids.
 std::wstring FreshName() {
   LARGE_INTEGER counter{};
@@ -69,7 +58,7 @@ bool StartCleanupCopy(const std::vector<std::uint64_t>& folders) {
   {
     Handle own(CreateFileW(ModulePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!own.Valid() || !ReadWhole(own.Get(), image)) return false;
+    if (!own.Valid() || !ReadWholeFile(own.Get(), image)) return false;
   }
   wchar_t windows[MAX_PATH] = {};
   const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
@@ -85,7 +74,7 @@ bool StartCleanupCopy(const std::vector<std::uint64_t>& folders) {
                           OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!keep.Valid()) return false;
   std::vector<char> check;
-  if (!written || !ReadWhole(keep.Get(), check) || check != image) return false;
+  if (!written || !ReadWholeFile(keep.Get(), check) || check != image) return false;
 
   HANDLE me = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,

@@ -82,17 +82,6 @@ bool MarkForDeletion(HANDLE handle) {
   return SetFileInformationByHandle(handle, FileDispositionInfo, &remove, sizeof remove) != FALSE;
 }
 
-bool ReadWhole(HANDLE file, std::vector<char>& bytes) {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) {
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD read = 0;
-  return ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-         read == bytes.size();
-}
-
 }  // namespace
 
 FolderOpen Win32RemovalFileSystem::OpenBase(const std::string& path, Folder& folder) {
@@ -162,8 +151,8 @@ bool Win32RemovalFileSystem::IsThisProgram(Folder folder, const std::string& nam
   Handle self(CreateFileW(ModulePath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   std::vector<char> installed, running;
-  return self.Valid() && ReadWhole(file.Get(), installed) && ReadWhole(self.Get(), running) &&
-         installed == running;
+  return self.Valid() && ReadWholeFile(file.Get(), installed) &&
+         ReadWholeFile(self.Get(), running) && installed == running;
 }
 
 bool Win32RemovalFileSystem::RemoveAtRestart(const std::string& path) {

@@ -25,12 +25,14 @@ uninstaller_gone() {
 # the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
 # Video, and stamps the display adapter's DriverDateData (in Control\Class\{4D36E968-...}\0000
 # and under Video) with the time. Those Video blocks and that value are left out.
+# A snapshot reg could not take is not written, and no_difference fails on it.
 snapshot() { # name
   wineserver -w
+  rm -f "$PREFIX/$1.reg"
   wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
     awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 }
          /^    DriverDateData    REG_BINARY/ { next }
-         !skip' >"$PREFIX/$1.reg"
+         !skip' >"$PREFIX/$1.part" && mv "$PREFIX/$1.part" "$PREFIX/$1.reg"
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
 }
 # Not Wine's, but the shell's: asking it for the CD burning folder (the known-folder set-up of
@@ -43,6 +45,7 @@ shell_folders() {
 }
 no_difference() { # before after
   local d
+  [ -s "$PREFIX/$1" ] && [ -s "$PREFIX/$2" ] || { echo "  a snapshot is missing"; return 1; }
   d=$(diff "$PREFIX/$1" "$PREFIX/$2" | grep '^[<>]' | shell_folders)
   [ -z "$d" ] || { echo "$d" | head -20; return 1; }
 }

@@ -2,12 +2,14 @@
 // the exit status tells the outcome.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/product_files.h"
 #include "app/setup_app.h"
 #include "app/win32/com_apartment.h"
+#include "app/win32/entry/install_files.h"
 #include "app/win32/setup_dialog.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
@@ -23,9 +25,6 @@
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
 #include "system/win32/win32_shell.h"
-#ifdef CORVANE_KILL_HOOK
-#include "kill_hook.h"  // test builds only: ends the process at a chosen file step
-#endif
 
 namespace corvane {
 namespace {
@@ -33,11 +32,8 @@ namespace {
 // The system services of one run, for the dialog or the unattended install.
 struct Win32Services {
   Win32FileSystem systemFiles;
-#ifdef CORVANE_KILL_HOOK
-  KillingFileSystem files{systemFiles};
-#else
-  FileSystem& files = systemFiles;
-#endif
+  std::unique_ptr<FileSystem> wrappedFiles = WrapInstallFiles(systemFiles);
+  FileSystem& files = wrappedFiles ? *wrappedFiles : systemFiles;
   ModuleResources resources;
   Win32Registry registry;
   Win32KnownFolderSource folders;
