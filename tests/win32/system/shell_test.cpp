@@ -173,8 +173,9 @@ class TopWindow {
   HWND hwnd_;
 };
 
-// Through the desktop shell, which Wine's desktop answers: a batch file writes the folder it was
-// started in. A program that is not there is not started, and is not tried another way.
+// As the signed-in user: through the desktop shell, or, while a just-started Wine desktop does not
+// answer yet, with the token of its process; never by path while a shell is there. A batch file
+// writes the folder it was started in. A program that is not there is not started either way.
 TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
   const std::wstring script = L"C:\\links\\mark.cmd";
   HANDLE h = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -190,13 +191,15 @@ TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
 
   const ShellStart start = shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work", kShowNormal);
   EXPECT_TRUE(start.started);
-  EXPECT_EQ(start.way, StartWay::DesktopShell);
+  EXPECT_TRUE(start.way == StartWay::DesktopShell || start.way == StartWay::ShellUser)
+      << static_cast<int>(start.way);
   EXPECT_EQ(WaitForLine(L"C:\\links\\mark.txt"), "C:\\links\\work\r\n")
       << "mark.cmd did not write its folder within 10 s";
 
   const ShellStart missing = shell.Launch("C:\\links\\missing.exe", "C:\\links", kShowNormal);
   EXPECT_FALSE(missing.started);
-  EXPECT_EQ(missing.way, StartWay::DesktopShell);
+  EXPECT_TRUE(missing.way == StartWay::DesktopShell || missing.way == StartWay::NotStarted)
+      << static_cast<int>(missing.way);
 }
 
 // The two ways the setup starts a program itself when the desktop shell does not answer: with
@@ -211,14 +214,18 @@ TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
   ASSERT_TRUE(CopyFileW(standIn.c_str(), L"C:\\links\\prog\\kvx.exe", FALSE)) << FromWide(standIn);
   ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_START_LOG", L"C:\\links\\start.log"));
 
-  // Wine's desktop shell registers no shell window: this process plays the shell's process.
+  // Wine 10's desktop shell registers its window, as Windows' does, once a window has started
+  // it; Wine 8's registers none, and there this process plays the shell's process.
   auto window = std::make_unique<TopWindow>();
-  ASSERT_EQ(GetShellWindow(), nullptr) << "a shell window is set already";
-  using SetShellWindowFn = BOOL(WINAPI*)(HWND);  // exported by user32, in no header
-  const auto setShellWindow = reinterpret_cast<SetShellWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetShellWindow")));
-  ASSERT_NE(setShellWindow, nullptr);
-  ASSERT_TRUE(setShellWindow(window->Get()));
+  for (int i = 0; i < 50 && GetShellWindow() == nullptr; ++i) Sleep(100);
+  const bool playingShell = GetShellWindow() == nullptr;
+  if (playingShell) {
+    using SetShellWindowFn = BOOL(WINAPI*)(HWND);  // exported by user32, in no header
+    const auto setShellWindow = reinterpret_cast<SetShellWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetShellWindow")));
+    ASSERT_NE(setShellWindow, nullptr);
+    ASSERT_TRUE(setShellWindow(window->Get()));
+  }
   Win32StartWays ways;
   DeleteFileW(L"C:\\links\\start.log");
   ASSERT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
@@ -228,9 +235,11 @@ TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
   EXPECT_EQ(ways.StartAsShellUser("C:\\links\\missing.exe", "C:\\links", kShowNormal),
             StartWays::AsUser::Failed);
 
-  window.reset();
-  EXPECT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
-            StartWays::AsUser::NoShellProcess);
+  if (playingShell) {
+    window.reset();
+    EXPECT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
+              StartWays::AsUser::NoShellProcess);
+  }
   DeleteFileW(L"C:\\links\\start.log");
   ASSERT_TRUE(ways.StartByPath("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal));
   line = WaitForLine(L"C:\\links\\start.log");
