@@ -72,7 +72,11 @@ wait "$HOLD_PID"
 # The all-users desktop folder recorded as a relative path: every file and the programs
 # shortcut, no desktop shortcut anywhere, and the log says why.
 SHELL_FOLDERS='HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
-wine reg add "$SHELL_FOLDERS" /v 'Common Desktop' /t REG_EXPAND_SZ /d 'Public Desktop' /f >/dev/null 2>&1
+# Wine keeps the key apart for 32-bit programs (Windows shares it): both views get the value.
+for view in 32 64; do
+  wine reg add "$SHELL_FOLDERS" /v 'Common Desktop' /t REG_EXPAND_SZ /d 'Public Desktop' /f \
+    "/reg:$view" >/dev/null 2>&1
+done
 rm -f "$DESKTOP_DIR/Corvane.lnk" "$PROGRAMS_DIR/Corvane.lnk"
 find "$INSTALL_DIR" "$DATA_DIR" -type f -delete
 unattended
