@@ -98,6 +98,14 @@ class LoggingFileSystem final : public FileSystem {
     log_.Line({"delete ", path, ok ? ": deleted" : ": not deleted"});
     return ok;
   }
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& path) override {
+    auto held = inner_.HoldForReplacing(path);
+    if (!held) log_.Line({"hold ", path, " for replacing: failed, in use"});
+    return held;
+  }
+  bool ReadSmallFile(const std::string& path, std::string& contents) override {
+    return inner_.ReadSmallFile(path, contents);
+  }
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
     const bool ok = inner_.RenameFile(from, to, replace);
     log_.Line({"rename ", from, " to ", to, ok ? ": ok" : ": failed"});
