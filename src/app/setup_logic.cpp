@@ -12,6 +12,28 @@ namespace corvane {
 namespace {
 
 constexpr std::string_view kMainExe = "kvx.exe";
+constexpr int kCsidlWindows = 36;
+
+// Folders that are the system's, not a product's: an install folder that is one of them, or
+// lies above one, is refused rather than given the product's protection. The Windows folder
+// comes first: nothing inside it is a product's folder either.
+std::vector<std::string> SystemFoldersOf(KnownFolderSource& source, const KnownFolders& k) {
+  std::vector<std::string> folders{StripTrailingBackslash(source.SpecialFolder(kCsidlWindows))};
+  for (const std::string* f :
+       {&k.userData, &k.commonData, &k.desktop, &k.programs, &k.commonPrograms, &k.commonDesktop,
+        &k.pictures, &k.documents, &k.commonDocuments, &k.commonStartup, &k.startup, &k.cdBurn,
+        &k.localData, &k.lowData, &k.tempPath}) {
+    if (!f->empty()) folders.push_back(StripTrailingBackslash(*f));
+  }
+  // Program Files, above the default install folder's maker folder.
+  std::string programFiles = StripTrailingBackslash(k.defaultInstall);
+  for (int level = 0; level < kProductLevels; ++level) {
+    programFiles = programFiles.substr(0, programFiles.rfind('\\') + 1);
+    programFiles = StripTrailingBackslash(programFiles);
+  }
+  if (!programFiles.empty()) folders.push_back(programFiles);
+  return folders;
+}
 
 // Extraction reports its failures through the dialog's message boxes.
 class ViewErrorReporter final : public ErrorReporter {
@@ -175,7 +197,8 @@ void SetupLogic::RunInstall() {
   FolderPins pins;
   if (!installFolderAbsolute ||
       !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
-                          paths_.known.defaultInstall) ||
+                          paths_.known.defaultInstall,
+                          SystemFoldersOf(services_.folders, paths_.known)) ||
       !InstallFolderWritable()) {
     outcome = SetupOutcome::FolderNotWritable;
     view_.Ask(kAdminNeededText, Buttons::Ok);
@@ -201,6 +224,9 @@ void SetupLogic::RunInstall() {
       return;
     }
   }
+  // Every product file is in place: the data folder levels made shut get the access the
+  // product expects.
+  OpenShutFolders(pins);
 
   outcome = SetupOutcome::Installed;
   ShowInstalledLook();

@@ -164,6 +164,12 @@ class LoggingFolderSecurity final : public FolderSecurity {
     log_.Line({"folder ", path, ": ", kResults[static_cast<int>(result)]});
     return result;
   }
+  CreateDirResult MakeProtectedFolder(const std::string& path) override {
+    const CreateDirResult result = inner_.MakeProtectedFolder(path);
+    log_.Line({"create folder ", path, " shut to all but administrators: ",
+               CreateResultText(result)});
+    return result;
+  }
 
  private:
   class LoggingPin final : public PinnedFolder {
@@ -178,6 +184,17 @@ class LoggingFolderSecurity final : public FolderSecurity {
         log_.Line({"folder ", path_, ": owner ", access.owner});
       return ok;
     }
+    bool Protect() override {
+      const bool ok = inner_->Protect();
+      log_.Line({"folder ", path_, ": protected as Program Files is: ", ok ? "done" : "failed"});
+      return ok;
+    }
+    bool InheritFromParent() override {
+      const bool ok = inner_->InheritFromParent();
+      log_.Line({"folder ", path_, ": access from the folder above: ", ok ? "done" : "failed"});
+      return ok;
+    }
+    std::string FinalPath() override { return inner_->FinalPath(); }
 
    private:
     std::unique_ptr<PinnedFolder> inner_;

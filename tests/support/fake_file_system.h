@@ -96,9 +96,11 @@ class FakeFileSystem : public FileSystem {
   std::size_t FileCount() const { return files_.size(); }
   int OpenHandles() const { return openHandles_; }
   // Every call in order, as "op path" ("open", "write", "settime", "close", "remove",
-  // "rename from>to", "attr", "drive", "mkdir").
+  // "rename from>to", "link from>to", "hold", "read", "attr", "drive", "mkdir").
   const std::vector<std::string>& Log() const { return log_; }
   const std::vector<OpenCall>& Opens() const { return opens_; }
+  // Adds an entry to the log (what a double beside this one did, in order with these calls).
+  void Note(const std::string& entry) { log_.push_back(entry); }
   void ClearLog() {
     log_.clear();
     opens_.clear();
