@@ -5,25 +5,6 @@
 
 namespace corvane {
 
-std::vector<std::string> ProductFileList(const std::string& installFolder,
-                                         const std::string& dataFolder) {
-  const std::string& bin = installFolder;
-  const std::string& data = dataFolder;
-  return {
-      bin + "kvx.exe",
-      bin + "kvxh.exe",
-      bin + "uninstall.exe",
-      data + "default.rex",
-      data + "default.stg",
-      data + "default.pds",
-      data + "default.aws",
-      data + "help.bin",
-      data + "Workspace1- simple file after correction.aws",
-      data + "Workspace2- after making a clone and undo-ing modifications.aws",
-      data + "Workspace3- after comparing the 2 documents.aws",
-  };
-}
-
 std::string DisplayVersionOf(std::string_view fileVersion) {
   std::string version;
   for (const char c : fileVersion) {

@@ -68,11 +68,4 @@ int PlatformKindFor(unsigned long platformId);
 // brought to the front; either way the outcome is AlreadyRunning.
 bool Start(SetupApp& app, StartHost& host);
 
-// The application title: the module's file name without folder and extension.
-std::string TitleFromModulePath(std::string_view modulePath);
-
-// Message box style with the exclamation icon added when the caller named no icon and the
-// buttons are OK, OK/Cancel, Yes/No or Yes/No/Cancel (the system's MB_* values).
-unsigned MessageBoxStyle(unsigned style);
-
 }  // namespace corvane

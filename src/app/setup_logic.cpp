@@ -11,9 +11,6 @@
 namespace corvane {
 namespace {
 
-constexpr std::string_view kMainExe = "kvx.exe";
-constexpr int kCsidlWindows = 36;
-
 // Folders that are the system's, not a product's: an install folder that is one of them, or
 // lies above one, is refused rather than given the product's protection. The Windows folder
 // comes first: nothing inside it is a product's folder either.
@@ -78,7 +75,7 @@ void SetupLogic::InitDialog() {
   paths_.known = SetUpKnownFolders(services_.folders, services_.registry,
                                    std::string(kProductFolderName), false);
   paths_.previousInstallFolder =
-      ReadAppPath(services_.registry, std::string(kMainExe), "Path") + "\\";
+      ReadAppPath(services_.registry, std::string(kMainProgram), "Path") + "\\";
   installPathText = StripTrailingBackslash(paths_.previousInstallFolder);
 
   // The install folder is fixed: nothing enables these again.
@@ -116,7 +113,7 @@ void SetupLogic::OnOk() {
 // while a running copy (which holds the file without write sharing) still makes it fail. Where
 // there is no kvx.exe yet, one is created that goes away again when it is closed.
 bool SetupLogic::InstallFolderWritable() {
-  const std::string probePath = paths_.installFolder + std::string(kMainExe);
+  const std::string probePath = paths_.installFolder + std::string(kMainProgram);
   const OpenMode mode =
       PathExists(services_.files, probePath) ? OpenMode::OpenExisting : OpenMode::CreateNewGone;
   return services_.files.OpenForWriting(probePath, ShareMode::Read, mode) != nullptr;
@@ -146,19 +143,22 @@ void SetupLogic::ShowInstalledLook() {
 void SetupLogic::RegisterProduct() {
   const std::string& known = paths_.installFolder;
   const KnownFolders& folders = paths_.known;
-  const std::string target = known + std::string(kMainExe);
+  const std::string target = known + std::string(kMainProgram);
   const std::string description(kShortcutDescription);
 
   ComScope com(services_.com);
   services_.files.RemoveFile(folders.commonDesktop + "KVX.lnk");
-  WriteUninstallEntry(services_.registry, "Corvane", known + "Uninstall.exe");
-  services_.shell.CreateShortcut(target, folders.commonDesktop + "Corvane.lnk", description, "");
-  services_.shell.CreateShortcut(target, folders.commonPrograms + "Corvane.lnk", description, "");
+  const std::string entry(kUninstallEntryName);
+  const std::string uninstaller = known + std::string(kUninstallerName);
+  const std::string shortcut(kShortcutFileName);
+  WriteUninstallEntry(services_.registry, entry, uninstaller);
+  services_.shell.CreateShortcut(target, folders.commonDesktop + shortcut, description, "");
+  services_.shell.CreateShortcut(target, folders.commonPrograms + shortcut, description, "");
   installPathText = StripTrailingBackslash(known);
   const std::string specialBuild = VersionString(services_.shell, "SpecialBuild");
   fileVersionText = VersionString(services_.shell, "FileVersion");
 
-  const std::string key(kMainExe);
+  const std::string key(kMainProgram);
   WriteAppPath(services_.registry, key, "", target);
   WriteAppPath(services_.registry, key, "ProgramData", StripTrailingBackslash(folders.commonData));
   WriteAppPath(services_.registry, key, "FileVersion", fileVersionText);
@@ -171,9 +171,9 @@ void SetupLogic::RegisterProduct() {
   details.publisher = VersionString(services_.shell, "CompanyName");
   details.installLocation = StripTrailingBackslash(known);
   details.estimatedSizeKb = ExpandedSizeKb(services_.resources.RcData(kPayloadResourceId));
-  details.quietUninstallString = QuoteCommandPath(known + "Uninstall.exe") + " /S";
+  details.quietUninstallString = QuoteCommandPath(uninstaller) + " /S";
   details.urlUpdateInfo = UpdatePageAddress();
-  WriteUninstallDetails(services_.registry, "Corvane", details);
+  WriteUninstallDetails(services_.registry, entry, details);
   com.Leave();
 }
 
@@ -231,7 +231,7 @@ void SetupLogic::RunInstall() {
   outcome = SetupOutcome::Installed;
   ShowInstalledLook();
   RegisterProduct();
-  services_.shell.Launch(paths_.installFolder + "kvxh.exe",
+  services_.shell.Launch(paths_.installFolder + std::string(kHelperProgram),
                          StripTrailingBackslash(paths_.installFolder));
   pins.clear();
 
@@ -252,7 +252,7 @@ void SetupLogic::OpenUpdatePage() {
 }
 
 void SetupLogic::RunInstalledProgram() {
-  services_.shell.ShellOpen(paths_.installFolder + std::string(kMainExe),
+  services_.shell.ShellOpen(paths_.installFolder + std::string(kMainProgram),
                             StripTrailingBackslash(paths_.installFolder), view_.Window());
   view_.End(2);
 }

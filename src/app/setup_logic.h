@@ -17,7 +17,6 @@
 
 namespace corvane {
 
-inline constexpr std::string_view kProductFolderName = "Corvane";
 inline constexpr std::string_view kInstallPrompt = "Install Corvane?";
 inline constexpr std::string_view kPreviousInstallQuestion =
     "A previous installation of a Corvane product is found.\r\n\r\nContinue?";

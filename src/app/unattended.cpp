@@ -350,23 +350,6 @@ ShellStart LoggingShell::Launch(const std::string& path, const std::string& fold
   return start;
 }
 
-void SetupLog::Line(std::initializer_list<std::string_view> parts) {
-  std::string line;
-  bool inBreak = false;
-  for (const std::string_view part : parts) {
-    for (const char c : part) {
-      const bool isBreak = c == '\r' || c == '\n';
-      if (!isBreak) {
-        line += c;
-      } else if (!inBreak) {
-        line += ' ';
-      }
-      inBreak = isBreak;
-    }
-  }
-  WriteLine(line);
-}
-
 std::string UnattendedView::Text(int id) {
   return id == kIdInstallPath ? installPath_ : std::string();
 }

@@ -4,26 +4,13 @@
 // and no page is opened: it may run with nobody logged on.
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "app/setup_logic.h"
+#include "system/log.h"
 
 namespace corvane {
-
-// A line-oriented log.
-class SetupLog {
- public:
-  virtual ~SetupLog() = default;
-  // Writes the parts as one line: each run of CR and LF inside them becomes one space.
-  void Line(std::initializer_list<std::string_view> parts);
-  void Line(std::string_view text) { Line({text}); }
-
- protected:
-  // One complete line, without its line end.
-  virtual void WriteLine(std::string_view line) = 0;
-};
 
 // The interactive setup's shell when a log is asked for: everything passes through, and each
 // program or page started is logged with the way it was started.

@@ -2,24 +2,10 @@
 
 #include <vector>
 
+#include "system/product.h"
+
 namespace corvane {
 namespace {
-
-// CSIDL numbers of the shell's special folders.
-constexpr int kCsidlDesktop = 0;
-constexpr int kCsidlPrograms = 2;
-constexpr int kCsidlPersonal = 5;
-constexpr int kCsidlStartup = 7;
-constexpr int kCsidlCommonPrograms = 23;
-constexpr int kCsidlCommonStartup = 24;
-constexpr int kCsidlCommonDesktopDirectory = 25;
-constexpr int kCsidlAppData = 26;
-constexpr int kCsidlLocalAppData = 28;
-constexpr int kCsidlCommonAppData = 35;
-constexpr int kCsidlProgramFiles = 38;
-constexpr int kCsidlMyPictures = 39;
-constexpr int kCsidlCommonDocuments = 46;
-constexpr int kCsidlCdBurnArea = 59;
 
 // The shell records LocalAppDataLow only under its known-folder id; there is no CSIDL for it.
 constexpr const char* kShellFoldersKey =
@@ -67,7 +53,8 @@ std::string ExpandLongPath(KnownFolderSource& source, const std::string& path) {
 
 KnownFolders SetUpKnownFolders(KnownFolderSource& source, RegistryApi& registry,
                                const std::string& productFolderName, bool useLowDataFolder) {
-  const std::string productSubPath = "\\Tamarind Software\\" + productFolderName + "\\";
+  const std::string productSubPath =
+      "\\" + std::string(kMakerFolderName) + "\\" + productFolderName + "\\";
   auto withProduct = [&](int csidl) { return source.SpecialFolder(csidl) + productSubPath; };
   auto folder = [&](int csidl) { return source.SpecialFolder(csidl) + "\\"; };
 

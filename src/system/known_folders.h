@@ -7,6 +7,27 @@
 
 namespace corvane {
 
+// CSIDL numbers of the shell's special folders.
+inline constexpr int kCsidlDesktop = 0;
+inline constexpr int kCsidlPrograms = 2;
+inline constexpr int kCsidlPersonal = 5;
+inline constexpr int kCsidlStartup = 7;
+inline constexpr int kCsidlCommonPrograms = 23;
+inline constexpr int kCsidlCommonStartup = 24;
+inline constexpr int kCsidlCommonDesktopDirectory = 25;
+inline constexpr int kCsidlAppData = 26;
+inline constexpr int kCsidlLocalAppData = 28;
+inline constexpr int kCsidlCommonAppData = 35;
+inline constexpr int kCsidlWindows = 36;
+inline constexpr int kCsidlSystem = 37;
+inline constexpr int kCsidlProgramFiles = 38;
+inline constexpr int kCsidlMyPictures = 39;
+inline constexpr int kCsidlProfile = 40;
+inline constexpr int kCsidlProgramFilesX86 = 42;
+inline constexpr int kCsidlProgramFilesCommon = 43;
+inline constexpr int kCsidlCommonDocuments = 46;
+inline constexpr int kCsidlCdBurnArea = 59;
+
 // What the set-up needs of the shell and file system.
 class KnownFolderSource {
  public:

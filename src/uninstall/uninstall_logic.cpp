@@ -1,21 +1,10 @@
 #include "uninstall/uninstall_logic.h"
 
-#include "app/product_files.h"
 #include "payload/paths.h"
+#include "system/product.h"
 
 namespace corvane {
 namespace {
-
-constexpr int kCsidlCommonPrograms = 23;
-constexpr int kCsidlCommonDesktopDirectory = 25;
-constexpr int kCsidlCommonAppData = 35;
-constexpr int kCsidlWindows = 36;
-constexpr int kCsidlSystem = 37;
-constexpr int kCsidlProgramFiles = 38;
-constexpr int kCsidlProfile = 40;
-constexpr int kCsidlProgramFilesX86 = 42;
-constexpr int kCsidlProgramFilesCommon = 43;
-constexpr int kCsidlCommonDocuments = 46;
 
 // The product's folders are two levels below their base: "Tamarind Software\Corvane".
 constexpr int kProductFolderLevels = 2;

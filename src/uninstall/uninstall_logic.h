@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/unattended.h"
 #include "payload/file_system.h"
 #include "system/instance_lock.h"
 #include "system/known_folders.h"
+#include "system/log.h"
 #include "system/registry.h"
 
 namespace corvane {

@@ -1,7 +1,7 @@
 #include "app/win32/setup_dialog.h"
 
-#include "app/win32/app_message_box.h"
 #include "folderdlg/win32/folder_chooser_dialog.h"
+#include "system/win32/app_message_box.h"
 #include "system/win32/wide.h"
 #include "system/win32/window_placement.h"
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/win32/app_message_box.h"
 #include "folderdlg/win32/folder_chooser_dialog.h"
+#include "system/win32/app_message_box.h"
 #include "system/win32/wide.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

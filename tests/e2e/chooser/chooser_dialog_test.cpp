@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/app_message_box.h"
 #include "e2e/chooser/chooser_window.h"
 #include "folderdlg/folder_chooser.h"
 #include "folderdlg/win32/folder_chooser_dialog.h"
+#include "system/win32/app_message_box.h"
 #include "system/win32/wide.h"
 
 namespace corvane {

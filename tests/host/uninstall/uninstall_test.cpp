@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/product_files.h"
 #include "support/fake_registry.h"
+#include "system/product.h"
 
 namespace corvane {
 namespace {

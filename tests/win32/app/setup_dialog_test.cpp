@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/app_message_box.h"
 #include "host/app/app_doubles.h"
+#include "system/win32/app_message_box.h"
 #include "system/win32/wide.h"
 
 namespace corvane {

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/setup_app.h"
-#include "app/win32/app_message_box.h"
 #include "app/win32/com_apartment.h"
-#include "app/win32/log_file.h"
 #include "app/win32/setup_dialog.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "payload/win32/win32_folder_security.h"
+#include "system/win32/app_message_box.h"
+#include "system/win32/log_file.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
 #include "system/win32/win32_instance_lock.h"

@@ -1,6 +1,6 @@
-#include "app/win32/app_message_box.h"
+#include "system/win32/app_message_box.h"
 
-#include "app/setup_app.h"
+#include "system/message_box.h"
 #include "system/win32/wide.h"
 
 namespace corvane {

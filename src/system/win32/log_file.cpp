@@ -1,4 +1,4 @@
-#include "app/win32/log_file.h"
+#include "system/win32/log_file.h"
 
 #include <utility>
 #include <vector>

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/unattended.h"
+#include "system/log.h"
 #include "system/win32/handle.h"
 
 namespace corvane {

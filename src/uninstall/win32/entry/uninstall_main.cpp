@@ -1,7 +1,7 @@
-// Sample product: uninstall.exe, the product's uninstaller. Removes what the setup installed;
-// a maker can ship it as it is.
+// uninstall.exe, the product's uninstaller: removes what the setup installed; the setup packs it
+// with the product's files.
 //   uninstall.exe [/S] [/LOG=path]
-// The removal itself is in src/uninstall; this is its Windows entry.
+// The removal itself is in uninstall_logic; this is its Windows entry.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/app_message_box.h"
-#include "app/win32/log_file.h"
+#include "system/win32/app_message_box.h"
+#include "system/win32/log_file.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
 #include "system/win32/win32_instance_lock.h"
