@@ -202,7 +202,10 @@ bool GuardPreviousInstallFolder(FileSystem& fs, FolderSecurity& security, Folder
   }
   PinnedFolder& own = *pins.held.back();
   FolderAccess access;
-  return own.Protect() && own.ReadAccess(access) && IsAdministratorsOnly(access);
+  if (!own.Protect() || !own.ReadAccess(access)) return false;
+  // Where the system keeps no lists (Wine), what is read back is made up from the Unix mode
+  // bits, not what was set: nothing to check there.
+  return IsAdministratorsOnly(access) || !access.ownerStored;
 }
 
 }  // namespace
