@@ -2,7 +2,8 @@
 # Codec benchmark: builds szdd_bench and mkpayload in Release, gathers a corpus from files on
 # this machine (three Windows PE files of wine32 near the product's program sizes and about
 # 10 MB of text standing in for the help file) and prints, in one run, our sizes and times
-# next to mscompress, msexpand and libmspack. The corpus is not kept in git.
+# next to mscompress, msexpand and libmspack. The corpus is not kept in git. Then builds the
+# shipped setup (preset win32) and prints its size without the payload (goal: at most 120 KB).
 #   CORVANE_BENCH_RUNS=N  runs per measurement (median; default 5)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -52,3 +53,20 @@ for f in "${files[@]}"; do printf '  %10d  %s\n' "$(stat -c %s "$f")" "$(basenam
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
 echo
 "$build/bench/szdd_bench" --runs "$runs" --mkpayload "$build/tools/mkpayload/mkpayload" "${files[@]}"
+
+# The setup as shipped, less its payload (RCDATA 129, the packed payload.bin as it is): code,
+# dialogs, icons, manifest and version record.
+(cd "$root" && cmake --preset win32 >/dev/null && cmake --build --preset win32 --target CorvaneSetup -j2 >/dev/null)
+setup=$root/build/win32/CorvaneSetup.exe
+total=$(stat -c %s "$setup")
+payload=$(stat -c %s "$root/build/win32/payload/payload.bin")
+section() {
+  local hex
+  hex=$(i686-w64-mingw32-objdump -h "$setup" | awk -v n="$1" '$2 == n { print $3; exit }')
+  echo $((16#${hex:-0}))
+}
+echo
+echo "Setup $setup: $total bytes, payload $payload bytes"
+awk -v n=$((total - payload)) -v t="$(section .text)" -v e="$(section .eh_fram)" 'BEGIN {
+  printf "Setup without its payload: %d bytes (%.1f KB; goal at most 120 KB); .text %d, .eh_frame %d\n",
+         n, n / 1024, t, e }'

@@ -1,11 +1,14 @@
 // Stand-in for one of the product's programs: a window that says which program it is.
 //
 // When the environment variable CORVANE_START_LOG names a file, the program appends one line
-// "<exe file name>|<full module path>|<current directory>|<enabled privileges>\r\n" (UTF-8,
-// the privileges' names separated by commas) to it and exits at once without a window, so that
-// automated runs can see which program was started, from where, and with which rights.
+// "<exe file name>|<full module path>|<current directory>|<enabled privileges>|<parent>\r\n"
+// (UTF-8, the privileges' names each followed by a comma, the parent as the full path of the
+// program that started this one) to it and exits at once without a window, so that automated
+// runs can see which program was started, from where, by whom and with which rights.
 // No C++ runtime is used: the three programs stay a few kilobytes each.
 #include "stand_in.h"
+
+#include <tlhelp32.h>
 
 namespace {
 
@@ -52,6 +55,28 @@ void AppendEnabledPrivileges(HANDLE file) {
   CloseHandle(token);
 }
 
+// The full path of the program that started this one, or nothing when it has ended.
+void AppendParentImage(HANDLE file, wchar_t* buffer) {
+  const DWORD self = GetCurrentProcessId();
+  DWORD parent = 0;
+  HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (processes == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry;
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(processes, &entry); more && parent == 0;
+       more = Process32NextW(processes, &entry)) {
+    if (entry.th32ProcessID == self) parent = entry.th32ParentProcessID;
+  }
+  CloseHandle(processes);
+  HANDLE process = parent ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent) : nullptr;
+  if (process == nullptr) return;
+  DWORD units = kPathChars;
+  if (QueryFullProcessImageNameW(process, 0, buffer, &units)) {
+    AppendUtf8(file, buffer, static_cast<int>(units));
+  }
+  CloseHandle(process);
+}
+
 // One record of the start log. Returns false when CORVANE_START_LOG is not set.
 bool LogStart() {
   HANDLE heap = GetProcessHeap();
@@ -80,6 +105,8 @@ bool LogStart() {
         AppendUtf8(file, current, currentLen < kPathChars ? static_cast<int>(currentLen) : 0);
         AppendUtf8(file, L"|", 1);
         AppendEnabledPrivileges(file);
+        AppendUtf8(file, L"|", 1);
+        AppendParentImage(file, current);
         AppendUtf8(file, L"\r\n", 2);
         CloseHandle(file);
       }

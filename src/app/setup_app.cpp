@@ -1,5 +1,7 @@
 #include "app/setup_app.h"
 
+#include "system/text.h"
+
 namespace corvane {
 
 int PlatformKindFor(unsigned long platformId) {
@@ -10,32 +12,28 @@ int PlatformKindFor(unsigned long platformId) {
 
 namespace {
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t k = 0; k < prefix.size(); ++k) {
-    char c = text[k];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != prefix[k]) return false;
-  }
-  return true;
-}
+// Each outcome's exit code and its words in the log's last line; an outcome not listed (there
+// is none) ends as a failed installation.
+struct OutcomeRow {
+  SetupOutcome outcome;
+  int exitCode;
+  const char* text;
+};
+constexpr OutcomeRow kOutcomes[] = {
+    {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
+    {SetupOutcome::Installed, kExitInstalled, "installed"},
+    {SetupOutcome::Declined, kExitDeclined, "not installed"},
+    {SetupOutcome::FolderNotWritable, kExitFolderNotWritable, "install folder not writable"},
+    {SetupOutcome::PlatformRefused, kExitPlatformRefused, "platform not supported"},
+    {SetupOutcome::AlreadyRunning, kExitAlreadyRunning,
+     "another setup or the uninstaller is running"},
+};
 
-const char* OutcomeText(SetupOutcome outcome) {
-  switch (outcome) {
-    case SetupOutcome::Installed:
-      return "installed";
-    case SetupOutcome::Declined:
-      return "not installed";
-    case SetupOutcome::FolderNotWritable:
-      return "install folder not writable";
-    case SetupOutcome::ExtractionFailed:
-      return "installation failed";
-    case SetupOutcome::PlatformRefused:
-      return "platform not supported";
-    case SetupOutcome::AlreadyRunning:
-      return "another setup or the uninstaller is running";
+const OutcomeRow& RowFor(SetupOutcome outcome) {
+  for (const OutcomeRow& row : kOutcomes) {
+    if (row.outcome == outcome) return row;
   }
-  return "";
+  return kOutcomes[0];
 }
 
 }  // namespace
@@ -43,39 +41,25 @@ const char* OutcomeText(SetupOutcome outcome) {
 SetupOptions ParseArguments(const std::vector<std::string>& args) {
   SetupOptions options;
   for (const std::string& arg : args) {
-    if (arg.size() == 2 && StartsWithNoCase(arg, "/S")) {
+    if (SameText(arg, "/S")) {
       options.unattended = true;
-    } else if (StartsWithNoCase(arg, "/LOG=")) {
+    } else if (StartsWithText(arg, "/LOG=")) {
       options.logPath = arg.substr(5);
     }
   }
   return options;
 }
 
-int ExitCodeFor(SetupOutcome outcome) {
-  switch (outcome) {
-    case SetupOutcome::Installed:
-      return kExitInstalled;
-    case SetupOutcome::Declined:
-      return kExitDeclined;
-    case SetupOutcome::FolderNotWritable:
-      return kExitFolderNotWritable;
-    case SetupOutcome::ExtractionFailed:
-      return kExitExtractionFailed;
-    case SetupOutcome::PlatformRefused:
-      return kExitPlatformRefused;
-    case SetupOutcome::AlreadyRunning:
-      return kExitAlreadyRunning;
-  }
-  return kExitExtractionFailed;
-}
+int ExitCodeFor(SetupOutcome outcome) { return RowFor(outcome).exitCode; }
 
 bool Start(SetupApp& app, StartHost& host) {
   const bool unattended = app.options.unattended;
   // The interactive setup logs too when asked to: what it starts, and how it ended.
   const bool logged = unattended || !app.options.logPath.empty();
   if (logged) host.Log().Line(unattended ? "Corvane setup, unattended install" : "Corvane setup");
+  if (logged) host.Log().Line(RedirectionGuardText(app.redirectionGuarded));
   const InstanceLock lock = host.LockInstance();
+  if (logged) host.Log().Line({"setup lock held: ", host.LockHeld()});
   if (lock == InstanceLock::Unguarded && logged) {
     host.Log().Line("setup lock: its name is held by an object no administrator made; going on");
   }
@@ -96,7 +80,7 @@ bool Start(SetupApp& app, StartHost& host) {
     app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
   if (logged) {
-    host.Log().Line({"result: ", OutcomeText(app.outcome), ", exit code ",
+    host.Log().Line({"result: ", RowFor(app.outcome).text, ", exit code ",
                      std::to_string(ExitCodeFor(app.outcome))});
   }
   return false;

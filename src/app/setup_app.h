@@ -49,6 +49,8 @@ class StartHost {
   virtual SetupLog& Log() = 0;
   // Takes the lock that every setup and the uninstaller share, for the rest of the process.
   virtual InstanceLock LockInstance() = 0;
+  // Which of the lock's names this process holds, for the log.
+  virtual std::string_view LockHeld() = 0;
   // Brings the dialog of the setup that holds the lock to the front, when there is one.
   virtual void ShowRunningSetup() = 0;
 };
@@ -57,6 +59,7 @@ struct SetupApp {
   int platformKind = 0;  // 2 NT family, 1 Windows 95/98 family, 0 before Start
   GlobalPaths paths;
   SetupOptions options;
+  bool redirectionGuarded = false;  // set by the entry: the system refuses untrusted links
   SetupOutcome outcome = SetupOutcome::Declined;  // set by Start
 };
 

@@ -1,7 +1,6 @@
 #include "payload/extract.h"
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 
 #include "payload/container.h"
@@ -60,13 +59,6 @@ constexpr int kNameAttempts = 8;
 std::string FolderOf(const std::string& path) {
   const std::size_t cut = path.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char l, char r) {
-    return std::tolower(static_cast<unsigned char>(l)) ==
-           std::tolower(static_cast<unsigned char>(r));
-  });
 }
 
 int Base36(char c) {

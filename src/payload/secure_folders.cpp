@@ -1,11 +1,11 @@
 #include "payload/secure_folders.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <vector>
 
 #include "payload/paths.h"
+#include "system/text.h"
 
 namespace corvane {
 namespace {
@@ -63,12 +63,7 @@ std::string ParentOf(const std::string& path) {
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {
-  const std::string x = StripTrailingBackslash(a);
-  const std::string y = StripTrailingBackslash(b);
-  return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](char l, char r) {
-    return std::tolower(static_cast<unsigned char>(l)) ==
-           std::tolower(static_cast<unsigned char>(r));
-  });
+  return SameText(StripTrailingBackslash(a), StripTrailingBackslash(b));
 }
 
 // Creates a missing level: with the security it inherits, or `shut` (administrators only).

@@ -19,4 +19,9 @@ class SetupLog {
   virtual void WriteLine(std::string_view line) = 0;
 };
 
+// The log's line on the system's guard against links that non-administrators made.
+inline std::string_view RedirectionGuardText(bool enabled) {
+  return enabled ? "redirection guard: on" : "redirection guard: not available on this system";
+}
+
 }  // namespace corvane

@@ -130,4 +130,20 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
+std::string Fold(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && Fold(a) == Fold(b);
+}
+
+bool StartsWithText(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && SameText(text.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace corvane

@@ -18,4 +18,14 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // Number of UTF-16 code units of the text's UTF-16 form (a character outside the BMP counts twice).
 std::size_t Utf16Length(std::string_view utf8);
 
+// The text with the ASCII letters in lower case and every other byte as it is: how the setup and
+// the uninstaller compare paths and names, which the file system and registry treat without case.
+std::string Fold(std::string_view text);
+
+// The two texts are equal once folded.
+bool SameText(std::string_view a, std::string_view b);
+
+// The text begins with `prefix` once both are folded (command-line switches: "/log=" is "/LOG=").
+bool StartsWithText(std::string_view text, std::string_view prefix);
+
 }  // namespace corvane

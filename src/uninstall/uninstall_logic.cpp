@@ -1,21 +1,22 @@
 #include "uninstall/uninstall_logic.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "payload/paths.h"
 #include "system/product.h"
+#include "system/text.h"
 
 namespace corvane {
 namespace {
 
-// The product's folders are two levels below their base: "Tamarind Software\Corvane".
-constexpr int kProductFolderLevels = 2;
+using Folder = RemovalFileSystem::Folder;
 
-std::string Fold(std::string_view s) {
-  std::string folded(s);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
+// The product's folders are two levels below their base: "Tamarind Software\Corvane".
+constexpr std::size_t kProductFolderLevels = 2;
+// The first three names of the product's file list go into the install folder, the rest into
+// the data folder.
+constexpr std::size_t kProgramCount = 3;
 
 std::string WithBackslash(std::string path) {
   if (path.empty() || path.back() != '\\') path += '\\';
@@ -33,26 +34,24 @@ std::string Parent(const std::string& folder) {
   return cut == std::string::npos ? std::string() : stripped.substr(0, cut + 1);
 }
 
-// `folder` and, for `levels` > 1, the folders above it, innermost first.
-void AddFolderLevels(std::vector<std::string>& folders, std::string folder, int levels) {
-  for (int k = 0; k < levels && !folder.empty(); ++k) {
-    folders.push_back(folder);
-    folder = Parent(folder);
-  }
+std::string LastName(const std::string& folder) {
+  const std::string stripped = StripTrailingBackslash(folder);
+  return stripped.substr(stripped.rfind('\\') + 1);
+}
+
+// The product's folder in `base`: "Tamarind Software\Corvane".
+RemovalTree ProductTree(const std::string& productFolder, std::vector<std::string> files) {
+  RemovalTree tree;
+  tree.base = Parent(Parent(productFolder));
+  tree.levels = {std::string(kMakerFolderName), std::string(kProductFolderName)};
+  tree.files = std::move(files);
+  tree.removableLevels = kProductFolderLevels;
+  return tree;
 }
 
 const char* ResultText(RemoveResult result) {
-  switch (result) {
-    case RemoveResult::Removed:
-      return "removed";
-    case RemoveResult::Missing:
-      return "not there";
-    case RemoveResult::InUse:
-      return "in use";
-    case RemoveResult::Failed:
-      return "failed";
-  }
-  return "";
+  static const char* const kTexts[] = {"removed", "not there", "in use", "failed"};
+  return kTexts[static_cast<int>(result)];
 }
 
 const char* OutcomeText(UninstallOutcome outcome) {
@@ -71,8 +70,15 @@ const char* OutcomeText(UninstallOutcome outcome) {
   return "";
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && Fold(text.substr(0, prefix.size())) == Fold(prefix);
+// A decimal number, all of `text`; false for anything else.
+bool ParseNumber(std::string_view text, std::uint64_t& number) {
+  number = 0;
+  if (text.empty() || text.size() > 19) return false;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return true;
 }
 
 // Ends the run: the message (interactive only), the log's last line, the outcome.
@@ -87,6 +93,150 @@ UninstallResult Finish(UninstallServices& services, bool silent, UninstallOutcom
   UninstallResult result;
   result.outcome = outcome;
   return result;
+}
+
+// The folders one tree has open, outermost first; closed on every way out unless handed on.
+class OpenLevels {
+ public:
+  explicit OpenLevels(RemovalFileSystem& files) : files_(files) {}
+  ~OpenLevels() {
+    for (const Folder folder : folders_) files_.Close(folder);
+  }
+  OpenLevels(const OpenLevels&) = delete;
+  OpenLevels& operator=(const OpenLevels&) = delete;
+
+  void Add(Folder folder) { folders_.push_back(folder); }
+  std::size_t Count() const { return folders_.size(); }
+  Folder Innermost() const { return folders_.back(); }
+  // Hands the innermost folder to the caller, who closes it.
+  Folder TakeInnermost() {
+    const Folder folder = folders_.back();
+    folders_.pop_back();
+    return folder;
+  }
+
+ private:
+  RemovalFileSystem& files_;
+  std::vector<Folder> folders_;
+};
+
+// What the removal found, over all trees.
+struct Removal {
+  std::string selfPath;  // folded
+  bool failed = false;
+  bool selfLeft = false;
+  std::vector<std::string> atRestart;  // folded
+  std::vector<Folder> leftFolders;
+};
+
+// Opens the tree's base and each level as itself. False when a level is missing (nothing of the
+// product is there) or could not be opened; a refused or failed level fails the removal.
+bool OpenTree(UninstallServices& services, const RemovalTree& tree, OpenLevels& open,
+              Removal& removal) {
+  Folder folder = RemovalFileSystem::kNoFolder;
+  std::string path = tree.base;
+  FolderOpen opened = services.files.OpenBase(path, folder);
+  for (std::size_t k = 0;; ++k) {
+    if (opened == FolderOpen::Opened) open.Add(folder);
+    if (opened != FolderOpen::Opened || k == tree.levels.size()) break;
+    path += tree.levels[k] + "\\";
+    opened = services.files.OpenFolder(open.Innermost(), tree.levels[k], folder);
+  }
+  if (opened == FolderOpen::Opened) return true;
+  if (opened == FolderOpen::Missing) {
+    services.log.Line({"open folder ", path, ": not there"});
+    return false;
+  }
+  services.log.Line(
+      {"open folder ", path,
+       opened == FolderOpen::Refused ? ": refused, a link or not a folder" : ": failed"});
+  services.log.Line({"not removed: ", path});
+  removal.failed = true;
+  return false;
+}
+
+void RemoveFiles(UninstallServices& services, const RemovalTree& tree, const std::string& folder,
+                 Folder open, Removal& removal) {
+  for (const std::string& name : tree.files) {
+    const std::string file = folder + name;
+    if (Fold(file) == removal.selfPath) {
+      removal.selfLeft = true;
+      services.log.Line({"delete ", file, ": after this program has ended"});
+      continue;
+    }
+    const RemoveResult result = services.files.RemoveFile(open, name);
+    if (result == RemoveResult::InUse && services.files.RemoveAtRestart(file)) {
+      removal.atRestart.push_back(Fold(file));
+      services.log.Line({"delete ", file, ": in use, removed when Windows restarts"});
+      continue;
+    }
+    services.log.Line({"delete ", file, ": ", ResultText(result)});
+    if (result == RemoveResult::InUse || result == RemoveResult::Failed) {
+      removal.failed = true;
+      services.log.Line({"not removed: ", file});
+    }
+  }
+}
+
+// The innermost levels, innermost first, each when empty. The folder that holds the running
+// uninstaller goes with it after this process, and so do the levels above it: they stay open
+// for the copy that removes them.
+void RemoveLevels(UninstallServices& services, const RemovalTree& tree, std::string folder,
+                  OpenLevels& open, Removal& removal) {
+  const std::size_t count = std::min(tree.removableLevels, open.Count() - 1);
+  const bool leftForCopy = removal.selfLeft && Within(removal.selfPath, Fold(folder));
+  for (std::size_t k = 0; k < count; ++k, folder = Parent(folder)) {
+    const std::string folded = Fold(folder);
+    bool pending = false;
+    for (const std::string& path : removal.atRestart) pending = pending || Within(path, folded);
+    RemoveResult result = RemoveResult::Failed;
+    if (leftForCopy) {
+      removal.leftFolders.push_back(open.TakeInnermost());
+    } else {
+      result = services.files.RemoveFolder(open.TakeInnermost());
+    }
+    if (result == RemoveResult::Removed) {
+      services.log.Line({"remove folder ", folder, ": removed"});
+    } else if (pending && services.files.RemoveAtRestart(folder)) {
+      removal.atRestart.push_back(folded);
+      services.log.Line({"remove folder ", folder, ": removed when Windows restarts"});
+    } else if (!leftForCopy) {
+      services.log.Line({"remove folder ", folder, ": kept, not empty"});
+    }
+  }
+}
+
+void RemoveTree(UninstallServices& services, const RemovalTree& tree, Removal& removal) {
+  OpenLevels open(services.files);
+  if (!OpenTree(services, tree, open, removal)) return;
+  std::string folder = tree.base;
+  for (const std::string& level : tree.levels) folder += level + "\\";
+  RemoveFiles(services, tree, folder, open.Innermost(), removal);
+  RemoveLevels(services, tree, folder, open, removal);
+}
+
+// The App Paths key of the main program and the uninstall entry; false when either stays.
+bool RemoveRegistryEntries(UninstallServices& services) {
+  bool removed = true;
+  const std::pair<const char*, std::string_view> kKeys[] = {{"App Paths", kMainProgram},
+                                                            {"Uninstall", kUninstallEntryName}};
+  for (const auto& [parent, name] : kKeys) {
+    const std::string key(name);
+    const long status = DeleteProductKey(services.registry, parent, key);
+    services.log.Line({"registry delete ", parent, "\\", key, status == 0 ? ": ok" : ": failed"});
+    removed = removed && status == 0;
+  }
+  return removed;
+}
+
+// The install folder that the App Paths entry records; empty when there is none.
+std::string RecordedPath(RegistryApi& registry) {
+  return ReadAppPath(registry, std::string(kMainProgram), "Path");
+}
+
+KnownFolders UninstallKnownFolders(UninstallServices& services) {
+  return SetUpKnownFolders(services.folders, services.registry, std::string(kProductFolderName),
+                           false);
 }
 
 }  // namespace
@@ -110,35 +260,60 @@ int UninstallExitCode(UninstallOutcome outcome) {
 UninstallOptions ParseUninstallArguments(const std::vector<std::string>& args) {
   UninstallOptions options;
   for (const std::string& arg : args) {
-    if (Fold(arg) == "/s") {
+    if (SameText(arg, "/S")) {
       options.silent = true;
-    } else if (StartsWithNoCase(arg, "/LOG=")) {
+    } else if (StartsWithText(arg, "/LOG=")) {
       options.logPath = arg.substr(5);
-    } else if (StartsWithNoCase(arg, "/CLEANUP=")) {
-      options.cleanupFolder = arg.substr(9);
-    } else if (StartsWithNoCase(arg, "/WAIT=")) {
-      options.waitFor = 0;
-      for (const char c : arg.substr(6)) {
-        if (c < '0' || c > '9') break;
-        options.waitFor = options.waitFor * 10 + static_cast<std::uint64_t>(c - '0');
+    } else if (StartsWithText(arg, "/CLEANUP=")) {
+      options.cleanup = true;
+      options.cleanupFolders.clear();
+      std::string_view rest = std::string_view(arg).substr(9);
+      for (;;) {
+        const std::size_t comma = rest.find(',');
+        std::uint64_t handle = 0;
+        if (!ParseNumber(rest.substr(0, comma), handle) || handle == 0) {
+          options.cleanupFolders.clear();
+          break;
+        }
+        options.cleanupFolders.push_back(handle);
+        if (comma == std::string_view::npos) break;
+        rest = rest.substr(comma + 1);
       }
+    } else if (StartsWithText(arg, "/WAIT=")) {
+      if (!ParseNumber(std::string_view(arg).substr(6), options.waitFor)) options.waitFor = 0;
     }
   }
   return options;
 }
 
-RemovalPlan PlanRemoval(const std::string& installFolder, const KnownFolders& known) {
-  RemovalPlan plan;
-  plan.files = ProductFileList(installFolder, known.commonData);
-  plan.files.push_back(known.commonDesktop + std::string(kShortcutFileName));
-  plan.files.push_back(known.commonPrograms + std::string(kShortcutFileName));
-  plan.files.push_back(known.work + std::string(kWorkFileName));
-  AddFolderLevels(plan.folders, known.commonData, kProductFolderLevels);
-  AddFolderLevels(plan.folders, known.work, kProductFolderLevels);
-  // The default install folder was made with its maker folder; a chosen one alone.
-  const bool isDefault = Fold(installFolder) == Fold(known.defaultInstall);
-  AddFolderLevels(plan.folders, installFolder, isDefault ? kProductFolderLevels : 1);
-  return plan;
+std::vector<RemovalTree> PlanRemoval(const std::string& installFolder, const KnownFolders& known) {
+  const std::vector<std::string> names = ProductFileList("", "");
+  const std::vector<std::string> programs(names.begin(), names.begin() + kProgramCount);
+  const std::vector<std::string> data(names.begin() + kProgramCount, names.end());
+
+  std::vector<RemovalTree> trees;
+  // The default install folder was made with its maker folder; a chosen one alone, each of the
+  // folders above it opened from the drive's root.
+  if (Fold(installFolder) == Fold(known.defaultInstall)) {
+    trees.push_back(ProductTree(installFolder, programs));
+  } else {
+    RemovalTree tree;
+    tree.base = installFolder.substr(0, 3);
+    const std::string below = StripTrailingBackslash(installFolder.substr(3));
+    for (std::size_t begin = 0; begin < below.size();) {
+      const std::size_t end = std::min(below.find('\\', begin), below.size());
+      tree.levels.push_back(below.substr(begin, end - begin));
+      begin = end + 1;
+    }
+    tree.files = programs;
+    tree.removableLevels = 1;
+    trees.push_back(tree);
+  }
+  trees.push_back(ProductTree(known.commonData, data));
+  for (const std::string& shortcuts : {known.commonDesktop, known.commonPrograms}) {
+    trees.push_back(RemovalTree{shortcuts, {}, {std::string(kShortcutFileName)}, 0});
+  }
+  return trees;
 }
 
 std::vector<std::string> SystemFolders(KnownFolderSource& source) {
@@ -182,14 +357,17 @@ bool InstallFolderAcceptable(const std::string& installFolder,
   return true;
 }
 
-UninstallResult RunUninstall(UninstallServices& services, bool silent,
-                             const std::string& selfPath) {
+UninstallResult RunUninstall(UninstallServices& services, bool silent, const std::string& selfPath,
+                             bool redirectionGuarded) {
   SetupLog& log = services.log;
   log.Line(silent ? "Corvane uninstall, unattended" : "Corvane uninstall");
-  if (services.lock.Acquire(0) == InstanceLock::Busy) {
+  log.Line(RedirectionGuardText(redirectionGuarded));
+  const InstanceLock lock = services.lock.Acquire(0);
+  log.Line({"setup lock held: ", services.lock.Held()});
+  if (lock == InstanceLock::Busy) {
     return Finish(services, silent, UninstallOutcome::AlreadyRunning, kBusyText);
   }
-  const std::string recorded = ReadAppPath(services.registry, std::string(kMainProgram), "Path");
+  const std::string recorded = RecordedPath(services.registry);
   if (recorded.empty()) {
     return Finish(services, silent, UninstallOutcome::Failed, kNotInstalledText);
   }
@@ -203,83 +381,45 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent,
     return Finish(services, silent, UninstallOutcome::Declined, {});
   }
 
-  const KnownFolders known = SetUpKnownFolders(services.folders, services.registry,
-                                               std::string(kProductFolderName), false);
-  const RemovalPlan plan = PlanRemoval(installFolder, known);
-  bool failed = false;
-  bool selfLeft = false;
-  std::vector<std::string> atRestart;  // folded
-  for (const std::string& file : plan.files) {
-    if (Fold(file) == Fold(selfPath)) {
-      selfLeft = true;
-      log.Line({"delete ", file, ": after this program has ended"});
-      continue;
-    }
-    const RemoveResult result = services.files.RemoveFile(file);
-    if (result == RemoveResult::InUse && services.files.RemoveAtRestart(file)) {
-      atRestart.push_back(Fold(file));
-      log.Line({"delete ", file, ": in use, removed when Windows restarts"});
-      continue;
-    }
-    log.Line({"delete ", file, ": ", ResultText(result)});
-    if (result == RemoveResult::InUse || result == RemoveResult::Failed) {
-      failed = true;
-      log.Line({"not removed: ", file});
-    }
+  Removal removal;
+  removal.selfPath = Fold(selfPath);
+  for (const RemovalTree& tree : PlanRemoval(installFolder, UninstallKnownFolders(services))) {
+    RemoveTree(services, tree, removal);
   }
-  const std::string foldedInstall = Fold(installFolder);
-  for (const std::string& folder : plan.folders) {
-    const std::string folded = Fold(folder);
-    bool pending = false;
-    for (const std::string& path : atRestart) pending = pending || Within(path, folded);
-    // The folder that holds the running uninstaller goes with it, after this process; only a
-    // file in it that waits for the restart keeps it until then.
-    const bool holdsSelf = selfLeft && Within(foldedInstall, folded);
-    const RemoveResult result =
-        holdsSelf ? RemoveResult::Failed : services.files.RemoveFolder(folder);
-    if (result == RemoveResult::Removed || result == RemoveResult::Missing) {
-      log.Line({"remove folder ", folder, ": ", ResultText(result)});
-    } else if (pending && services.files.RemoveAtRestart(folder)) {
-      atRestart.push_back(folded);
-      log.Line({"remove folder ", folder, ": removed when Windows restarts"});
-    } else if (!holdsSelf) {
-      log.Line({"remove folder ", folder, ": kept, not empty"});
-    }
-  }
-
   // What could not be removed keeps the installation listed, so the uninstall can be rerun.
-  if (failed) return Finish(services, silent, UninstallOutcome::Failed, kFailedText);
-  for (const char* parent : {"App Paths", "Uninstall"}) {
-    const std::string key(parent[0] == 'A' ? kMainProgram : kUninstallEntryName);
-    const long status = DeleteProductKey(services.registry, parent, key);
-    log.Line({"registry delete ", parent, "\\", key, status == 0 ? ": ok" : ": failed"});
-    if (status != 0) failed = true;
+  if (removal.failed || !RemoveRegistryEntries(services)) {
+    for (const Folder folder : removal.leftFolders) services.files.Close(folder);
+    return Finish(services, silent, UninstallOutcome::Failed, kFailedText);
   }
-  if (failed) return Finish(services, silent, UninstallOutcome::Failed, kFailedText);
-  const bool restart = !atRestart.empty();
+  const bool restart = !removal.atRestart.empty();
   UninstallResult result = Finish(
       services, silent, restart ? UninstallOutcome::RestartNeeded : UninstallOutcome::Removed,
       restart ? kRestartText : kRemovedText);
-  if (selfLeft) result.leftInstallFolder = installFolder;
+  result.leftFolders = std::move(removal.leftFolders);
   return result;
 }
 
-bool RemoveLeftUninstaller(UninstallServices& services, const std::string& installFolder) {
-  const std::string folder = StripTrailingBackslash(installFolder) + "\\";
-  if (!InstallFolderAcceptable(folder, SystemFolders(services.folders), services.files)) {
+bool RemoveLeftUninstaller(UninstallServices& services, const std::vector<Folder>& folders) {
+  if (folders.empty() || folders.size() > kProductFolderLevels) return false;
+  const std::string installFolder = services.files.PathOf(folders[0]);
+  if (installFolder.empty() ||
+      !InstallFolderAcceptable(installFolder, SystemFolders(services.folders), services.files)) {
+    return false;
+  }
+  // The maker's folder, when handed on, must be the one right above, by its name.
+  if (folders.size() == 2 &&
+      (Fold(services.files.PathOf(folders[1])) != Fold(Parent(installFolder)) ||
+       Fold(LastName(Parent(installFolder))) != Fold(kMakerFolderName))) {
     return false;
   }
   // A setup started meanwhile must not lose its uninstaller: wait for it to end.
   if (services.lock.Acquire(60000) != InstanceLock::Acquired) return false;
   // ... and when it has installed again, the uninstaller is its own.
-  if (!ReadAppPath(services.registry, std::string(kMainProgram), "Path").empty()) return false;
-  const KnownFolders known = SetUpKnownFolders(services.folders, services.registry,
-                                               std::string(kProductFolderName), false);
-  const RemoveResult removed = services.files.RemoveFile(folder + "uninstall.exe");
-  std::vector<std::string> folders;
-  const bool isDefault = Fold(folder) == Fold(known.defaultInstall);
-  AddFolderLevels(folders, folder, isDefault ? kProductFolderLevels : 1);
-  for (const std::string& level : folders) services.files.RemoveFolder(level);
+  if (!RecordedPath(services.registry).empty()) return false;
+  const std::string name = ProductFileList("", "")[kProgramCount - 1];
+  if (!services.files.IsThisProgram(folders[0], name)) return false;
+  const RemoveResult removed = services.files.RemoveFile(folders[0], name);
+  for (const Folder folder : folders) services.files.RemoveFolder(folder);
   return removed == RemoveResult::Removed || removed == RemoveResult::Missing;
 }
 

@@ -135,9 +135,11 @@ wait_text() { # id text [seconds]
   return 1
 }
 
-# The message box's caption and text (text with \r\n written out), in BOX_CAPTION/BOX_TEXT.
+# The message box's caption and text (text with \r\n written out), in BOX_CAPTION/BOX_TEXT;
+# both empty when no box came.
 read_box() {
   local out
+  BOX_CAPTION= BOX_TEXT=
   out=$(drv box "$TITLE" "${1:-20000}") || return 1
   BOX_CAPTION=$(sed -n 1p <<<"$out")
   BOX_TEXT=$(sed -n 2p <<<"$out")

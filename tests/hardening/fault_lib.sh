@@ -67,7 +67,7 @@ check_nothing_registered() { # label
   check "$1: App Paths does not name kvx.exe" not_kvx_default
 }
 
-not_kvx_default() { [[ "$(reg_value "$APP_PATHS" "")" != *kvx.exe ]]; }
+not_kvx_default() { local v; v=$(reg_value "$APP_PATHS" "") && [[ "$v" != *kvx.exe ]]; }
 
 # Cancel ends the setup.
 cancel_setup() { drv press "$TITLE" 2 && wait_setup_exit 30; }
@@ -92,13 +92,19 @@ reg_state() {
   wine reg query "$UNINSTALL" /s 2>/dev/null | tr -d '\r' || return 1
 }
 
-# Staged or backup files an install left beside the product's files ("~n" or "~o", the
-# entry's base-36 position, random letters); the paths, one a line.
-leftover_files() {
-  find "$INSTALL_DIR" "$DATA_DIR" -maxdepth 1 -regextype posix-extended \
-    -regex '.*/~[no][0-9a][0-9a-z]{4,}' 2>/dev/null
+# What an install left in the product's folders besides the product's own files (staged copies,
+# backups, whatever else), one path a line. The packed list names the files: its first three go
+# to the install folder, the rest to the data folder.
+leftover_files() { # [install folder]
+  local names
+  names=$(sed 's|.*/||' "$CORVANE_BINARY_DIR/payload/payload.files") || return 1
+  find "${1:-$INSTALL_DIR}" -mindepth 1 -maxdepth 1 2>/dev/null |
+    grep -ivxF -f <(head -n 3 <<<"$names" | sed "s|^|${1:-$INSTALL_DIR}/|")
+  find "$DATA_DIR" -mindepth 1 -maxdepth 1 2>/dev/null |
+    grep -ivxF -f <(tail -n +4 <<<"$names" | sed "s|^|$DATA_DIR/|")
+  return 0
 }
-leftovers() { leftover_files | wc -l; }
+leftovers() { leftover_files "$@" | wc -l; }
 
 # A setup of the build's e2e folder that is not among those lib.sh copies.
 copy_setup() { cp "$CORVANE_BINARY_DIR/e2e/$1" "$DRIVE_C/e2e/"; }

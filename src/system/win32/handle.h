@@ -24,6 +24,12 @@ class Handle {
   }
   bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
   HANDLE Get() const { return h_; }
+  // Gives the handle up to the caller, who closes it.
+  HANDLE Release() {
+    const HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return h;
+  }
 
  private:
   HANDLE h_;

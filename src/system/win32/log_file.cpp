@@ -3,29 +3,11 @@
 #include <utility>
 #include <vector>
 
+#include "system/win32/file_paths.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
-
-// The path as the system spells it after opening: GetFinalPathNameByHandleW without its "\\?\"
-// (or "\\?\UNC\") prefix; empty when it cannot be read.
-std::wstring FinalPath(HANDLE file) {
-  std::vector<wchar_t> buffer(1024);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const DWORD length =
-        GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      std::wstring path(buffer.data(), length);
-      if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
-      if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
-      return path;
-    }
-    buffer.resize(length + 1);
-  }
-  return {};
-}
 
 // The full long form of a path that exists, as the final path of an opened file is spelled.
 std::wstring LongFullPath(const std::wstring& path) {
@@ -66,7 +48,7 @@ Win32LogFile::Win32LogFile(const std::string& path) {
                      !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
                      info.nNumberOfLinks == 1 && again != INVALID_FILE_ATTRIBUTES &&
                      !(again & FILE_ATTRIBUTE_REPARSE_POINT);
-  const std::wstring final = plain ? FinalPath(file.Get()) : std::wstring();
+  const std::wstring final = plain ? FinalPathOf(file.Get()) : std::wstring();
   if (final.empty() ||
       CompareStringOrdinal(final.c_str(), -1, LongFullPath(wide).c_str(), -1, TRUE) != CSTR_EQUAL ||
       SetFilePointer(file.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||

@@ -33,6 +33,26 @@ void HardenDllSearch() {
 #endif
 }
 
+bool EnableRedirectionGuard() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return false;
+  using SetPolicyFn = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+  using GetPolicyFn = BOOL(WINAPI*)(HANDLE, PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+  const auto setPolicy = reinterpret_cast<SetPolicyFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessMitigationPolicy")));
+  const auto getPolicy = reinterpret_cast<GetPolicyFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessMitigationPolicy")));
+  if (setPolicy == nullptr || getPolicy == nullptr) return false;
+  constexpr DWORD kEnforceRedirectionTrust = 1;
+  PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
+  policy.Flags = kEnforceRedirectionTrust;
+  if (!setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy)) return false;
+  // Read back: a system that does not know the policy may take the call and ignore it.
+  PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY now{};
+  return getPolicy(GetCurrentProcess(), ProcessRedirectionTrustPolicy, &now, sizeof now) &&
+         (now.Flags & kEnforceRedirectionTrust) != 0;
+}
+
 SystemLibrary::SystemLibrary(const wchar_t* name) {
 #if defined(CORVANE_UNHARDENED)
   // The careless way, kept for the test build that shows the planted-DLL check can fail.

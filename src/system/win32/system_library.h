@@ -16,6 +16,12 @@ namespace corvane {
 // search. Call first thing in the entry point.
 void HardenDllSearch();
 
+// Turns on the system's RedirectionGuard for this process: it then refuses to follow junctions
+// and symbolic links that a non-administrator made. Windows 10 22H2 and 11 have it; it is
+// looked up at run time, and true only when the system reports it on afterwards. Call first
+// thing in the entry point.
+bool EnableRedirectionGuard();
+
 class SystemLibrary {
  public:
   // name: a file name such as L"lz32.dll"; loaded from the System32 folder only.

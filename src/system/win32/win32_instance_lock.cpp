@@ -7,9 +7,41 @@ namespace corvane {
 namespace {
 
 constexpr wchar_t kLockName[] = L"Global\\Corvane.Setup.{6B1F3C2E-9A57-4D8E-B0C4-2F7A91D35E60}";
+constexpr wchar_t kNamespaceName[] = L"Corvane.Setup";
+constexpr wchar_t kNamespacedLockName[] =
+    L"Corvane.Setup\\Lock.{6B1F3C2E-9A57-4D8E-B0C4-2F7A91D35E60}";
 
 // Owner Administrators; full access for SYSTEM and Administrators, none for anyone else.
 constexpr wchar_t kLockSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+// The namespace functions, looked up at run time: kernel32 has them from Vista on, and Wine's
+// are stubs.
+template <typename F>
+F Kernel32(const char* name) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel == nullptr
+             ? nullptr
+             : reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
+}
+
+// The access list above, as attributes for a create call; freed with the object.
+class LockSecurity {
+ public:
+  LockSecurity() {
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSecurity, SDDL_REVISION_1,
+                                                             &descriptor_, nullptr)) {
+      attributes_ = {sizeof(attributes_), descriptor_, FALSE};
+    }
+  }
+  ~LockSecurity() { LocalFree(descriptor_); }
+  LockSecurity(const LockSecurity&) = delete;
+  LockSecurity& operator=(const LockSecurity&) = delete;
+  SECURITY_ATTRIBUTES* Get() { return descriptor_ != nullptr ? &attributes_ : nullptr; }
+
+ private:
+  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
+  SECURITY_ATTRIBUTES attributes_{};
+};
 
 bool OwnedByAdministrators(HANDLE object) {
   PSID owner = nullptr;
@@ -24,37 +56,91 @@ bool OwnedByAdministrators(HANDLE object) {
   return trusted;
 }
 
+// Creates or opens the namespace whose boundary is the Administrators group; null where the
+// system has no such namespaces or this process is no administrator.
+HANDLE OpenAdministratorsNamespace(SECURITY_ATTRIBUTES* security) {
+  using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+  using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
+  using DeleteBoundaryFn = VOID(WINAPI*)(HANDLE);
+  using CreateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+  using OpenNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+  const auto createBoundary = Kernel32<CreateBoundaryFn>("CreateBoundaryDescriptorW");
+  const auto addSid = Kernel32<AddSidFn>("AddSIDToBoundaryDescriptor");
+  const auto deleteBoundary = Kernel32<DeleteBoundaryFn>("DeleteBoundaryDescriptor");
+  const auto createNamespace = Kernel32<CreateNamespaceFn>("CreatePrivateNamespaceW");
+  const auto openNamespace = Kernel32<OpenNamespaceFn>("OpenPrivateNamespaceW");
+  if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace) {
+    return nullptr;
+  }
+  HANDLE boundary = createBoundary(kNamespaceName, 0);
+  if (boundary == nullptr) return nullptr;
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof sid;
+  HANDLE space = nullptr;
+  if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
+      addSid(&boundary, sid)) {
+    space = createNamespace(security, boundary, kNamespaceName);
+    if (space == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+      space = openNamespace(boundary, kNamespaceName);
+    }
+  }
+  deleteBoundary(boundary);
+  return space;
+}
+
 }  // namespace
 
 Win32InstanceLock::~Win32InstanceLock() {
-  if (owned_) ReleaseMutex(mutex_);
-  if (mutex_ != nullptr) CloseHandle(mutex_);
+  for (Part* part : {&admins_, &global_}) {
+    if (part->owned) ReleaseMutex(part->mutex.Get());
+  }
+  admins_.mutex = Handle(nullptr);
+  using CloseNamespaceFn = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+  const auto closeNamespace = Kernel32<CloseNamespaceFn>("ClosePrivateNamespace");
+  if (namespace_ != nullptr && closeNamespace != nullptr) closeNamespace(namespace_, 0);
+}
+
+InstanceLock Win32InstanceLock::Take(Part& part, unsigned waitMs) {
+  if (part.owned) return InstanceLock::Acquired;
+  const DWORD wait = WaitForSingleObject(part.mutex.Get(), waitMs);
+  // An abandoned lock is ours: the process that held it ended without releasing it.
+  part.owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+  return part.owned ? InstanceLock::Acquired : InstanceLock::Busy;
 }
 
 InstanceLock Win32InstanceLock::Acquire(unsigned waitMs) {
-  if (owned_) return InstanceLock::Acquired;
-  if (mutex_ == nullptr) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSecurity, SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-      return InstanceLock::Unguarded;
-    }
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
-    mutex_ = CreateMutexW(&attributes, FALSE, kLockName);
-    const DWORD error = GetLastError();
-    LocalFree(descriptor);
-    // Access denied: an object of that name whose list shuts administrators out.
-    if (mutex_ == nullptr) return InstanceLock::Unguarded;
-    if (error == ERROR_ALREADY_EXISTS && !OwnedByAdministrators(mutex_)) {
-      CloseHandle(mutex_);
-      mutex_ = nullptr;
-      return InstanceLock::Unguarded;
+  LockSecurity security;
+  if (security.Get() == nullptr) return InstanceLock::Unguarded;
+  // The administrators' lock first: nobody else can have made its name.
+  if (!admins_.mutex.Valid()) {
+    if (namespace_ == nullptr) namespace_ = OpenAdministratorsNamespace(security.Get());
+    if (namespace_ != nullptr) {
+      admins_.mutex = Handle(CreateMutexW(security.Get(), FALSE, kNamespacedLockName));
     }
   }
-  const DWORD wait = WaitForSingleObject(mutex_, waitMs);
-  // An abandoned lock is ours: the process that held it ended without releasing it.
-  owned_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
-  return owned_ ? InstanceLock::Acquired : InstanceLock::Busy;
+  if (admins_.mutex.Valid() && Take(admins_, waitMs) == InstanceLock::Busy) {
+    return InstanceLock::Busy;
+  }
+  if (!global_.mutex.Valid()) {
+    global_.mutex = Handle(CreateMutexW(security.Get(), FALSE, kLockName));
+    // Access denied: an object of that name whose list shuts administrators out.
+    if (global_.mutex.Valid() && GetLastError() == ERROR_ALREADY_EXISTS &&
+        !OwnedByAdministrators(global_.mutex.Get())) {
+      global_.mutex = Handle(nullptr);
+    }
+  }
+  // Only administrators can hold a trusted global name: another setup or uninstaller.
+  if (global_.mutex.Valid() && Take(global_, waitMs) == InstanceLock::Busy) {
+    return InstanceLock::Busy;
+  }
+  return admins_.owned || global_.owned ? InstanceLock::Acquired : InstanceLock::Unguarded;
+}
+
+std::string_view Win32InstanceLock::Held() const {
+  if (admins_.owned && global_.owned) return "administrators' namespace and global name";
+  if (admins_.owned) return "administrators' namespace";
+  if (global_.owned) return "global name";
+  return "none";
 }
 
 }  // namespace corvane

@@ -9,10 +9,10 @@
 
 #include <atomic>
 #include <cwchar>
-#include <memory>
 #include <new>
 #include <vector>
 
+#include "system/win32/file_paths.h"
 #include "system/win32/handle.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
@@ -87,13 +87,25 @@ constexpr GUID kShellFolderViewDual = {
 constexpr GUID kShellDispatch2 = {
     0xA4C6892C, 0x3BA9, 0x11D2, {0x9D, 0xEA, 0x00, 0xC0, 0x4F, 0xB1, 0x61, 0x62}};
 
-// A start request handed to the thread that asks the desktop shell. The thread owns one
-// reference, so that a request given up after the wait still lives until the thread ends.
+// A start request shared by the setup and the thread that asks the desktop shell. Each holds
+// one reference, so that a request given up after the wait still lives until the thread ends;
+// the last to let go frees it.
 struct DesktopRequest {
   std::wstring file, folder;
   int show = SW_SHOWNORMAL;
   std::atomic<bool> givenUp{false};
   HRESULT status = E_FAIL;
+  std::atomic<int> holders{1};
+
+  void Release() {
+    if (holders.fetch_sub(1) == 1) delete this;
+  }
+};
+
+// Lets go of one reference when it goes out of scope.
+struct RequestHold {
+  DesktopRequest* request;
+  ~RequestHold() { request->Release(); }
 };
 
 // The shell object of the desktop window that the signed-in user's shell runs: the same
@@ -149,9 +161,8 @@ HRESULT StartThroughDesktop(DesktopRequest& request) {
 }
 
 DWORD WINAPI DesktopStartThread(void* parameter) {
-  const std::unique_ptr<std::shared_ptr<DesktopRequest>> owned(
-      static_cast<std::shared_ptr<DesktopRequest>*>(parameter));
-  DesktopRequest& request = **owned;
+  const RequestHold hold{static_cast<DesktopRequest*>(parameter)};
+  DesktopRequest& request = *hold.request;
   if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
     request.status = StartThroughDesktop(request);
     CoUninitialize();
@@ -165,15 +176,16 @@ constexpr DWORD kDesktopWait = 8000;
 // Asks the desktop shell on a thread of its own (its own apartment, whatever the caller's is)
 // and waits a bounded time: a shell that hangs must not hang the setup.
 bool AskDesktop(const std::wstring& file, const std::wstring& folder, int show) {
-  auto request = std::make_shared<DesktopRequest>();
+  auto* request = new (std::nothrow) DesktopRequest;
+  if (request == nullptr) return false;
+  const RequestHold hold{request};
   request->file = file;
   request->folder = folder;
   request->show = show;
-  auto* reference = new (std::nothrow) std::shared_ptr<DesktopRequest>(request);
-  if (reference == nullptr) return false;
-  const Handle thread(CreateThread(nullptr, 0, DesktopStartThread, reference, 0, nullptr));
+  request->holders = 2;
+  const Handle thread(CreateThread(nullptr, 0, DesktopStartThread, request, 0, nullptr));
   if (!thread.Valid()) {
-    delete reference;
+    request->holders = 1;
     return false;
   }
   if (WaitForSingleObject(thread.Get(), kDesktopWait) != WAIT_OBJECT_0) {
@@ -218,11 +230,8 @@ ShellStart Win32Shell::Launch(const std::string& path, const std::string& folder
 }
 
 std::string Win32Shell::RawVersionString(const std::string& name) {
-  // Long enough for any path the system can start a program from.
-  std::vector<wchar_t> module(32768);
-  const DWORD length =
-      GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-  if (length == 0 || length >= module.size()) return {};
+  const std::wstring module = ModulePath();
+  if (module.empty()) return {};
 
   // version.dll is not one of the system's KnownDLLs: load it from System32 only.
   SystemLibrary library(L"version.dll");
@@ -235,10 +244,10 @@ std::string Win32Shell::RawVersionString(const std::string& name) {
   if (getSize == nullptr || getInfo == nullptr || query == nullptr) return {};
 
   DWORD ignored = 0;
-  const DWORD size = getSize(module.data(), &ignored);
+  const DWORD size = getSize(module.c_str(), &ignored);
   if (size == 0) return {};
   std::vector<unsigned char> record(size);
-  if (!getInfo(module.data(), 0, size, record.data())) return {};
+  if (!getInfo(module.c_str(), 0, size, record.data())) return {};
 
   const std::wstring subBlock = L"\\StringFileInfo\\040904B0\\" + ToWide(name);
   void* found = nullptr;

@@ -7,29 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "system/win32/file_paths.h"
 #include "system/win32/handle.h"
-#include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
 
-constexpr DWORD kPathUnits = 32768;
-
-std::wstring ModulePath() {
-  std::vector<wchar_t> buffer(kPathUnits);
-  const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), kPathUnits);
-  return n > 0 && n < kPathUnits ? std::wstring(buffer.data(), n) : std::wstring();
+HANDLE AsHandle(std::uint64_t value) {
+  return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value));
 }
 
-bool ReadWhole(HANDLE file, std::vector<char>& bytes) {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) {
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size.QuadPart));
-  DWORD read = 0;
-  return ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-         read == bytes.size();
+std::wstring Number(HANDLE handle) {
+  return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle));
 }
 
 // A name nobody can guess ahead: time, counter and ids.
@@ -45,39 +34,38 @@ std::wstring FreshName() {
   return name + L".exe";
 }
 
-}  // namespace
-
-bool StartCleanupCopy(const std::string& installFolder) {
-  const std::wstring self = ModulePath();
-  std::vector<char> image;
-  {
-    Handle own(CreateFileW(self.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!own.Valid() || !ReadWhole(own.Get(), image)) return false;
-  }
-  wchar_t windows[MAX_PATH] = {};
-  const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return false;
-  const std::wstring folder = std::wstring(windows, n) + L"\\Temp\\";
-  const std::wstring copy = folder + FreshName();
-
+// Writes `image` to a new file at `path` that only Administrators and SYSTEM can open.
+bool WriteAdminsOnly(const std::wstring& path, const std::vector<char>& image) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
           L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
     return false;
   }
   SECURITY_ATTRIBUTES adminsOnly{sizeof(adminsOnly), descriptor, FALSE};
-  bool written = false;
-  {
-    Handle out(CreateFileW(copy.c_str(), GENERIC_WRITE, 0, &adminsOnly, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD done = 0;
-    written =
-        out.Valid() &&
-        WriteFile(out.Get(), image.data(), static_cast<DWORD>(image.size()), &done, nullptr) &&
-        done == image.size();
-  }
+  Handle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, &adminsOnly, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
   LocalFree(descriptor);
+  DWORD done = 0;
+  return out.Valid() &&
+         WriteFile(out.Get(), image.data(), static_cast<DWORD>(image.size()), &done, nullptr) &&
+         done == image.size();
+}
+
+}  // namespace
+
+bool StartCleanupCopy(const std::vector<std::uint64_t>& folders) {
+  std::vector<char> image;
+  {
+    Handle own(CreateFileW(ModulePath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!own.Valid() || !ReadWholeFile(own.Get(), image)) return false;
+  }
+  wchar_t windows[MAX_PATH] = {};
+  const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  const std::wstring folder = std::wstring(windows, n) + L"\\Temp\\";
+  const std::wstring copy = folder + FreshName();
+  const bool written = WriteAdminsOnly(copy, image);
 
   // Inherited by the copy; deletes the file when the copy, its last holder, ends.
   // A partial file is removed by the same open.
@@ -86,37 +74,41 @@ bool StartCleanupCopy(const std::string& installFolder) {
                           OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!keep.Valid()) return false;
   std::vector<char> check;
-  if (!written || !ReadWhole(keep.Get(), check) || check != image) return false;
+  if (!written || !ReadWholeFile(keep.Get(), check) || check != image) return false;
 
   HANDLE me = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
                        SYNCHRONIZE, TRUE, 0)) {
     return false;
   }
-  Handle meHolder(me);
-  // Without its trailing backslash, which would escape the closing quote.
-  std::string target = installFolder;
-  while (!target.empty() && target.back() == '\\') target.pop_back();
-  std::wstring command = L"\"" + copy + L"\" \"/CLEANUP=" + ToWide(target) + L"\" /WAIT=" +
-                         std::to_wstring(reinterpret_cast<std::uintptr_t>(me));
+  const Handle meHolder(me);
+  std::wstring list;
+  for (const std::uint64_t folderHandle : folders) {
+    if (!SetHandleInformation(AsHandle(folderHandle), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+      return false;
+    }
+    list += (list.empty() ? L"" : L",") + std::to_wstring(folderHandle);
+  }
+  std::wstring command = L"\"" + copy + L"\" /CLEANUP=" + list + L" /WAIT=" + Number(me);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   // Started in the temp folder: a current folder inside the install folder would keep it.
-  if (!CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                      folder.c_str(), &startup, &process)) {
-    return false;
+  const bool started = CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, folder.c_str(), &startup, &process) != FALSE;
+  for (const std::uint64_t folderHandle : folders) {
+    SetHandleInformation(AsHandle(folderHandle), HANDLE_FLAG_INHERIT, 0);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  if (!started) return false;
+  const Handle thread(process.hThread);
+  const Handle child(process.hProcess);
   return true;
 }
 
 void WaitForStarter(std::uint64_t handle) {
   if (handle == 0) return;
-  const HANDLE starter = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handle));
-  WaitForSingleObject(starter, 60000);
-  CloseHandle(starter);
+  const Handle starter(AsHandle(handle));
+  WaitForSingleObject(starter.Get(), 60000);
 }
 
 }  // namespace corvane

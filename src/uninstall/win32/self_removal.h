@@ -7,16 +7,20 @@
 // program's bytes until the copy ends, so that no one can swap it for another program. That
 // handle is opened with delete-on-close and inherited by the copy: the file goes away when the
 // copy ends, and no folder is left behind.
+//
+// The copy runs as administrator too, so it takes no path from its command line: it inherits
+// the open install folder (and the maker's folder above it) and is told only their handle
+// numbers, which it checks before it removes anything (RemoveLeftUninstaller).
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <vector>
 
 namespace corvane {
 
-// Starts the copy with /CLEANUP=<install folder> /WAIT=<handle of this process>; false when it
-// could not be started (the uninstaller file then stays).
-bool StartCleanupCopy(const std::string& installFolder);
+// Starts the copy with /CLEANUP=<folders> /WAIT=<this process>, the folders and this process
+// inherited by it; false when it could not be started (the uninstaller file then stays).
+bool StartCleanupCopy(const std::vector<std::uint64_t>& folders);
 
 // In the copy: waits (at most a minute) for the process whose inherited handle /WAIT named.
 void WaitForStarter(std::uint64_t handle);

@@ -25,19 +25,27 @@ uninstaller_gone() {
 # the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
 # Video, and stamps the display adapter's DriverDateData (in Control\Class\{4D36E968-...}\0000
 # and under Video) with the time. Those Video blocks and that value are left out.
+# A snapshot reg could not take is not written, and no_difference fails on it.
 snapshot() { # name
   wineserver -w
+  rm -f "$PREFIX/$1.reg"
   wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
     awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 }
          /^    DriverDateData    REG_BINARY/ { next }
-         !skip' >"$PREFIX/$1.reg"
+         !skip' >"$PREFIX/$1.part" && mv "$PREFIX/$1.part" "$PREFIX/$1.reg"
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
 }
 # Not Wine's, but the shell's: asking it for the CD burning folder (the known-folder set-up of
-# the setup and the uninstaller does) creates that per-user system folder, which stays.
-shell_folders() { grep -vE '^[<>] \./users/[^/]*/AppData/Local/Microsoft/Windows/Burn(/Burn)?$'; }
+# the setup and the uninstaller does) creates that per-user system folder, which stays. So does
+# the per-user work folder that the setup makes: the user can change what is in it, and the
+# administrator's uninstaller leaves it alone.
+shell_folders() {
+  grep -vE '^[<>] \./users/[^/]*/AppData/Local/Microsoft/Windows/Burn(/Burn)?$' |
+    grep -vE '^[<>] \./users/[^/]*/AppData/Local/Tamarind Software(/Corvane)?$'
+}
 no_difference() { # before after
   local d
+  [ -s "$PREFIX/$1" ] && [ -s "$PREFIX/$2" ] || { echo "  a snapshot is missing"; return 1; }
   d=$(diff "$PREFIX/$1" "$PREFIX/$2" | grep '^[<>]' | shell_folders)
   [ -z "$d" ] || { echo "$d" | head -20; return 1; }
 }
@@ -82,6 +90,28 @@ check "with a user's file: install folder gone" uninstaller_gone
 check "the user's file stays" eq "$(cat "$DATA_DIR/mine.aws")" "mine"
 check "only the user's file is left there" eq "$(ls "$DATA_DIR")" "mine.aws"
 rm -rf "$DRIVE_C/ProgramData/Tamarind Software"
+
+# The user turns the work folder, or the maker's folder above it, into a link to a folder of
+# their own that holds a prog.tmp and another file (a Unix link shows to Windows as a reparse
+# point): the uninstall leaves both files alone and still removes the product.
+LOCAL_DIR=$(ls -d "$DRIVE_C"/users/*/AppData/Local | grep -v /Public/)
+for linked in "Tamarind Software/Corvane" "Tamarind Software"; do
+  install_silently
+  target="$DRIVE_C/users/Public/theirs"
+  rm -rf "$LOCAL_DIR/Tamarind Software" "$target"
+  mkdir -p "$target/Corvane"
+  inner="$target"
+  [ "$linked" = "Tamarind Software" ] && inner="$target/Corvane"
+  echo work >"$inner/prog.tmp"
+  echo theirs >"$inner/other.txt"
+  mkdir -p "$(dirname "$LOCAL_DIR/$linked")"
+  ln -s "$target" "$LOCAL_DIR/$linked"
+  check "work link at $linked: exit code 0" eq "$(uninstall_silently)" "status=0"
+  check "work link at $linked: product removed" uninstaller_gone
+  check "work link at $linked: its prog.tmp stays" eq "$(cat "$inner/prog.tmp")" "work"
+  check "work link at $linked: its other file stays" eq "$(cat "$inner/other.txt")" "theirs"
+  rm -rf "$LOCAL_DIR/Tamarind Software" "$target"
+done
 
 # Interactively: the question; No changes nothing, Yes removes.
 install_silently

@@ -28,4 +28,18 @@ for recorded in 'Corvane' 'C:\Windows' 'C:\windows\system32\..' '\\server\share\
     <(tr -d '\r' <"$LOG")
 done
 check "the Windows folder's copy stays" test -f "$DRIVE_C/windows/kvx.exe"
+
+# Started by hand with a folder to clean up, and nothing installed that could stop it, the
+# uninstaller removes nothing there: the copy that does that last step takes only what the
+# uninstaller that started it hands on.
+wine reg delete "$APP" /f >/dev/null 2>&1
+mkdir -p "$DRIVE_C/victim" "$DRIVE_C/victim-empty"
+cp "$INSTALL_DIR/uninstall.exe" "$DRIVE_C/victim/uninstall.exe"
+for folder in 'C:\victim' 'C:\victim-empty'; do
+  timeout 120 wine "$INSTALL\\Uninstall.exe" "/CLEANUP=$folder" >/dev/null 2>&1
+done
+wineserver -w
+check "/CLEANUP by hand: the file there stays" \
+  cmp -s "$INSTALL_DIR/uninstall.exe" "$DRIVE_C/victim/uninstall.exe"
+check "/CLEANUP by hand: the empty folder stays" test -d "$DRIVE_C/victim-empty"
 finish

@@ -36,7 +36,17 @@ STATIC_IMPORTS="kernel32 user32 gdi32 advapi32 shell32 ole32 msvcrt rpcrt4 comba
 # program with a window brings up, so one is kept running here, started the ordinary way, before
 # anything runs with the planted copies preferred.
 wine 'C:\e2e\driver.exe' wait 'no such window' 1800000 >/dev/null 2>&1 &
-drv wait 'Program Manager' 20000 >/dev/null 2>&1 || sleep 2
+desktop_shell_runs() { # explorer.exe of this prefix, within 20 s
+  local i p
+  for ((i = 0; i < 200; i++)); do
+    for p in $(pgrep -f 'explorer\.exe'); do
+      tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qxF "WINEPREFIX=$PREFIX" && return 0
+    done
+    sleep 0.1
+  done
+  return 1
+}
+check "the desktop shell runs before anything prefers the planted copies" desktop_shell_runs
 
 PLANT_DIR=$DRIVE_C/plant
 CWD_DIR=$DRIVE_C/cwd

@@ -32,6 +32,7 @@ class RecordingHost : public StartHost {
   }
   SetupLog& Log() override { return log; }
   InstanceLock LockInstance() override { return lock; }
+  std::string_view LockHeld() override { return "global name"; }
   void ShowRunningSetup() override { ++broughtToFront; }
   std::vector<std::string> messages;
   InstanceLock lock = InstanceLock::Acquired;
@@ -94,11 +95,13 @@ TEST(StartTest, OutcomeOfTheRunBecomesTheExitCode) {
   }
   SetupApp logged;
   logged.options.logPath = "C:\\setup.log";
+  logged.redirectionGuarded = true;
   RecordingHost withLog(2);
   withLog.result = SetupOutcome::Installed;
   Start(logged, withLog);
-  EXPECT_EQ(withLog.log.lines,
-            (std::vector<std::string>{"Corvane setup", "result: installed, exit code 0"}));
+  EXPECT_EQ(withLog.log.lines, (std::vector<std::string>{"Corvane setup", "redirection guard: on",
+                                                         "setup lock held: global name",
+                                                         "result: installed, exit code 0"}));
   SetupApp refused;
   RecordingHost host(0);
   Start(refused, host);
@@ -157,10 +160,12 @@ TEST(StartTest, UnattendedRunLogsInsteadOfShowing) {
   Start(refused, old);
   EXPECT_TRUE(old.messages.empty());
   EXPECT_EQ(old.unattended, 0);
-  EXPECT_EQ(old.log.lines,
-            (std::vector<std::string>{"Corvane setup, unattended install",
-                                      "message: Only Windows 95, 98 or NT4.0",
-                                      "result: platform not supported, exit code 1633"}));
+  EXPECT_EQ(
+      old.log.lines,
+      (std::vector<std::string>{
+          "Corvane setup, unattended install", "redirection guard: not available on this system",
+          "setup lock held: global name", "message: Only Windows 95, 98 or NT4.0",
+          "result: platform not supported, exit code 1633"}));
 }
 
 TEST(ParseArgumentsTest, OnlySilentAndLogAreKnown) {

@@ -36,6 +36,16 @@ TEST(TextTest, EmptyTextGivesEmptyResults) {
   EXPECT_EQ(Utf16Length(""), 0u);
 }
 
+TEST(TextTest, FoldingLowersAsciiLettersOnly) {
+  EXPECT_EQ(Fold(kMixed), "a\xCE\xB1\xCE\xB2 \xE4\xB8\xAD\xF0\x9F\x98\x80z");
+  EXPECT_TRUE(SameText("C:\\Program Files\\KVX.exe", "c:\\PROGRAM files\\kvx.EXE"));
+  EXPECT_FALSE(SameText("\xC3\x89", "\xC3\xA9"));  // E and e with acute accent
+  EXPECT_FALSE(SameText("[", "{"));                  // one bit apart, not letters
+  EXPECT_FALSE(SameText("kvx", "kvx.exe"));
+  EXPECT_TRUE(StartsWithText("/log=C:\\Setup.LOG", "/LOG="));
+  EXPECT_FALSE(StartsWithText("/LO", "/LOG="));
+}
+
 TEST(TextTest, LengthCountsNonBmpCharactersTwice) {
   EXPECT_EQ(Utf16Length("abc"), 3u);
   EXPECT_EQ(Utf16Length("\xCE\xB1\xCE\xB2"), 2u);  // two Greek letters, four bytes

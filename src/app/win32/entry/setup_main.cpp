@@ -2,18 +2,19 @@
 // the exit status tells the outcome.
 #include <windows.h>
 
-#include <shellapi.h>
-
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/setup_app.h"
 #include "app/win32/com_apartment.h"
+#include "app/win32/entry/install_files.h"
 #include "app/win32/setup_dialog.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "payload/win32/win32_folder_security.h"
 #include "system/win32/app_message_box.h"
+#include "system/win32/command_line.h"
 #include "system/win32/log_file.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
@@ -21,9 +22,6 @@
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
 #include "system/win32/win32_shell.h"
-#ifdef CORVANE_KILL_HOOK
-#include "kill_hook.h"  // test builds only: ends the process at a chosen file step
-#endif
 
 namespace corvane {
 namespace {
@@ -31,11 +29,8 @@ namespace {
 // The system services of one run, for the dialog or the unattended install.
 struct Win32Services {
   Win32FileSystem systemFiles;
-#ifdef CORVANE_KILL_HOOK
-  KillingFileSystem files{systemFiles};
-#else
-  FileSystem& files = systemFiles;
-#endif
+  std::unique_ptr<FileSystem> wrappedFiles = WrapInstallFiles(systemFiles);
+  FileSystem& files = wrappedFiles ? *wrappedFiles : systemFiles;
   ModuleResources resources;
   Win32Registry registry;
   Win32KnownFolderSource folders;
@@ -81,6 +76,7 @@ class Win32StartHost final : public StartHost {
 
   // Not waited for: a second setup ends at once.
   InstanceLock LockInstance() override { return lock_.Acquire(0); }
+  std::string_view LockHeld() override { return lock_.Held(); }
 
   void ShowRunningSetup() override {
     HWND running = FindWindowW(L"#32770", L"Setup Corvane");
@@ -96,21 +92,12 @@ class Win32StartHost final : public StartHost {
   Win32InstanceLock lock_;
 };
 
-// The arguments after the program name, split by the system's rules (quotes included).
-std::vector<std::string> CommandArguments() {
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  if (!argv) return args;
-  for (int k = 1; k < count; ++k) args.push_back(FromWide(argv[k]));
-  LocalFree(argv);
-  return args;
-}
-
 }  // namespace
 }  // namespace corvane
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // First of all: links that a non-administrator made are not followed, where the system can.
+  const bool redirectionGuarded = corvane::EnableRedirectionGuard();
   // Before anything can load a DLL: never from the setup's own folder or the current folder.
   corvane::HardenDllSearch();
   // No "insert a disk" or open-file error boxes: drive queries without medium fail quietly.
@@ -119,6 +106,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetErrorMode(previousMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   corvane::SetupApp app;
   app.options = corvane::ParseArguments(corvane::CommandArguments());
+  app.redirectionGuarded = redirectionGuarded;
   corvane::Win32StartHost host(instance, app);
   corvane::Start(app, host);
   return corvane::ExitCodeFor(app.outcome);

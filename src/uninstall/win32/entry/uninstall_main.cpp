@@ -4,12 +4,12 @@
 // The removal itself is in uninstall_logic; this is its Windows entry.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <string>
 #include <vector>
 
 #include "system/win32/app_message_box.h"
+#include "system/win32/command_line.h"
+#include "system/win32/file_paths.h"
 #include "system/win32/log_file.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
@@ -32,26 +32,12 @@ class MessageBoxUi final : public corvane::UninstallUi {
   }
 };
 
-std::vector<std::string> CommandArguments() {
-  int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  if (!argv) return args;
-  for (int k = 1; k < count; ++k) args.push_back(corvane::FromWide(argv[k]));
-  LocalFree(argv);
-  return args;
-}
-
-std::string ModulePath() {
-  std::vector<wchar_t> buffer(32768);
-  const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-  return n > 0 && n < buffer.size() ? corvane::FromWide(std::wstring_view(buffer.data(), n))
-                                    : std::string();
-}
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Before anything else: links that a non-administrator made are not followed (where the
+  // system has the guard), and DLLs come from System32 only.
+  const bool redirectionGuarded = corvane::EnableRedirectionGuard();
   corvane::HardenDllSearch();
   const UINT previousMode = SetErrorMode(0);
   SetErrorMode(previousMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
@@ -60,21 +46,27 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const UINT n = GetSystemDirectoryW(system, MAX_PATH);
   if (n > 0 && n < MAX_PATH) SetCurrentDirectoryW(system);
 
-  const corvane::UninstallOptions options = corvane::ParseUninstallArguments(CommandArguments());
+  const corvane::UninstallOptions options =
+      corvane::ParseUninstallArguments(corvane::CommandArguments());
   corvane::Win32Registry registry;
   corvane::Win32KnownFolderSource folders;
   corvane::Win32RemovalFileSystem files;
   corvane::Win32InstanceLock lock;
   MessageBoxUi ui;
-  corvane::Win32LogFile log(options.cleanupFolder.empty() ? options.logPath : std::string());
+  corvane::Win32LogFile log(options.cleanup ? std::string() : options.logPath);
   corvane::UninstallServices services{registry, folders, files, lock, ui, log};
 
-  if (!options.cleanupFolder.empty()) {
+  if (options.cleanup) {
+    // Only the folders inherited from the uninstaller that started this copy.
+    if (options.cleanupFolders.empty()) return 1;
     corvane::WaitForStarter(options.waitFor);
-    return corvane::RemoveLeftUninstaller(services, options.cleanupFolder) ? 0 : 1;
+    return corvane::RemoveLeftUninstaller(services, options.cleanupFolders) ? 0 : 1;
   }
-  const corvane::UninstallResult result =
-      corvane::RunUninstall(services, options.silent, ModulePath());
-  if (!result.leftInstallFolder.empty()) corvane::StartCleanupCopy(result.leftInstallFolder);
+  const corvane::UninstallResult result = corvane::RunUninstall(
+      services, options.silent, corvane::FromWide(corvane::ModulePath()), redirectionGuarded);
+  if (!result.leftFolders.empty()) {
+    corvane::StartCleanupCopy(result.leftFolders);
+    for (const auto folder : result.leftFolders) files.Close(folder);
+  }
   return corvane::UninstallExitCode(result.outcome);
 }

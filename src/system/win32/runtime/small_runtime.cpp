@@ -1,7 +1,7 @@
-// The setup exe is built without exception support. The standard library's error paths
+// The shipped programs are built without exception support. The standard library's error paths
 // (allocation failure, length errors) and the throwing operator new would otherwise pull in the
 // whole exception and locale machinery; here they end the process instead, which is all the
-// setup could do anyway. Allocations that may fail for real use new (std::nothrow).
+// program could do anyway. Allocations that may fail for real use new (std::nothrow).
 #include <windows.h>
 
 #include <cstdint>

@@ -1,0 +1,21 @@
+#include "system/win32/command_line.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include "system/win32/wide.h"
+
+namespace corvane {
+
+std::vector<std::string> CommandArguments() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  if (!argv) return args;
+  for (int k = 1; k < count; ++k) args.push_back(FromWide(argv[k]));
+  LocalFree(argv);
+  return args;
+}
+
+}  // namespace corvane
