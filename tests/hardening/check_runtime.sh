@@ -6,13 +6,14 @@
 #   check_runtime.sh [--reject EXE]... EXE...
 # Each EXE must be free of it; each --reject EXE must carry it, which shows that the check can fail.
 set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/image_checks.sh"
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 # The C runtime's objects bring 2.5 to 6 KB of frame tables of their own (its printf the most);
 # the unwinder and the exception runtime bring 15 KB and more.
 EH_FRAME_MOST=8192
 
-# Prints what of the runtime $1 carries, one item per line; fails when it cannot be read.
-runtime_parts() {
+# What of the runtime $1 carries.
+offending() {
   local headers text size
   headers=$("$OBJDUMP" -h "$1") || return 2
   grep -q '\.text' <<<"$headers" || return 2
@@ -26,24 +27,4 @@ runtime_parts() {
   return 0
 }
 
-failures=0
-while [ $# -gt 0 ]; do
-  expect=pass
-  if [ "$1" = --reject ]; then expect=reject; shift; fi
-  exe=$1
-  shift
-  found=$(runtime_parts "$exe")
-  if [ $? -eq 2 ]; then
-    echo "FAIL - cannot read $exe"
-    failures=$((failures + 1))
-  elif [ "$expect" = pass ] && [ -z "$found" ]; then
-    echo "ok   - $(basename "$exe") carries no exception runtime"
-  elif [ "$expect" = reject ] && [ -n "$found" ]; then
-    echo "ok   - $(basename "$exe") rejected for: $(tr '\n' ' ' <<<"$found")"
-  else
-    echo "FAIL - $(basename "$exe"): expected $expect, found: $(tr '\n' ' ' <<<"$found")"
-    failures=$((failures + 1))
-  fi
-done
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+run_image_checks "carries no exception runtime" "$@"

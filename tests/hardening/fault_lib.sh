@@ -78,6 +78,24 @@ field_text() {
     '$1 == id { s = $5; for (i = 6; i <= NF; i++) s = s "|" $i; print s; exit }'
 }
 
+# A first installation made an older version of itself (so that a file written again from the
+# payload shows); its files and registry entries kept for check_unchanged.
+age_installation() { # install folder
+  while IFS= read -r -d '' f; do printf 'older version\n' >>"$f"; done \
+    < <(find "$1" "$DATA_DIR" -type f -print0)
+  BEFORE_FILES=$(files_state "$1" "$DATA_DIR")
+  BEFORE_REG=$(reg_state)
+  check "eleven files installed" eq "$(wc -l <<<"$BEFORE_FILES")" 11
+  check "registry entries read" test -n "$BEFORE_REG"
+  : >"$START_LOG"
+}
+# After a failed attempt over that installation: files, registry entries and folders as before.
+check_unchanged() { # label install-folder
+  check "$1: files unchanged" eq "$(files_state "$2" "$DATA_DIR")" "$BEFORE_FILES"
+  check "$1: registry unchanged" eq "$(reg_state)" "$BEFORE_REG"
+  check "$1: nothing staged left" eq "$(leftover_files "$2")" ""
+}
+
 # Checksums of every file below the folders, one line each (for "unchanged" checks by content).
 files_state() { # folder...
   local d

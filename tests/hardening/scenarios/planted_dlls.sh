@@ -40,10 +40,10 @@ desktop_shell_runs() { # explorer.exe of this prefix, within 20 s
   local i p
   for ((i = 0; i < 200; i++)); do
     for p in $(pgrep -f 'explorer\.exe'); do
-      tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qxF "WINEPREFIX=$PREFIX" && return 0
+      grep -qzxF "WINEPREFIX=$PREFIX" "/proc/$p/environ" && return 0
     done
     sleep 0.1
-  done
+  done 2>/dev/null
   return 1
 }
 check "the desktop shell runs before anything prefers the planted copies" desktop_shell_runs
