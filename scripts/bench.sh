@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Codec benchmark: builds szdd_bench and mkpayload in Release, gathers a corpus from files on
-# this machine (three Windows PE files of wine32 near the product's program sizes and about
+# this machine (three 32-bit Windows PE files of Wine near the product's program sizes and about
 # 10 MB of text standing in for the help file) and prints, in one run, our sizes and times
 # next to mscompress, msexpand and libmspack. The corpus is not kept in git. Then builds the
 # shipped setup (preset win32) and prints its size without the payload (goal: at most 120 KB).
@@ -15,13 +15,9 @@ bash "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target szdd_bench mkpayload -j2 >/dev/null
 
-# The PE file of the wine32 package whose size is closest to the target size. Where wine32
-# could not be installed (see scripts/deps.sh), the 64-bit PE files of wine64 stand in.
-pe_dirs=(/usr/lib/i386-linux-gnu/wine /usr/lib/wine)
-if ! find "${pe_dirs[@]}" -type f -name '*.dll' 2>/dev/null | grep -q .; then
-  echo "wine32 is not installed: the corpus takes wine64's 64-bit PE files instead" >&2
-  pe_dirs=(/usr/lib/x86_64-linux-gnu/wine)
-fi
+# The 32-bit PE file of the Wine 10 tree (scripts/wine10-tree.sh) whose size is closest to the
+# target size.
+pe_dirs=("${CORVANE_WINE10_TREE:-/opt/corvane-wine10}/usr/lib/x86_64-linux-gnu/wine/i386-windows")
 closest_pe() {
   find "${pe_dirs[@]}" -type f \( -name '*.dll' -o -name '*.exe' \) \
     -printf '%s %p\n' 2>/dev/null |
@@ -43,7 +39,7 @@ n=0
 for size in 2973696 344064 151552; do
   n=$((n + 1))
   pe=$(closest_pe "$size")
-  [ -n "$pe" ] || { echo "no Wine PE files found (install wine32:i386 or wine64)" >&2; exit 1; }
+  [ -n "$pe" ] || { echo "no Wine PE files found in ${pe_dirs[*]} (scripts/deps.sh makes them)" >&2; exit 1; }
   cp "$pe" "$corpus/prog$n-$(basename "$pe")"
 done
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the setup program and runs it under Wine with the sample product, in its own fresh
-# prefix (build/run-prefix). With a usable $DISPLAY the setup opens there and you drive it;
+# Builds the setup program and runs the shipped 32-bit image under Wine 10 with the sample
+# product, as on 64-bit Windows (WoW64), in its own fresh prefix (build/run-prefix).
+# With a usable $DISPLAY the setup opens there and you drive it;
 # without one it runs under Xvfb and walks itself through OK and "Next", saving screenshots.
 # Either way it ends by listing what was installed where.
 # CORVANE_RUN_BUILD_DIR=DIR builds in DIR instead of the win32 preset's build/win32.
@@ -18,20 +19,13 @@ else
   build=build/win32
   cmake --preset win32 >/dev/null
   cmake --build --preset win32
-  source scripts/wine-env.sh
-  if [ "$CORVANE_WINE_PRESET" != win32 ]; then
-    # No 32-bit Wine here (see scripts/wine-env.sh): run the 64-bit build of the same sources.
-    echo "No 32-bit Wine on this machine: running the 64-bit build (build/win64) under wine64."
-    build=build/win64
-    cmake --preset win64 >/dev/null
-    cmake --build --preset win64 --target CorvaneSetup e2e_programs
-  fi
 fi
 setup=$build/CorvaneSetup.exe
 driver=$build/e2e/driver.exe
-echo "Setup: $setup ($(stat -c %s "$setup") bytes, payload $(stat -c %s "$build/payload/payload.bin") bytes)"
 
 source scripts/wine-env.sh
+corvane_require_pe32 "$setup" Setup
+echo "Payload: $(stat -c %s "$build/payload/payload.bin") bytes"
 corvane_make_template
 interactive=0
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then interactive=1; fi
@@ -44,8 +38,10 @@ DRIVE_C=$WINEPREFIX/drive_c
 mkdir -p "$DRIVE_C/run"
 cp "$setup" "$DRIVE_C/run/CorvaneSetup.exe"
 cp "$driver" "$build/e2e/record_args.exe" "$DRIVE_C/run/"
-# No browser here: the update page's address is recorded instead of opened.
-export CORVANE_URL_LOG='C:\run\update-page.log'
+# No browser here: the update page's address is recorded instead of opened. The product's
+# programs note their start and exit instead of opening windows. Set before the first Wine
+# program: the desktop shell, which starts them, keeps the environment it began with.
+export CORVANE_URL_LOG='C:\run\update-page.log' CORVANE_START_LOG='C:\run\started.log'
 wine reg add 'HKCR\http\shell\open\command' /ve /d '"C:\run\record_args.exe" "%1"' /f \
   >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -62,8 +58,6 @@ if [ "$interactive" = 1 ]; then
 else
   shots=$CORVANE_ROOT/build/run-screenshots
   mkdir -p "$shots"
-  # The product's programs note their start and exit instead of opening windows.
-  export CORVANE_START_LOG='C:\run\started.log'
   drv() { wine 'C:\run\driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
   shot() {
     local r
@@ -88,7 +82,11 @@ else
   echo "Pressing OK (install)..."
   drv press "Setup Corvane" 1
   wait_ok_text Next
-  sleep 1
+  # The update-info label shows last, when the install sequence has ended.
+  for _ in $(seq 240); do
+    [ "$(drv dump "Setup Corvane" | awk -F'|' '$1 == 1005 { print $3; exit }')" = 1 ] && break
+    sleep 0.25
+  done
   drv dump "Setup Corvane" | awk -F'|' '$1 == 1002 { print "  says: " $5 }'
   shot "$shots/state1.png"
   echo "Pressing Next (update page)..."
@@ -102,15 +100,15 @@ fi
 
 echo
 echo "== Installed files"
-for dir in "Program Files/Tamarind Software/Corvane" "ProgramData/Tamarind Software/Corvane"; do
+for dir in "Program Files (x86)/Tamarind Software/Corvane" "ProgramData/Tamarind Software/Corvane"; do
   [ -d "$DRIVE_C/$dir" ] || { echo "C:\\${dir//\//\\}: (nothing installed)"; continue; }
   echo "C:\\${dir//\//\\}"
   (cd "$DRIVE_C/$dir" && find . -maxdepth 1 -type f -printf '  %10s  %TY-%Tm-%Td %TH:%TM  %f\n' | sort -k4)
 done
 echo
-echo "== Registry (HKEY_LOCAL_MACHINE)"
+echo "== Registry (HKEY_LOCAL_MACHINE; the 32-bit setup's uninstall entry lies in the 32-bit view)"
 for key in 'Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe' \
-  'Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'; do
+  'Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'; do
   wine reg query "HKLM\\$key" 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/  /' || echo "  HKLM\\$key: missing"
 done
 echo

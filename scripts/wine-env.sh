@@ -1,54 +1,47 @@
-# Sourced: a 32-bit Wine prefix template and a virtual screen for the tests.
-# Sets CORVANE_WINE_TEMPLATE and, without a usable $DISPLAY, starts Xvfb.
+# Sourced: Wine 10 from the tree scripts/wine10-tree.sh makes (wine, wineserver and wineboot on
+# PATH), a 64-bit prefix template in which the 32-bit setup runs as it does on 64-bit Windows
+# (WoW64), and a virtual screen for the tests.
+# Sets CORVANE_WINE_TEMPLATE; corvane_start_xvfb starts Xvfb without a usable $DISPLAY.
 CORVANE_ROOT=${CORVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+case ":$PATH:" in
+  *":$CORVANE_ROOT/scripts/wine10/bin:"*) ;;
+  *) export PATH="$CORVANE_ROOT/scripts/wine10/bin:$PATH" ;;
+esac
+# The build folder, when it lies outside the repository, is seen inside the tree too.
+[ -n "${CORVANE_BINARY_DIR:-}" ] && export CORVANE_WINE10_BINDS="${CORVANE_WINE10_BINDS:+$CORVANE_WINE10_BINDS:}$CORVANE_BINARY_DIR"
+export CORVANE_WINE_TEMPLATE=${CORVANE_WINE_TEMPLATE:-$CORVANE_ROOT/build/wine10-template}
 
-# Some kernels refuse 32-bit Linux programs, and with them the 32-bit Wine; some mirrors cannot
-# serve its i386 packages. There the Windows tests run a 64-bit build of the same sources (preset
-# win64) under wine64 in a 64-bit prefix; the shipped setup stays the 32-bit build. The 32-bit Wine
-# needs both a kernel that runs 32-bit programs and Debian's wine32 (its loader).
-# CORVANE_WINE_ARCH=win32|win64 overrides the probe.
-corvane_can_run_32bit() {
-  [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine ]
-}
-if [ -z "${CORVANE_WINE_ARCH:-}" ]; then
-  if corvane_can_run_32bit; then CORVANE_WINE_ARCH=win32; else CORVANE_WINE_ARCH=win64; fi
-fi
-export CORVANE_WINE_ARCH
-export WINEARCH=$CORVANE_WINE_ARCH
-# The CMake preset whose programs run under this Wine.
-export CORVANE_WINE_PRESET=$CORVANE_WINE_ARCH
-if [ "$CORVANE_WINE_ARCH" = win64 ]; then
-  export CORVANE_WINE_TEMPLATE=${CORVANE_WINE_TEMPLATE:-$CORVANE_ROOT/build/wine-template-win64}
-  # Debian's wine and wineboot scripts always pick the 32-bit loader when it is installed.
-  corvane_shim=$CORVANE_ROOT/build/wine64-shim
-  if [ ! -x "$corvane_shim/wine" ]; then
-    mkdir -p "$corvane_shim"
-    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
-      >"$corvane_shim/wine.tmp.$$"
-    chmod +x "$corvane_shim/wine.tmp.$$"
-    cp -f "$corvane_shim/wine.tmp.$$" "$corvane_shim/wine-stable.tmp.$$"
-    mv -f "$corvane_shim/wine-stable.tmp.$$" "$corvane_shim/wine-stable"
-    mv -f "$corvane_shim/wine.tmp.$$" "$corvane_shim/wine"
+# The program is a PE32 image for i386: the shipped setup is 32-bit, and a 64-bit build would run
+# here too without a word. Prints what it ran for the log.
+corvane_require_pe32() { # file [label]
+  local f=$1 off sig machine
+  off=$(od -An -tu4 -j60 -N4 "$f" 2>/dev/null | tr -d ' ')
+  sig=$(od -An -tx1 -j"${off:-0}" -N4 "$f" 2>/dev/null | tr -d ' \n')
+  machine=$(od -An -tx2 -j$((${off:-0} + 4)) -N2 "$f" 2>/dev/null | tr -d ' \n')
+  if [ -z "$off" ] || [ "$sig" != 50450000 ] || [ "$machine" != 014c ]; then
+    echo "FAIL - ${2:-$f} is not a 32-bit (PE32, i386) Windows program (PE signature ${sig:-none}, machine ${machine:-none})" >&2
+    return 1
   fi
-  case ":$PATH:" in *":$corvane_shim:"*) ;; *) export PATH="$corvane_shim:$PATH" ;; esac
-else
-  export CORVANE_WINE_TEMPLATE=${CORVANE_WINE_TEMPLATE:-$CORVANE_ROOT/build/wine-template}
-fi
+  echo "${2:-image}: $f (PE32 i386, $(stat -c %s "$f") bytes), under $(wine --version 2>/dev/null) in a $WINEARCH prefix"
+}
 
 corvane_make_template() {
-  if [ -f "$CORVANE_WINE_TEMPLATE/.ready" ]; then return 0; fi
+  local want
+  want="$(cat "${CORVANE_WINE10_TREE:-/opt/corvane-wine10}/.corvane-ready" 2>/dev/null) $WINEARCH"
+  if [ "$(cat "$CORVANE_WINE_TEMPLATE/.ready" 2>/dev/null)" = "$want" ]; then return 0; fi
   mkdir -p "$(dirname "$CORVANE_WINE_TEMPLATE")"
   (
     flock 9
-    if [ ! -f "$CORVANE_WINE_TEMPLATE/.ready" ]; then
+    if [ "$(cat "$CORVANE_WINE_TEMPLATE/.ready" 2>/dev/null)" != "$want" ]; then
       rm -rf "$CORVANE_WINE_TEMPLATE"
-      mkdir -p "$(dirname "$CORVANE_WINE_TEMPLATE")"
       echo "Creating the Wine prefix template in $CORVANE_WINE_TEMPLATE" >&2
       # No Mono or Gecko: the setup needs neither, and their installers would ask.
       WINEPREFIX=$CORVANE_WINE_TEMPLATE WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
       WINEPREFIX=$CORVANE_WINE_TEMPLATE wineserver -w
-      touch "$CORVANE_WINE_TEMPLATE/.ready"
+      [ -f "$CORVANE_WINE_TEMPLATE/system.reg" ] || { echo "wineboot made no prefix" >&2; exit 1; }
+      echo "$want" >"$CORVANE_WINE_TEMPLATE/.ready"
     fi
   ) 9>"$(dirname "$CORVANE_WINE_TEMPLATE")/.wine-template.lock"
 }

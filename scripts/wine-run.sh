@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs one Windows program under Wine in a fresh copy of the prefix template,
-# then stops that prefix's wine server and removes the copy. Exit status is the program's.
+# Runs one 32-bit Windows program under Wine (WoW64, see scripts/wine-env.sh) in a fresh copy of
+# the prefix template, then stops that prefix's wine server and removes the copy. Exit status is
+# the program's; a program that is not a PE32 image fails before it runs.
 # CORVANE_KEEP_PREFIX=DIR keeps the prefix in DIR instead (for looking at it afterwards).
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
-corvane_make_template
+corvane_require_pe32 "$1" program || exit 1
+corvane_make_template || exit 1
 if [ -z "${DISPLAY:-}" ]; then corvane_start_xvfb; trap corvane_stop_xvfb EXIT; fi
 
 prefix=${CORVANE_KEEP_PREFIX:-$(mktemp -d /tmp/corvane-wine.XXXXXX)}

@@ -38,6 +38,13 @@ class KnownFolderSource {
   virtual std::string TempPath() = 0;
   // The name FindFirstFileW finds for the path (its long name); empty when nothing is found.
   virtual std::string FindName(const std::string& path) = 0;
+  // The 64-bit system's own Program Files folder, or its Common Files, which a 32-bit program
+  // on 64-bit Windows cannot name by CSIDL (those give the "(x86)" folders): the ProgramW6432
+  // and CommonProgramW6432 variables. Empty where there is none.
+  virtual std::string NativeProgramFiles(bool common) {
+    static_cast<void>(common);
+    return {};
+  }
 };
 
 // Every folder entry ends with a backslash; helpFile names a file.

@@ -325,6 +325,11 @@ std::vector<std::string> SystemFolders(KnownFolderSource& source) {
     std::string folder = StripTrailingBackslash(source.SpecialFolder(csidl));
     if (!folder.empty()) folders.push_back(folder);
   }
+  // A 32-bit uninstaller on 64-bit Windows is given the "(x86)" folders above.
+  for (const bool common : {false, true}) {
+    std::string folder = StripTrailingBackslash(source.NativeProgramFiles(common));
+    if (!folder.empty()) folders.push_back(folder);
+  }
   return folders;
 }
 

@@ -1,18 +1,23 @@
-# Sourced by every scenario: a fresh 32-bit prefix under Xvfb, the setup and its helpers in
-# C:\e2e, a browser stand-in, the start log, and small check helpers.
+# Sourced by every scenario: a fresh 64-bit prefix under Xvfb in which the 32-bit setup runs as
+# on 64-bit Windows (WoW64), the setup and its helpers in C:\e2e, a browser stand-in, the start
+# log, and small check helpers.
 set -uo pipefail
 E2E_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 CORVANE_SOURCE_DIR=${CORVANE_SOURCE_DIR:-$(cd "$E2E_SRC/../.." && pwd)}
 CORVANE_BINARY_DIR=${CORVANE_BINARY_DIR:?the win32 build directory}
 source "$CORVANE_SOURCE_DIR/scripts/wine-env.sh"
-corvane_make_template
+# The setup under test is the shipped kind of image, 32-bit.
+corvane_require_pe32 "$CORVANE_BINARY_DIR/CorvaneSetup.exe" setup || exit 1
+corvane_make_template || exit 1
 # A screen of its own for each scenario: scenarios run side by side, and a window of one must
 # never take the keyboard focus from another's.
 unset DISPLAY
 corvane_start_xvfb
 
 TITLE="Setup Corvane"
-INSTALL='C:\Program Files\Tamarind Software\Corvane'
+# A 32-bit program's Program Files, and its view of the registry's uninstall entries.
+INSTALL='C:\Program Files (x86)\Tamarind Software\Corvane'
+UNINSTALL_KEY='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
 FAILURES=0
 
 PREFIX=$(mktemp -d /tmp/corvane-e2e.XXXXXX)
@@ -26,7 +31,7 @@ export CORVANE_START_LOG='C:\start.log' CORVANE_URL_LOG='C:\url.log'
 # Let Wine draw the window frames (there is no window manager under Xvfb).
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 DRIVE_C=$PREFIX/drive_c
-INSTALL_DIR="$DRIVE_C/Program Files/Tamarind Software/Corvane"
+INSTALL_DIR="$DRIVE_C/Program Files (x86)/Tamarind Software/Corvane"
 DATA_DIR="$DRIVE_C/ProgramData/Tamarind Software/Corvane"
 DESKTOP_DIR="$DRIVE_C/users/Public/Desktop"
 PROGRAMS_DIR="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs"
@@ -83,6 +88,16 @@ wait_setup_exit() {
     sleep 0.1
   done
   return 1
+}
+
+# The whole exit code of a Windows command line, as a deployment tool's script sees it: run from
+# a batch file, where cmd waits for GUI programs too (Wine 10's cmd /c "x.exe & echo ..." does
+# not wait, as Windows' own prompt does not). Prints "status=N".
+status_via_cmd() { # seconds, Windows command line
+  local name=status-$BASHPID-$RANDOM.cmd
+  printf '@%s\r\n@echo status=%%errorlevel%%\r\n' "$2" >"$DRIVE_C/e2e/$name"
+  timeout "$1" wine cmd /c "C:\\e2e\\$name" 2>/dev/null | tr -d '\r' | grep '^status='
+  rm -f "$DRIVE_C/e2e/$name"
 }
 
 # Runs the setup with /S and /LOG=<Windows path> in the foreground; its status in SETUP_STATUS.
@@ -145,7 +160,7 @@ read_box() {
   BOX_TEXT=$(sed -n 2p <<<"$out")
 }
 
-answer_box() { drv answer "$TITLE" "$1"; sleep 0.3; }
+answer_box() { drv answer "$TITLE" "$1" || echo "  the message box did not close on button $1"; }
 
 # Installs with OK and waits for the installed look.
 # Installs with OK and waits for the end of the sequence (the update-info label shows last).
@@ -158,6 +173,10 @@ install_now() {
   done
   return 1
 }
+
+# The system's list of installed programs ("Key|||DisplayName" lines). Wine 10's uninstaller
+# writes it to stderr when its output is not a console (Wine 8: to stdout), so both are read.
+uninstall_list() { wine uninstaller --list 2>&1 | tr -d '\r'; }
 
 # A field of lnkinfo's report ("Local path", "Description", ...).
 lnk_field() { # file name
@@ -211,6 +230,18 @@ nothing_started() { # [start of the log line, e.g. 'kvxh.exe|']
   local lines
   lines=$(grep -c "^${1:-}" "$START_LOG" 2>/dev/null)
   [ "${lines:-0}" -eq 0 ] || { echo "  started: $(tr '\n' ' ' <"$START_LOG")"; return 1; }
+}
+
+# Waits until a command succeeds; after the timeout (seconds) says what did not happen and fails.
+wait_until() { # seconds, what is awaited, then the command
+  local t=$1 what=$2 i
+  shift 2
+  for ((i = 0; i < t * 10; i++)); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  echo "  timed out after $t s waiting for $what"
+  return 1
 }
 
 # The file exists and is empty (test ! -s alone also passes on a missing file).

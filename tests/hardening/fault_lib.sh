@@ -3,7 +3,7 @@
 ADMIN='Installation Folder needs Administrator Privilege.\r\n\r\nYou can either\r\nRun Setup Program as Administrator (recommended)\r\nor\r\nSelect another Installation Folder'
 INSTALL_ERROR='Error in installation'
 APP_PATHS='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
-UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+UNINSTALL=$UNINSTALL_KEY
 PREVIOUS_QUESTION='A previous installation of a Corvane product is found.\r\n\r\nContinue?'
 WORK_DIR=$(ls -d "$DRIVE_C"/users/*/AppData/Local 2>/dev/null | grep -v /Public/ | head -n 1)
 # Without a user profile the scenarios would make folders below / on this machine.

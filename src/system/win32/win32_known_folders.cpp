@@ -19,6 +19,14 @@ std::string Win32KnownFolderSource::SpecialFolder(int csidl) {
   return FromWide(buffer);
 }
 
+std::string Win32KnownFolderSource::NativeProgramFiles(bool common) {
+  wchar_t buffer[kPathUnits] = {};
+  const DWORD n = GetEnvironmentVariableW(common ? L"CommonProgramW6432" : L"ProgramW6432",
+                                          buffer, kPathUnits);
+  if (n == 0 || n >= kPathUnits) return {};
+  return FromWide(std::wstring_view(buffer, n));
+}
+
 std::string Win32KnownFolderSource::TempPath() {
   wchar_t buffer[kPathUnits] = {};
   const DWORD n = GetTempPathW(kPathUnits, buffer);

@@ -10,6 +10,7 @@ class Win32KnownFolderSource : public KnownFolderSource {
   std::string SpecialFolder(int csidl) override;
   std::string TempPath() override;
   std::string FindName(const std::string& path) override;
+  std::string NativeProgramFiles(bool common) override;
 };
 
 }  // namespace corvane

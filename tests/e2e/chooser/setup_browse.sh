@@ -36,7 +36,7 @@ check "the browse button opens the chooser" cdrv browse
 STATE=$(cdrv state)
 check "caption" eq "$(line 1)" "Setup Folder"
 check "drive C is listed with its label" grep -q '(C:)' <<<"$(line 7)"
-check "existing ancestors are read and expanded" eq "$(line 6)" "$(cut -d'|' -f1 <<<"$(line 7)" | grep '(C:)' || true)|Program Files"
+check "existing ancestors are read and expanded" eq "$(line 6)" "$(cut -d'|' -f1 <<<"$(line 7)" | grep '(C:)' || true)|Program Files (x86)"
 check "no node is selected" eq "$(line 5)" "(none)"
 check "the path display is empty" eq "$(line 2)" ""
 settle_focus

@@ -7,7 +7,7 @@
 //   close TITLE                the close box (WM_CLOSE)
 //   rect TITLE                 print the window's screen rectangle "W H X Y"
 //   box NOT_TITLE [MS]         wait for a message box (any other dialog); print caption, text
-//   answer NOT_TITLE ID        press a button of that message box
+//   answer NOT_TITLE ID        press a button of that message box, wait until it has closed
 // Texts are printed as UTF-8 with CR and LF written as \r and \n. Exit status 0 on success,
 // 1 on timeout or a missing window, 2 on bad usage.
 #include <windows.h>
@@ -64,8 +64,10 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (cmd == L"answer" && argc >= 4) {
+    // Returns once the box has closed, so that what the answer starts has begun.
     HWND box = WaitFor(findBox, 5000);
-    return box && Press(box, _wtoi(argv[3])) ? 0 : 1;
+    if (!box || !Press(box, _wtoi(argv[3]))) return 1;
+    return WaitFor([&] { return IsWindow(box) ? nullptr : box; }, 10000) ? 0 : 1;
   }
 
   HWND dlg = WaitFor(find, 5000);

@@ -59,10 +59,10 @@ check "App Paths ProgramData" eq "$(reg_value "$APP" ProgramData)" 'C:\ProgramDa
 check "App Paths FileVersion" eq "$(reg_value "$APP" FileVersion)" "6, 1, 0, 0"
 check "App Paths Path" eq "$(reg_value "$APP" Path)" "$INSTALL"
 check "App Paths SpecialBuild" eq "$(reg_value "$APP" SpecialBuild)" "0"
-UN='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+UN=$UNINSTALL_KEY
 check "uninstall DisplayName" eq "$(reg_value "$UN" DisplayName)" Corvane
 check "uninstall DisplayIcon" eq "$(reg_value "$UN" DisplayIcon)" "$INSTALL\\Uninstall.exe"
-check "uninstall list names Corvane" grep -q '|||Corvane' <(wine uninstaller --list 2>/dev/null | tr -d '\r')
+check "uninstall list names Corvane" grep -q '|||Corvane' <(uninstall_list)
 
 # Shortcuts.
 check "old KVX.lnk removed" test ! -e "$DESKTOP_DIR/KVX.lnk"
@@ -100,13 +100,12 @@ check "Cancel reads Close" eq "$(field 2 5)" Close
 check "Close shown" eq "$(field 2 3)" 1
 check "update-info label hidden again" eq "$(field 1005 3)" 0
 check "OK enabled" eq "$(field 1 4)" 1
-sleep 1
-check "update page opened" grep -qF 'http://updates.corvane.example/init.asp?P=2&V=6.1' "$URL_LOG"
+check "update page opened" wait_until 30 "the browser stand-in to record the address" \
+  grep -qF 'http://updates.corvane.example/init.asp?P=2&V=6.1' "$URL_LOG"
 [ -n "$SHOTS" ] && screenshot "$SHOTS/state2.png"
 
 drv press "$TITLE" 1
 check "the setup ends after Run Program" wait_setup_exit 30
-sleep 1
 check "kvx.exe started once" eq "$(started_count kvx.exe)" 1
 check "kvx.exe from the install folder" grep -qiF "kvx.exe|$INSTALL\\kvx.exe|" "$START_LOG"
 check "kvx.exe started by the desktop shell in the install folder, without a setup's rights" \

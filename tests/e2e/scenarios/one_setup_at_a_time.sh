@@ -9,8 +9,7 @@ start_setup
 check "first setup shows its dialog" drv wait "$TITLE" 30000
 FIRST_PID=$SETUP_PID
 
-out=$(timeout 60 wine cmd /c 'C:\e2e\CorvaneSetup.exe /S & echo status=%errorlevel%' \
-  2>/dev/null | tr -d '\r' | grep '^status=')
+out=$(status_via_cmd 60 'C:\e2e\CorvaneSetup.exe /S')
 check "/S beside it: exit code 1618" eq "$out" "status=1618"
 check "/S beside it: nothing installed" test ! -e "$INSTALL_DIR/kvx.exe"
 
@@ -29,8 +28,7 @@ check "second interactive setup: 1618 (low byte 82)" eq "$SETUP_STATUS" 82
 
 # The uninstaller shares the lock.
 cp "$CORVANE_BINARY_DIR/product/uninstall.exe" "$DRIVE_C/e2e/uninstall.exe"
-out=$(timeout 60 wine cmd /c 'C:\e2e\uninstall.exe /S & echo status=%errorlevel%' \
-  2>/dev/null | tr -d '\r' | grep '^status=')
+out=$(status_via_cmd 60 'C:\e2e\uninstall.exe /S')
 check "uninstaller beside it: exit code 1618" eq "$out" "status=1618"
 
 SETUP_PID=$FIRST_PID

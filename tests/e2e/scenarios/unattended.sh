@@ -32,7 +32,8 @@ check "fresh: log names the write of kvx.exe, staged beside it" test -n "$STAGED
 check "fresh: log names the replacement of kvx.exe" logged "rename $STAGED to $INSTALL\\kvx.exe: ok"
 check "fresh: kvxh.exe not started, and logged so" \
   logged "start $INSTALL\\kvxh.exe: not done (unattended)"
-sleep 2
+# Every program of the prefix has ended (a start would have written its line by then).
+wineserver -w
 check "fresh: nothing started" eq "$(wc -c <"$START_LOG")" 0
 
 # Over the previous installation: the question is answered Yes in the log.
@@ -69,8 +70,7 @@ wait "$HOLD_PID"
 # a start is tried once more.
 wineserver -w >/dev/null 2>&1
 for _ in 1 2; do
-  out=$(timeout 180 wine cmd /c 'C:\e2e\CorvaneSetupCorrupt.exe /S & echo status=%errorlevel%' \
-    2>/dev/null | tr -d '\r')
+  out=$(status_via_cmd 180 'C:\e2e\CorvaneSetupCorrupt.exe /S')
   [ "$out" = status=9009 ] || break
   echo "  cmd could not start the setup (9009); once more"
 done

@@ -4,16 +4,12 @@
 # prefix that never saw the setup, files the user added that stay, and the interactive question.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
-ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+ENTRY=$UNINSTALL_KEY
 UNINSTALLER="$INSTALL\\Uninstall.exe"
 
 install_silently() { timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1; }
-# The uninstaller's whole exit code, through cmd as a deployment tool sees it. (Each word a
-# separate argument: Wine would escape quotes inside one as \", which cmd does not read.)
-uninstall_silently() {
-  timeout 180 wine cmd /c "$UNINSTALLER" /S '&' echo 'status=%errorlevel%' 2>/dev/null |
-    tr -d '\r' | grep '^status='
-}
+# The uninstaller's whole exit code, through cmd as a deployment tool sees it.
+uninstall_silently() { status_via_cmd 180 "\"$UNINSTALLER\" /S"; }
 # Waits until the uninstaller's copy has removed the installed uninstaller and its folder.
 uninstaller_gone() {
   local i
@@ -24,13 +20,14 @@ uninstaller_gone() {
 # Wine itself changes between two runs whatever the programs do: its display driver registers
 # the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
 # Video, and stamps the display adapter's DriverDateData (in Control\Class\{4D36E968-...}\0000
-# and under Video) with the time. Those Video blocks and that value are left out.
+# and under Video) with the time. Those Video blocks and that value are left out (Wine 10 lists
+# them under ControlSet001, the key CurrentControlSet links to).
 # A snapshot reg could not take is not written, and no_difference fails on it.
 snapshot() { # name
   wineserver -w
   rm -f "$PREFIX/$1.reg"
   wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
-    awk '/^HKEY/ { skip = index($0, "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 }
+    awk '/^HKEY/ { skip = $0 ~ /^HKEY_LOCAL_MACHINE\\System\\(CurrentControlSet|ControlSet[0-9]+)\\Control\\Video\\/ }
          /^    DriverDateData    REG_BINARY/ { next }
          !skip' >"$PREFIX/$1.part" && mv "$PREFIX/$1.part" "$PREFIX/$1.reg"
   (cd "$DRIVE_C" && find . -path ./e2e -prune -o -print | sort) >"$PREFIX/$1.files"
@@ -69,7 +66,7 @@ size_kb=$(( ($(cat "$INSTALL_DIR"/*.exe "$DATA_DIR"/* | wc -c) + 1023) / 1024 ))
 check "EstimatedSize, NoModify, NoRepair as REG_DWORD" eq "$dwords" \
   "EstimatedSize=$(printf '0x%x' "$size_kb") NoModify=0x1 NoRepair=0x1 "
 check "no REG_EXPAND_SZ" eq "$(wine reg query "$ENTRY" 2>/dev/null | grep -c REG_EXPAND_SZ)" 0
-check "the system's list shows Corvane" grep -q '|||Corvane' <(wine uninstaller --list 2>/dev/null | tr -d '\r')
+check "the system's list shows Corvane" grep -q '|||Corvane' <(uninstall_list)
 
 # Silent uninstall: exit 0, and afterwards the machine is the fresh prefix again.
 check "uninstall /S: exit code 0" eq "$(uninstall_silently)" "status=0"

@@ -4,7 +4,7 @@
 # fails with 1603, the refusal in its log.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
-ENTRY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvane'
+ENTRY=$UNINSTALL_KEY
 LOG="$DRIVE_C/uninstall.log"
 
 timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1
@@ -13,14 +13,17 @@ check "installed" test -f "$INSTALL_DIR/kvx.exe"
 # relative or system "Path" would name.
 cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/kvx.exe"
 cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/system32/kvx.exe"
+cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/Program Files/kvx.exe"
 state() { (cd "$DRIVE_C" && find . -path ./e2e -prune -o -path ./uninstall.log -prune -o -print | sort); }
 
-for recorded in 'Corvane' 'C:\Windows' 'C:\windows\system32\..' '\\server\share\Corvane'; do
+# 'C:\Program Files' is the 64-bit system's own, which the 32-bit uninstaller does not get as a
+# special folder.
+for recorded in 'Corvane' 'C:\Windows' 'C:\windows\system32\..' '\\server\share\Corvane' \
+  'C:\Program Files'; do
   wine reg add "$APP" /v Path /d "$recorded" /f >/dev/null 2>&1
   before=$(state)
   rm -f "$LOG"
-  out=$(timeout 120 wine cmd /c "$INSTALL\\Uninstall.exe" /S '/LOG=C:\uninstall.log' '&' \
-    echo 'status=%errorlevel%' 2>/dev/null | tr -d '\r' | grep '^status=')
+  out=$(status_via_cmd 120 "\"$INSTALL\\Uninstall.exe\" /S /LOG=C:\\uninstall.log")
   check "Path '$recorded': exit code 1603" eq "$out" "status=1603"
   check "Path '$recorded': nothing removed" eq "$(state)" "$before"
   check "Path '$recorded': entry kept" eq "$(reg_value "$ENTRY" DisplayName)" "Corvane"

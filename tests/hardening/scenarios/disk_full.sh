@@ -7,6 +7,9 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
 
+# The drive is mounted once the prefix's wine server has ended: Wine runs in a mount namespace
+# of its own (see scripts/wine10/bin/wine), and a server started before the mount would not see it.
+wineserver -w
 SMALL=$(mktemp -d /tmp/corvane-small.XXXXXX)
 # Room for the three programs once and a half: the first install fits, a second copy does not.
 EXE_BYTES=$(head -n 3 "$CORVANE_BINARY_DIR/payload/payload.files" | tr '\n' '\0' | xargs -0 cat | wc -c)

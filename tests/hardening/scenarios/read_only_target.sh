@@ -5,17 +5,19 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
 
-# Wine runs as root here, and root ignores the read-only attribute; a read-only bind mount of
-# the file makes every open for writing fail as it does on Windows for a read-only file.
+# Wine runs as root here, and root ignores the read-only attribute; the immutable flag makes
+# every open for writing, and every rename over the file, fail as it does on Windows for a
+# read-only file. (Not a read-only bind mount: Wine runs in mount namespaces of its own, which
+# would keep such a mount after it is taken away here.)
 mkdir -p "$DATA_DIR"
 RO_FILE=$DATA_DIR/default.stg
 echo "older contents" >"$RO_FILE"
-if ! mount --bind "$RO_FILE" "$RO_FILE" || ! mount -o remount,bind,ro "$RO_FILE"; then
-  echo "FAIL - cannot make a read-only bind mount (needs root)"
+if ! chattr +i "$RO_FILE"; then
+  echo "FAIL - cannot make the file immutable (needs root and a file system with the flag)"
   exit 1
 fi
 trap 'cleanup_ro; cleanup' EXIT
-cleanup_ro() { mountpoint -q "$RO_FILE" 2>/dev/null && umount "$RO_FILE"; }
+cleanup_ro() { chattr -i "$RO_FILE" 2>/dev/null; }
 check "default.stg cannot be written" bash -c "! (echo x >'$RO_FILE') 2>/dev/null"
 
 start_setup

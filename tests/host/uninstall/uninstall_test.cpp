@@ -212,6 +212,28 @@ TEST(InstallFolderTest, OnlyAbsoluteLocalNonSystemFolders) {
                            "C:\\users\\admin\\Corvane"}) {
     EXPECT_TRUE(InstallFolderAcceptable(good, system, files)) << good;
   }
+
+  // The 32-bit uninstaller on 64-bit Windows: the special folders are the "(x86)" ones, and the
+  // system's own Program Files is refused as well.
+  struct Wow64Folders : Folders {
+    std::string SpecialFolder(int csidl) override {
+      if (csidl == kCsidlProgramFiles || csidl == kCsidlProgramFilesX86) {
+        return "C:\\Program Files (x86)";
+      }
+      if (csidl == kCsidlProgramFilesCommon) return "C:\\Program Files (x86)\\Common Files";
+      return Folders::SpecialFolder(csidl);
+    }
+    std::string NativeProgramFiles(bool common) override {
+      return common ? "C:\\Program Files\\Common Files" : "C:\\Program Files";
+    }
+  } wow64;
+  const std::vector<std::string> wow64System = SystemFolders(wow64);
+  for (const char* bad : {"C:\\Program Files", "C:\\Program Files\\Common Files\\",
+                          "C:\\Program Files (x86)", "C:\\Program Files (x86)\\Common Files"}) {
+    EXPECT_FALSE(InstallFolderAcceptable(bad, wow64System, files)) << bad;
+  }
+  EXPECT_TRUE(InstallFolderAcceptable("C:\\Program Files (x86)\\Tamarind Software\\Corvane",
+                                      wow64System, files));
 }
 
 TEST(UninstallTest, SilentRemovesTheInstallationButNotTheUsersFiles) {

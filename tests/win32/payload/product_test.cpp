@@ -77,6 +77,9 @@ TEST(SampleProductTest, ProgramsLogTheirStartAndExit) {
   std::string expected;
   // The test runs with the privileges Wine enables for everyone; each program lists them.
   const std::string privileges = EnabledPrivileges();
+  // And the program that started them: this test.
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
   for (const char* name : {"kvxh.exe", "kvx.exe"}) {
     const std::string copy = dir.Path() + name;
     ASSERT_TRUE(CopyFileW(ToWide(ProductDir() + name).c_str(), ToWide(copy).c_str(), FALSE))
@@ -84,7 +87,7 @@ TEST(SampleProductTest, ProgramsLogTheirStartAndExit) {
     EXPECT_EQ(RunAndWait(copy, cwd.Path()), 0) << name;
     // The current folder as the program sees it: no trailing backslash.
     expected += std::string(name) + "|" + copy + "|" + cwd.Path().substr(0, cwd.Path().size() - 1) +
-                "|" + privileges + "\r\n";
+                "|" + privileges + "|" + FromWide(self) + "\r\n";
   }
   SetEnvironmentVariableW(L"CORVANE_START_LOG", nullptr);
   const auto bytes = ReadAll(log);

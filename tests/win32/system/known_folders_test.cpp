@@ -66,7 +66,8 @@ class KnownFoldersTest : public ::testing::Test {
 
 TEST_F(KnownFoldersTest, TableOfAFreshPrefix) {
   const KnownFolders f = SetUpKnownFolders(source, registry, "Corvane", false);
-  EXPECT_EQ(f.defaultInstall, "C:\\Program Files" + kSub);
+  // A 32-bit program's Program Files on 64-bit Windows.
+  EXPECT_EQ(f.defaultInstall, "C:\\Program Files (x86)" + kSub);
   EXPECT_EQ(f.commonData, "C:\\ProgramData" + kSub);
   // The folders the install uses exist (the lookup creates them).
   for (const std::string& base :

@@ -145,45 +145,5 @@ TEST_F(RegistryTest, UninstallEntryValues) {
   EXPECT_EQ(AsText(ReadRaw(kEntryKey, L"UninstallString")), L"C:\\Apps\\Uninstall.exe");
 }
 
-// Runs a program with its standard output on a pipe and returns what it printed.
-std::string RunAndCapture(std::wstring commandLine) {
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "<no pipe>";
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, nullptr, &si, &pi);
-  CloseHandle(writeEnd);
-  std::string out;
-  if (started) {
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(readEnd, buffer, sizeof(buffer), &n, nullptr) && n > 0) out.append(buffer, n);
-    WaitForSingleObject(pi.hProcess, 30000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-  } else {
-    out = "<not started>";
-  }
-  CloseHandle(readEnd);
-  return out;
-}
-
-TEST_F(RegistryTest, UninstallEntryIsListedByTheSystemUninstaller) {
-  ASSERT_EQ(WriteUninstallEntry(reg, "Corvane", "C:\\Apps\\Corvane\\Uninstall.exe"), 0);
-  const std::string listing = RunAndCapture(L"uninstaller.exe --list");
-  EXPECT_NE(listing.find("Corvane|||Corvane"), std::string::npos) << listing;
-
-  DeleteTree(kEntryKey);
-  EXPECT_EQ(RunAndCapture(L"uninstaller.exe --list").find("Corvane|||"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace corvane

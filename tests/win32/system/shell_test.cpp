@@ -159,11 +159,15 @@ TEST_F(ShellTest, LaunchAndShellOpenStartAProgramInItsFolder) {
       if (!seen) Sleep(100);
     }
     ASSERT_TRUE(seen) << useOpen;
-    Sleep(200);
+    // The file opens for reading once cmd has written it and closed it.
+    HANDLE mark = INVALID_HANDLE_VALUE;
+    for (int i = 0; i < 100 && mark == INVALID_HANDLE_VALUE; ++i) {
+      mark = CreateFileW(L"C:\\links\\mark.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+      if (mark == INVALID_HANDLE_VALUE) Sleep(100);
+    }
+    ASSERT_NE(mark, INVALID_HANDLE_VALUE) << "mark.txt did not open for 10 s, error " << GetLastError();
     char text[64] = {};
-    HANDLE mark = CreateFileW(L"C:\\links\\mark.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(mark, INVALID_HANDLE_VALUE);
     DWORD read = 0;
     ReadFile(mark, text, sizeof text - 1, &read, nullptr);
     CloseHandle(mark);

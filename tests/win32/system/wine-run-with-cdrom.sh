@@ -5,7 +5,8 @@
 # The program sees CORVANE_CDROM_DRIVE=D: .
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-env.sh"
-corvane_make_template
+corvane_require_pe32 "$1" program || exit 1
+corvane_make_template || exit 1
 if [ -z "${DISPLAY:-}" ]; then corvane_start_xvfb; trap corvane_stop_xvfb EXIT; fi
 
 prefix=$(mktemp -d /tmp/corvane-wine.XXXXXX)
