@@ -55,15 +55,15 @@ function(corvane_test_dir name dir)
 endfunction()
 
 # A shipped Windows program, compiled from its sources directly rather than from the libraries,
-# with its own flags: no exceptions, no RTTI, no unwind tables, one section per function and
-# datum, the C runtime's own printf, and small_runtime.cpp in place of the library's throwing
-# paths. It must not carry the exception runtime (tests/hardening/check_runtime.sh). The
+# with its own flags: size first (-Oz), no exceptions, no RTTI, no unwind tables, one section
+# per function and datum, the C runtime's own printf, and small_runtime.cpp in place of the
+# library's throwing paths. It must not carry the exception runtime (tests/hardening/check_runtime.sh). The
 # libraries keep the flags the tests need.
 function(corvane_lean_program target)
   target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/system/win32/runtime/small_runtime.cpp)
   if(NOT MSVC)
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
-    target_compile_options(${target} PRIVATE -Os -fno-exceptions -fno-rtti
+    target_compile_options(${target} PRIVATE -Oz -fno-exceptions -fno-rtti
       -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-threadsafe-statics -ffunction-sections
       -fdata-sections)
     target_link_options(${target} PRIVATE -static -municode -s -Wl,--gc-sections)

@@ -44,6 +44,7 @@ in_tree() {
     "$tree" "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"
 }
 
+# Each step checks its result: set -e does not act inside a function called as a condition.
 make_tree() {
   local url version tmp
   url=$(mirror)
@@ -51,22 +52,23 @@ make_tree() {
   echo "wine10-tree: debootstrap trixie from $url into $tree" >&2
   debootstrap --variant=minbase trixie "$tree" "$url" >"$tree.log" 2>&1 ||
     { tail -n 20 "$tree.log" >&2; return 1; }
-  in_tree dpkg --add-architecture i386
+  in_tree dpkg --add-architecture i386 || return 1
   echo "wine10-tree: installing wine64 and libwine" >&2
   retry "apt-get update in the tree" in_tree apt-get update -qq || return 1
   retry "installing wine64 and libwine" in_tree apt-get install -y -qq --no-install-recommends \
     wine64 libwine >>"$tree.log" 2>&1 || { tail -n 20 "$tree.log" >&2; return 1; }
-  version=$(in_tree dpkg-query -W -f='${Version}' libwine)
+  version=$(in_tree dpkg-query -W -f='${Version}' libwine) && [ -n "$version" ] || return 1
   echo "wine10-tree: the 32-bit Windows DLLs of libwine:i386 $version" >&2
   tmp=$tree/tmp/libwine-i386
-  mkdir -p "$tmp"
-  chmod 777 "$tmp" # apt downloads as its own user
+  mkdir -p "$tmp" && chmod 777 "$tmp" || return 1 # apt downloads as its own user
   retry "downloading libwine:i386" in_tree sh -c "cd /tmp/libwine-i386 && apt-get download -qq 'libwine:i386=$version'" ||
     return 1
-  dpkg-deb -x "$tmp"/libwine_*_i386.deb "$tmp/x"
+  dpkg-deb -x "$tmp"/libwine_*_i386.deb "$tmp/x" || return 1
   [ -d "$tmp/x/usr/lib/i386-linux-gnu/wine/i386-windows" ] ||
     { echo "wine10-tree: libwine:i386 has no i386-windows folder" >&2; return 1; }
-  cp -a "$tmp/x/usr/lib/i386-linux-gnu/wine/i386-windows" "$tree/usr/lib/x86_64-linux-gnu/wine/"
+  cp -a "$tmp/x/usr/lib/i386-linux-gnu/wine/i386-windows" "$tree/usr/lib/x86_64-linux-gnu/wine/" ||
+    return 1
+  [ -x "$tree/usr/lib/wine/wine64" ] && [ -x "$tree/usr/lib/wine/wineserver64" ] || return 1
   rm -rf "$tmp"
   in_tree apt-get clean
   rm -f "$tree.log"

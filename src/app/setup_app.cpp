@@ -65,8 +65,8 @@ bool Start(SetupApp& app, StartHost& host) {
   }
   const int kind = lock == InstanceLock::Busy ? -1 : PlatformKindFor(host.PlatformId());
   if (kind < 0) {
-    // One at a time: the first setup goes on undisturbed.
-    if (!unattended) host.ShowRunningSetup();
+    // One at a time: the first setup goes on undisturbed, and this one never ends unseen.
+    if (!unattended && !host.ShowRunningSetup()) host.ShowMessage(kAlreadyRunningText);
     app.outcome = SetupOutcome::AlreadyRunning;
   } else if (kind == 0) {
     if (unattended) {

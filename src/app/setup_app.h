@@ -12,6 +12,9 @@
 namespace corvane {
 
 inline constexpr std::string_view kPlatformRefusal = "Only Windows 95, 98 or NT4.0";
+// Shown by a second setup when nothing of the one that holds the lock can be brought forward.
+inline constexpr std::string_view kAlreadyRunningText =
+    "Corvane is being installed or removed. Try again when that has finished.";
 
 // What the command line asks for. Anything else on it is ignored.
 struct SetupOptions {
@@ -51,8 +54,9 @@ class StartHost {
   virtual InstanceLock LockInstance() = 0;
   // Which of the lock's names this process holds, for the log.
   virtual std::string_view LockHeld() = 0;
-  // Brings the dialog of the setup that holds the lock to the front, when there is one.
-  virtual void ShowRunningSetup() = 0;
+  // Brings the window of the setup or uninstaller that holds the lock to the front; false when
+  // no such window was found.
+  virtual bool ShowRunningSetup() = 0;
 };
 
 struct SetupApp {
@@ -67,8 +71,9 @@ struct SetupApp {
 int PlatformKindFor(unsigned long platformId);
 
 // Always false: there is no message loop to run afterwards. Sets app.outcome. While another
-// setup or the uninstaller runs, nothing is done: interactively the running setup's dialog is
-// brought to the front; either way the outcome is AlreadyRunning.
+// setup or the uninstaller runs, nothing is done: interactively its window is brought to the
+// front, or where it has none a message says why nothing happens; either way the outcome is
+// AlreadyRunning.
 bool Start(SetupApp& app, StartHost& host);
 
 }  // namespace corvane

@@ -3,6 +3,7 @@
 #include "app/product_files.h"
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
+#include "system/log.h"
 
 #ifndef CORVANE_UPDATE_HOST
 #define CORVANE_UPDATE_HOST "updates.corvane.example"
@@ -119,13 +120,43 @@ bool SetupLogic::InstallFolderWritable() {
   return services_.files.OpenForWriting(probePath, ShareMode::Read, mode) != nullptr;
 }
 
+// A running copy of the product fails the probe as missing rights do: the log tells deployers
+// which programs hold the product's files. They are left running.
+void SetupLogic::LogFileHolders() {
+  if (services_.log == nullptr || services_.holders == nullptr) return;
+  std::vector<FileHolder> holders;
+  if (!services_.holders->Find(InstallFileList(paths_), holders)) {
+    services_.log->Line("programs holding the product's files: the system cannot tell");
+  } else if (holders.empty()) {
+    services_.log->Line("programs holding the product's files: none found");
+  }
+  for (const FileHolder& holder : holders) {
+    services_.log->Line({"product's files held open by ", holder.name, ", process ",
+                         std::to_string(holder.processId)});
+  }
+}
+
 // The other folders the install writes into come from the shell; one that it could not supply
-// leaves only the product sub-path or a lone backslash, which must not become a folder or a
-// shortcut at the root of the current drive.
+// leaves only the product sub-path or a lone backslash, which must not become a folder at the
+// root of the current drive.
 bool SetupLogic::TargetFoldersAbsolute() {
   const KnownFolders& k = paths_.known;
-  return IsAbsolutePath(k.commonData) && IsAbsolutePath(k.work) &&
-         IsAbsolutePath(k.commonDesktop) && IsAbsolutePath(k.commonPrograms);
+  return IsAbsolutePath(k.commonData) && IsAbsolutePath(k.work);
+}
+
+// The same holds for the shortcuts' folders, but a shortcut is not worth the installation: one
+// whose folder the shell could not supply is skipped, and only the log says so.
+void SetupLogic::CreateShortcut(const std::string& folder, std::string_view where) {
+  const std::string link = folder + std::string(kShortcutFileName);
+  if (!IsAbsolutePath(folder)) {
+    if (services_.log != nullptr) {
+      services_.log->Line(
+          {"shortcut ", link, ": not made, the ", where, " folder is not an absolute path"});
+    }
+    return;
+  }
+  services_.shell.CreateShortcut(paths_.installFolder + std::string(kMainProgram), link,
+                                 std::string(kShortcutDescription), "");
 }
 
 void SetupLogic::ShowInstalledLook() {
@@ -144,16 +175,16 @@ void SetupLogic::RegisterProduct() {
   const std::string& known = paths_.installFolder;
   const KnownFolders& folders = paths_.known;
   const std::string target = known + std::string(kMainProgram);
-  const std::string description(kShortcutDescription);
 
   ComScope com(services_.com);
-  services_.files.RemoveFile(folders.commonDesktop + "KVX.lnk");
+  if (IsAbsolutePath(folders.commonDesktop)) {
+    services_.files.RemoveFile(folders.commonDesktop + "KVX.lnk");
+  }
   const std::string entry(kUninstallEntryName);
   const std::string uninstaller = known + std::string(kUninstallerName);
-  const std::string shortcut(kShortcutFileName);
   WriteUninstallEntry(services_.registry, entry, uninstaller);
-  services_.shell.CreateShortcut(target, folders.commonDesktop + shortcut, description, "");
-  services_.shell.CreateShortcut(target, folders.commonPrograms + shortcut, description, "");
+  CreateShortcut(folders.commonDesktop, "all-users desktop");
+  CreateShortcut(folders.commonPrograms, "all-users programs");
   installPathText = StripTrailingBackslash(known);
   const std::string specialBuild = VersionString(services_.shell, "SpecialBuild");
   fileVersionText = VersionString(services_.shell, "FileVersion");
@@ -177,62 +208,74 @@ void SetupLogic::RegisterProduct() {
   com.Leave();
 }
 
+// A relative or rooted install folder (a "Path" such as "Corvane" or "\") would be taken from
+// the current folder, System32 when elevated: it counts as a folder that cannot be written. A
+// missing folder for the data files is a failed installation. Both before anything is written.
+SetupOutcome SetupLogic::CheckTargetFolders() {
+  if (IsAbsolutePath(paths_.installFolder) && !TargetFoldersAbsolute()) {
+    return SetupOutcome::ExtractionFailed;
+  }
+  return SetupOutcome::Installed;
+}
+
+// The install folder is checked and held before the probe; nothing has changed in the data
+// folder when either fails.
+SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
+  if (!IsAbsolutePath(paths_.installFolder) ||
+      !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
+                          paths_.known.defaultInstall,
+                          SystemFoldersOf(services_.folders, paths_.known))) {
+    return SetupOutcome::FolderNotWritable;
+  }
+  if (!InstallFolderWritable()) {
+    LogFileHolders();
+    return SetupOutcome::FolderNotWritable;
+  }
+  return SetupOutcome::Installed;
+}
+
+SetupOutcome SetupLogic::PrepareDataFolders(FolderPins& pins) {
+  if (!GuardDataFolder(services_.files, services_.security, pins, paths_.known.commonData)) {
+    return SetupOutcome::ExtractionFailed;
+  }
+  EnsureUserFolder(services_.files, services_.security, paths_.known.work, kProductLevels);
+  return SetupOutcome::Installed;
+}
+
+SetupOutcome SetupLogic::WriteProductFiles() {
+  const std::vector<std::string> files = InstallFileList(paths_);
+  ViewErrorReporter reporter(view_);
+  ExtractServices extract{services_.files, services_.resources, reporter};
+  return ExtractPayload(extract, files, kInstallFileTime, kPayloadResourceId)
+             ? SetupOutcome::Installed
+             : SetupOutcome::ExtractionFailed;
+}
+
 void SetupLogic::RunInstall() {
   WaitCursor wait(view_);
   busy = 1;
   paths_.installFolder = StripTrailingBackslash(view_.Text(kIdInstallPath)) + "\\";
 
-  // A relative or rooted install folder (a "Path" such as "Corvane" or "\") would be taken
-  // from the current folder, System32 when elevated: it counts as a folder that cannot be
-  // written. A missing known folder is a failed installation. Both before anything is written.
-  const bool installFolderAbsolute = IsAbsolutePath(paths_.installFolder);
-  if (installFolderAbsolute && !TargetFoldersAbsolute()) {
-    outcome = SetupOutcome::ExtractionFailed;
-    view_.Ask(kInstallErrorText, Buttons::Ok);
-    busy = 0;
-    return;
-  }
-  // The install folder is checked and held before the probe; nothing has changed in the data
-  // folder when either fails. Every folder checked stays held until kvxh.exe is started.
+  // Every folder checked stays held until kvxh.exe is started.
   FolderPins pins;
-  if (!installFolderAbsolute ||
-      !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
-                          paths_.known.defaultInstall,
-                          SystemFoldersOf(services_.folders, paths_.known)) ||
-      !InstallFolderWritable()) {
-    outcome = SetupOutcome::FolderNotWritable;
-    view_.Ask(kAdminNeededText, Buttons::Ok);
+  outcome = CheckTargetFolders();
+  if (outcome == SetupOutcome::Installed) outcome = PrepareInstallFolder(pins);
+  if (outcome == SetupOutcome::Installed) outcome = PrepareDataFolders(pins);
+  if (outcome == SetupOutcome::Installed) outcome = WriteProductFiles();
+  if (outcome != SetupOutcome::Installed) {
+    view_.Ask(outcome == SetupOutcome::FolderNotWritable ? kAdminNeededText : kInstallErrorText,
+              Buttons::Ok);
     busy = 0;
     return;
-  }
-  if (!GuardDataFolder(services_.files, services_.security, pins, paths_.known.commonData)) {
-    outcome = SetupOutcome::ExtractionFailed;
-    view_.Ask(kInstallErrorText, Buttons::Ok);
-    busy = 0;
-    return;
-  }
-  EnsureUserFolder(services_.files, services_.security, paths_.known.work, kProductLevels);
-
-  {
-    const std::vector<std::string> files = InstallFileList(paths_);
-    ViewErrorReporter reporter(view_);
-    ExtractServices extract{services_.files, services_.resources, reporter};
-    if (!ExtractPayload(extract, files, kInstallFileTime, kPayloadResourceId)) {
-      outcome = SetupOutcome::ExtractionFailed;
-      view_.Ask(kInstallErrorText, Buttons::Ok);
-      busy = 0;
-      return;
-    }
   }
   // Every product file is in place: the data folder levels made shut get the access the
   // product expects.
   OpenShutFolders(pins);
 
-  outcome = SetupOutcome::Installed;
   ShowInstalledLook();
   RegisterProduct();
   services_.shell.Launch(paths_.installFolder + std::string(kHelperProgram),
-                         StripTrailingBackslash(paths_.installFolder));
+                         StripTrailingBackslash(paths_.installFolder), kShowNormal);
   pins.clear();
 
   state = 1;
@@ -243,7 +286,7 @@ void SetupLogic::RunInstall() {
 void SetupLogic::OpenUpdatePage() {
   state = 2;
   view_.Enable(kIdOk, false);
-  services_.shell.ShellOpen(UpdatePageAddress(), std::string(), view_.Window());
+  services_.shell.OpenPage(UpdatePageAddress(), view_.Window());
   view_.Enable(kIdOk, true);
   view_.SetText(kIdCancel, "Close");
   view_.Show(kIdCancel, true);
@@ -252,8 +295,8 @@ void SetupLogic::OpenUpdatePage() {
 }
 
 void SetupLogic::RunInstalledProgram() {
-  services_.shell.ShellOpen(paths_.installFolder + std::string(kMainProgram),
-                            StripTrailingBackslash(paths_.installFolder), view_.Window());
+  services_.shell.Launch(paths_.installFolder + std::string(kMainProgram),
+                         StripTrailingBackslash(paths_.installFolder), kShowRestore);
   view_.End(2);
 }
 

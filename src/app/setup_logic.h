@@ -11,6 +11,8 @@
 #include "payload/extract.h"
 #include "payload/file_system.h"
 #include "payload/folder_security.h"
+#include "payload/secure_folders.h"
+#include "system/file_holders.h"
 #include "system/known_folders.h"
 #include "system/registry.h"
 #include "system/shell.h"
@@ -47,6 +49,8 @@ class ComApartment {
   virtual void Leave() = 0;
 };
 
+class SetupLog;
+
 struct SetupServices {
   FileSystem& files;
   ResourceSource& resources;
@@ -55,6 +59,8 @@ struct SetupServices {
   Shell& shell;
   ComApartment& com;
   FolderSecurity& security;
+  SetupLog* log = nullptr;         // where steps skipped without a message are noted (/LOG)
+  FileHolders* holders = nullptr;  // asked, with a log, who holds a file the probe could not open
 };
 
 // How a run of the setup ended, as far as the process exit status tells it.
@@ -99,8 +105,16 @@ class SetupLogic {
 
  private:
   void PushDescription();
+  // The steps of an install attempt up to its files: each gives the outcome that ends the
+  // attempt, or Installed to go on.
+  SetupOutcome CheckTargetFolders();
+  SetupOutcome PrepareInstallFolder(FolderPins& pins);
+  SetupOutcome PrepareDataFolders(FolderPins& pins);
+  SetupOutcome WriteProductFiles();
   bool InstallFolderWritable();
+  void LogFileHolders();
   bool TargetFoldersAbsolute();
+  void CreateShortcut(const std::string& folder, std::string_view where);
   void ShowInstalledLook();
   void RegisterProduct();
 

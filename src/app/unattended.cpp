@@ -309,11 +309,11 @@ class UnattendedShell final : public Shell {
     log_.Line({"shortcut ", linkPath, " to ", target, ": ", Status(status)});
     return status;
   }
-  ShellStart ShellOpen(const std::string& path, const std::string&, WindowRef) override {
-    log_.Line({"open ", path, ": not done (unattended)"});
+  ShellStart OpenPage(const std::string& address, WindowRef) override {
+    log_.Line({"open ", address, ": not done (unattended)"});
     return {};
   }
-  ShellStart Launch(const std::string& path, const std::string&) override {
+  ShellStart Launch(const std::string& path, const std::string&, int) override {
     log_.Line({"start ", path, ": not done (unattended)"});
     return {};
   }
@@ -328,24 +328,35 @@ class UnattendedShell final : public Shell {
 
 void LogStart(SetupLog& log, const char* what, const std::string& path, const std::string& folder,
               ShellStart start) {
-  log.Line({what, " ", path, folder.empty() ? "" : " in ", folder, ": ",
-            start.way == StartWay::DesktopShell
-                ? "through the desktop shell, as the signed-in user"
-                : "no desktop shell answered, started by the setup itself",
-            start.started ? "" : ", failed"});
+  const char* way = "";
+  switch (start.way) {
+    case StartWay::DesktopShell:
+      way = "through the desktop shell, as the signed-in user";
+      break;
+    case StartWay::ShellUser:
+      way = "the desktop shell did not answer, started as the user of its process";
+      break;
+    case StartWay::Direct:
+      way = "there is no desktop shell, started by the setup itself by its full path";
+      break;
+    case StartWay::NotStarted:
+      way = "the desktop shell did not answer, not started by the elevated setup";
+      break;
+  }
+  log.Line({what, " ", path, folder.empty() ? "" : " in ", folder, ": ", way,
+            start.started || start.way == StartWay::NotStarted ? "" : ", failed"});
 }
 
 }  // namespace
 
-ShellStart LoggingShell::ShellOpen(const std::string& path, const std::string& folder,
-                                   WindowRef owner) {
-  const ShellStart start = inner_.ShellOpen(path, folder, owner);
-  LogStart(log_, "open", path, folder, start);
+ShellStart LoggingShell::OpenPage(const std::string& address, WindowRef owner) {
+  const ShellStart start = inner_.OpenPage(address, owner);
+  LogStart(log_, "open", address, std::string(), start);
   return start;
 }
 
-ShellStart LoggingShell::Launch(const std::string& path, const std::string& folder) {
-  const ShellStart start = inner_.Launch(path, folder);
+ShellStart LoggingShell::Launch(const std::string& path, const std::string& folder, int show) {
+  const ShellStart start = inner_.Launch(path, folder, show);
   LogStart(log_, "start", path, folder, start);
   return start;
 }
@@ -374,8 +385,8 @@ SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, S
   LoggingRegistry registry(services.registry, log);
   UnattendedShell shell(services.shell, log);
   LoggingFolderSecurity security(services.security, log);
-  SetupServices logged{files, services.resources, registry, services.folders,
-                       shell, services.com,       security};
+  SetupServices logged{files,        services.resources, registry, services.folders, shell,
+                       services.com, security,           &log,     services.holders};
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
   logic.InitDialog();

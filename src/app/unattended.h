@@ -21,9 +21,8 @@ class LoggingShell final : public Shell {
                       const std::string& description, const std::string& arguments) override {
     return inner_.CreateShortcut(target, linkPath, description, arguments);
   }
-  ShellStart ShellOpen(const std::string& path, const std::string& folder,
-                       WindowRef owner) override;
-  ShellStart Launch(const std::string& path, const std::string& folder) override;
+  ShellStart OpenPage(const std::string& address, WindowRef owner) override;
+  ShellStart Launch(const std::string& path, const std::string& folder, int show) override;
   std::string RawVersionString(const std::string& name) override {
     return inner_.RawVersionString(name);
   }

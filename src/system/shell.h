@@ -8,13 +8,21 @@ namespace corvane {
 
 using WindowRef = std::uintptr_t;  // a window handle, 0 for none
 
-// How a program or page was started: through the signed-in user's desktop shell, so that it
-// runs as that user and not as the elevated setup, or, where no desktop shell answers, by the
-// setup itself.
-enum class StartWay { DesktopShell, Direct };
+// Show states as the system numbers them.
+inline constexpr int kShowNormal = 1;   // SW_SHOWNORMAL
+inline constexpr int kShowRestore = 9;  // SW_RESTORE
+
+// How a program or page was started. The setup runs elevated: what it starts should run as the
+// signed-in user, so it goes through that user's desktop shell where one answers.
+enum class StartWay {
+  DesktopShell,  // the signed-in user's desktop shell took the request
+  ShellUser,     // the desktop shell did not answer: started with the token of its process
+  Direct,        // there is no desktop shell process: started by its full path from the setup
+  NotStarted,    // not started from the elevated setup (see StartProgram and OpenPage)
+};
 struct ShellStart {
-  bool started = false;  // the shell took the request (for Direct: its result was above 32)
-  StartWay way = StartWay::Direct;
+  bool started = false;
+  StartWay way = StartWay::NotStarted;
 };
 
 class Shell {
@@ -24,17 +32,41 @@ class Shell {
   // Empty arguments set none. Returns the COM status.
   virtual long CreateShortcut(const std::string& target, const std::string& linkPath,
                               const std::string& description, const std::string& arguments) = 0;
-  // Opens a file, folder or address with the verb "open" and SW_RESTORE, in the working folder
-  // given (none when empty).
-  virtual ShellStart ShellOpen(const std::string& path, const std::string& folder,
-                               WindowRef owner) = 0;
-  // Starts a program with the verb "open", no owner, SW_SHOWNORMAL, in the working folder given.
-  virtual ShellStart Launch(const std::string& path, const std::string& folder) = 0;
+  // Opens a web page with the verb "open" and SW_RESTORE.
+  virtual ShellStart OpenPage(const std::string& address, WindowRef owner) = 0;
+  // Starts a program, given by its full path, in the working folder given, with `show`.
+  virtual ShellStart Launch(const std::string& path, const std::string& folder, int show) = 0;
   // The raw string of the running program's version record (block "040904B0"), or empty.
   virtual std::string RawVersionString(const std::string& name) = 0;
 };
 
 // The named version-record string with surrounding white space removed.
 std::string VersionString(Shell& shell, const std::string& name);
+
+// The ways an elevated program can start something, from the one it prefers to the last resort.
+class StartWays {
+ public:
+  virtual ~StartWays() = default;
+  enum class Desktop { Started, Failed, NoAnswer };
+  // Hands the request (verb "open") to the signed-in user's desktop shell and waits a bounded
+  // time. NoAnswer: there is no such shell, or it did not take the request in time; a request
+  // given up then is never carried out later.
+  virtual Desktop AskDesktop(const std::string& file, const std::string& folder, int show) = 0;
+  enum class AsUser { Started, Failed, NoShellProcess };
+  // Starts the program with the token of the desktop shell's process, when there is one.
+  virtual AsUser StartAsShellUser(const std::string& program, const std::string& folder,
+                                  int show) = 0;
+  // Starts the program by its full path as the caller: no shell lookup, no file association.
+  virtual bool StartByPath(const std::string& program, const std::string& folder, int show) = 0;
+};
+
+// Through the desktop shell; where it does not answer but its process is there (hung,
+// suspended), with that process's token; where there is no shell process at all, by its full
+// path. Never elevated while a user's shell is there to be asked.
+ShellStart StartProgram(StartWays& ways, const std::string& program, const std::string& folder,
+                        int show);
+// Through the desktop shell only: opening an address elevated would run whatever the user's
+// registry names for it, so without an answering shell the page is not opened.
+ShellStart OpenPage(StartWays& ways, const std::string& address);
 
 }  // namespace corvane

@@ -21,19 +21,18 @@ class FakeShell : public Shell {
   long shortcutStatus = 0;
   std::intptr_t openResult = 42;
   StartWay way = StartWay::Direct;
-  std::vector<std::string> folders;  // the working folder of each open and start
+  std::vector<std::string> folders;  // the working folder of each start
 
   long CreateShortcut(const std::string& target, const std::string& linkPath,
                       const std::string& description, const std::string& arguments) override {
     shortcuts.push_back({target, linkPath, description, arguments});
     return shortcutStatus;
   }
-  ShellStart ShellOpen(const std::string& path, const std::string& folder, WindowRef) override {
-    opened.push_back(path);
-    folders.push_back(folder);
+  ShellStart OpenPage(const std::string& address, WindowRef) override {
+    opened.push_back(address);
     return {openResult > 32, way};
   }
-  ShellStart Launch(const std::string& path, const std::string& folder) override {
+  ShellStart Launch(const std::string& path, const std::string& folder, int) override {
     launched.push_back(path);
     folders.push_back(folder);
     return {openResult > 32, way};

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <exdisp.h>
-#include <shellapi.h>
 #include <shldisp.h>
 #include <shlobj.h>
 
@@ -31,6 +30,7 @@ class ComRef {
     if (ptr_ != nullptr) ptr_->Release();
   }
   void** Out() { return reinterpret_cast<void**>(&ptr_); }
+  T* Get() const { return ptr_; }
   T* operator->() const { return ptr_; }
 
  private:
@@ -87,31 +87,33 @@ constexpr GUID kShellFolderViewDual = {
 constexpr GUID kShellDispatch2 = {
     0xA4C6892C, 0x3BA9, 0x11D2, {0x9D, 0xEA, 0x00, 0xC0, 0x4F, 0xB1, 0x61, 0x62}};
 
-// A start request shared by the setup and the thread that asks the desktop shell. Each holds
-// one reference, so that a request given up after the wait still lives until the thread ends;
-// the last to let go frees it.
+// A start request handed to the thread that asks the desktop shell. The waiter and the thread
+// each hold a reference, so a request given up after the wait lives until the thread ends.
 struct DesktopRequest {
+  enum : long { kPending, kExecuting, kGivenUp };
   std::wstring file, folder;
   int show = SW_SHOWNORMAL;
-  std::atomic<bool> givenUp{false};
+  // Pending until either the thread claims it to execute or the waiter gives it up: only one
+  // of the two can win, so a given-up request is never executed later.
+  std::atomic<long> state{kPending};
+  std::atomic<long> references{2};
   HRESULT status = E_FAIL;
-  std::atomic<int> holders{1};
 
   void Release() {
-    if (holders.fetch_sub(1) == 1) delete this;
+    if (references.fetch_sub(1) == 1) delete this;
   }
 };
 
-// Lets go of one reference when it goes out of scope.
-struct RequestHold {
-  DesktopRequest* request;
-  ~RequestHold() { request->Release(); }
-};
-
-// The shell object of the desktop window that the signed-in user's shell runs: the same
-// ShellExecute as the user's own double-click, so that what starts runs as that user and with
-// that user's environment, not the elevated setup's token.
-HRESULT StartThroughDesktop(DesktopRequest& request) {
+// The shell dispatch object of the desktop window that the signed-in user's shell runs: its
+// ShellExecute is the same as the user's own double-click, so what starts runs as that user,
+// with that user's environment, not with the elevated setup's token.
+//
+// Nobody answers where no shell registers its desktop window with the shell windows list: on
+// Server Core and in a session without a signed-in user (a service, a deployment agent), under
+// a replacement shell, and where the setup was elevated as another account than the one signed
+// in (the list lives in the signed-in user's shell and is not reachable from another account).
+// A hung or suspended shell does not answer in time either (see AskDesktop).
+HRESULT FindDesktopDispatch(ComRef<IShellDispatch2>& shell) {
   ComRef<IShellWindows> windows;
   HRESULT status = CoCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER, kShellWindows,
                                     windows.Out());
@@ -140,15 +142,15 @@ HRESULT StartThroughDesktop(DesktopRequest& request) {
   ComRef<IDispatch> application;
   status = folderView->get_Application(reinterpret_cast<IDispatch**>(application.Out()));
   if (FAILED(status)) return status;
-  ComRef<IShellDispatch2> shell;
-  status = application->QueryInterface(kShellDispatch2, shell.Out());
-  if (FAILED(status)) return status;
+  return application->QueryInterface(kShellDispatch2, shell.Out());
+}
 
+// Hands the request to the desktop's ShellExecute, verb "open".
+HRESULT ExecuteThroughDesktop(IShellDispatch2* shell, const DesktopRequest& request) {
   const SystemLibrary oleaut(L"oleaut32.dll");
   const auto alloc = oleaut.Get<AllocStringFn>("SysAllocString");
   const auto release = oleaut.Get<FreeStringFn>("SysFreeString");
   if (alloc == nullptr || release == nullptr) return E_NOINTERFACE;
-  if (request.givenUp) return E_ABORT;
   const Bstr file(request.file, alloc, release), folder(request.folder, alloc, release),
       verb(L"open", alloc, release);
   const VARIANT arguments = EmptyVariant();
@@ -161,48 +163,120 @@ HRESULT StartThroughDesktop(DesktopRequest& request) {
 }
 
 DWORD WINAPI DesktopStartThread(void* parameter) {
-  const RequestHold hold{static_cast<DesktopRequest*>(parameter)};
-  DesktopRequest& request = *hold.request;
+  auto* request = static_cast<DesktopRequest*>(parameter);
   if (SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
-    request.status = StartThroughDesktop(request);
+    ComRef<IShellDispatch2> shell;
+    HRESULT status = FindDesktopDispatch(shell);
+    long pending = DesktopRequest::kPending;
+    if (SUCCEEDED(status) &&
+        request->state.compare_exchange_strong(pending, DesktopRequest::kExecuting)) {
+      status = ExecuteThroughDesktop(shell.Get(), *request);
+    } else if (SUCCEEDED(status)) {
+      status = E_ABORT;  // given up while the dispatch was being found
+    }
+    request->status = status;
     CoUninitialize();
   }
+  request->Release();
   return 0;
 }
 
-// How long the desktop shell may take to answer before the setup starts the program itself.
+// How long the desktop shell may take to answer before the setup gives the request up.
 constexpr DWORD kDesktopWait = 8000;
+// How long a request the shell has already taken may take to come back.
+constexpr DWORD kExecuteWait = 30000;
 
-// Asks the desktop shell on a thread of its own (its own apartment, whatever the caller's is)
-// and waits a bounded time: a shell that hangs must not hang the setup.
-bool AskDesktop(const std::wstring& file, const std::wstring& folder, int show) {
-  auto* request = new (std::nothrow) DesktopRequest;
-  if (request == nullptr) return false;
-  const RequestHold hold{request};
-  request->file = file;
-  request->folder = folder;
-  request->show = show;
-  request->holders = 2;
-  const Handle thread(CreateThread(nullptr, 0, DesktopStartThread, request, 0, nullptr));
-  if (!thread.Valid()) {
-    request->holders = 1;
-    return false;
-  }
-  if (WaitForSingleObject(thread.Get(), kDesktopWait) != WAIT_OBJECT_0) {
-    request->givenUp = true;
-    return false;
-  }
-  return request->status == S_OK;
+// Starts `program` by its full path, with `userToken` when given, else as the caller.
+bool StartProcess(const std::wstring& program, const std::wstring& folder, int show,
+                  HANDLE userToken) {
+  std::wstring commandLine = L"\"" + program + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(show);
+  PROCESS_INFORMATION process{};
+  const wchar_t* dir = folder.empty() ? nullptr : folder.c_str();
+  const BOOL ok = userToken != nullptr
+                      ? CreateProcessWithTokenW(userToken, 0, program.c_str(), commandLine.data(),
+                                                0, nullptr, dir, &startup, &process)
+                      : CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                       0, nullptr, dir, &startup, &process);
+  if (!ok) return false;
+  const Handle processHandle(process.hProcess), threadHandle(process.hThread);
+  return true;
 }
 
 }  // namespace
 
-ShellStart Win32Shell::Start(const std::wstring& file, const std::wstring& folder, int show,
-                             HWND owner) {
-  if (AskDesktop(file, folder, show)) return {true, StartWay::DesktopShell};
-  const HINSTANCE result = ShellExecuteW(owner, L"open", file.c_str(), nullptr,
-                                         folder.empty() ? nullptr : folder.c_str(), show);
-  return {reinterpret_cast<std::intptr_t>(result) > 32, StartWay::Direct};
+// Asks on a thread of its own (its own apartment, whatever the caller's is) and waits a
+// bounded time: a shell that hangs must not hang the setup.
+StartWays::Desktop Win32StartWays::AskDesktop(const std::string& file, const std::string& folder,
+                                              int show) {
+  auto* request = new (std::nothrow) DesktopRequest;
+  if (request == nullptr) return Desktop::NoAnswer;
+  request->file = ToWide(file);
+  request->folder = ToWide(folder);
+  request->show = show;
+  const Handle thread(CreateThread(nullptr, 0, DesktopStartThread, request, 0, nullptr));
+  if (!thread.Valid()) {
+    request->Release();
+    request->Release();
+    return Desktop::NoAnswer;
+  }
+  DWORD waited = WaitForSingleObject(thread.Get(), kDesktopWait);
+  long pending = DesktopRequest::kPending;
+  if (waited != WAIT_OBJECT_0 &&
+      request->state.compare_exchange_strong(pending, DesktopRequest::kGivenUp)) {
+    request->Release();
+    return Desktop::NoAnswer;
+  }
+  // Ended, or the shell has the request already: then it is never asked for elsewhere.
+  if (waited != WAIT_OBJECT_0) waited = WaitForSingleObject(thread.Get(), kExecuteWait);
+  const bool executed = request->state.load() == DesktopRequest::kExecuting;
+  Desktop answer = Desktop::Failed;
+  if (!executed) {
+    answer = Desktop::NoAnswer;
+  } else if (waited == WAIT_OBJECT_0 && request->status == S_OK) {
+    answer = Desktop::Started;
+  }
+  request->Release();
+  return answer;
+}
+
+StartWays::AsUser Win32StartWays::StartAsShellUser(const std::string& program,
+                                                   const std::string& folder, int show) {
+  const HWND desktop = GetShellWindow();
+  DWORD processId = 0;
+  if (desktop == nullptr || GetWindowThreadProcessId(desktop, &processId) == 0 || processId == 0) {
+    return AsUser::NoShellProcess;
+  }
+  const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process.Valid()) return AsUser::Failed;
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw)) return AsUser::Failed;
+  const Handle token(raw);
+  raw = nullptr;
+  if (!DuplicateTokenEx(token.Get(),
+                        TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
+                            TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
+                        nullptr, SecurityImpersonation, TokenPrimary, &raw)) {
+    return AsUser::Failed;
+  }
+  const Handle primary(raw);
+  return StartProcess(ToWide(program), ToWide(folder), show, primary.Get()) ? AsUser::Started
+                                                                            : AsUser::Failed;
+}
+
+bool Win32StartWays::StartByPath(const std::string& program, const std::string& folder, int show) {
+  return StartProcess(ToWide(program), ToWide(folder), show, nullptr);
+}
+
+ShellStart Win32Shell::OpenPage(const std::string& address, WindowRef) {
+  return corvane::OpenPage(ways_, address);
+}
+
+ShellStart Win32Shell::Launch(const std::string& path, const std::string& folder, int show) {
+  return StartProgram(ways_, path, folder, show);
 }
 
 long Win32Shell::CreateShortcut(const std::string& target, const std::string& linkPath,
@@ -218,15 +292,6 @@ long Win32Shell::CreateShortcut(const std::string& target, const std::string& li
   status = link->QueryInterface(IID_IPersistFile, file.Out());
   if (SUCCEEDED(status)) status = file->Save(ToWide(linkPath).c_str(), TRUE);
   return status;
-}
-
-ShellStart Win32Shell::ShellOpen(const std::string& path, const std::string& folder,
-                                 WindowRef owner) {
-  return Start(ToWide(path), ToWide(folder), SW_RESTORE, reinterpret_cast<HWND>(owner));
-}
-
-ShellStart Win32Shell::Launch(const std::string& path, const std::string& folder) {
-  return Start(ToWide(path), ToWide(folder), SW_SHOWNORMAL, nullptr);
 }
 
 std::string Win32Shell::RawVersionString(const std::string& name) {

@@ -1,5 +1,5 @@
-// Shell on the shell-link object, the desktop shell's ShellExecute (ShellExecuteW where there is
-// no desktop shell) and the version-information library.
+// Shell on the shell-link object, the desktop shell's ShellExecute (or, where it does not
+// answer, the processes the setup starts itself) and the version-information library.
 #pragma once
 
 #include <windows.h>
@@ -10,19 +10,24 @@
 
 namespace corvane {
 
+class Win32StartWays final : public StartWays {
+ public:
+  Desktop AskDesktop(const std::string& file, const std::string& folder, int show) override;
+  AsUser StartAsShellUser(const std::string& program, const std::string& folder,
+                          int show) override;
+  bool StartByPath(const std::string& program, const std::string& folder, int show) override;
+};
+
 class Win32Shell : public Shell {
  public:
   long CreateShortcut(const std::string& target, const std::string& linkPath,
                       const std::string& description, const std::string& arguments) override;
-  ShellStart ShellOpen(const std::string& path, const std::string& folder,
-                       WindowRef owner) override;
-  ShellStart Launch(const std::string& path, const std::string& folder) override;
+  ShellStart OpenPage(const std::string& address, WindowRef owner) override;
+  ShellStart Launch(const std::string& path, const std::string& folder, int show) override;
   std::string RawVersionString(const std::string& name) override;
 
  private:
-  // Through the desktop shell when one answers in time, else ShellExecuteW from here.
-  static ShellStart Start(const std::wstring& file, const std::wstring& folder, int show,
-                          HWND owner);
+  Win32StartWays ways_;
 };
 
 }  // namespace corvane

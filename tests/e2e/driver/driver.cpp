@@ -8,6 +8,8 @@
 //   rect TITLE                 print the window's screen rectangle "W H X Y"
 //   box NOT_TITLE [MS]         wait for a message box (any other dialog); print caption, text
 //   answer NOT_TITLE ID        press a button of that message box, wait until it has closed
+//   front TITLE [MS]           wait until a dialog with that caption is the foreground window
+//   steal MS                   hold the foreground with a window of its own for MS ms
 // Texts are printed as UTF-8 with CR and LF written as \r and \n. Exit status 0 on success,
 // 1 on timeout or a missing window, 2 on bad usage.
 #include <windows.h>
@@ -52,6 +54,28 @@ int wmain(int argc, wchar_t** argv) {
   auto find = [&] { return FindDialog(title); };
   auto findBox = [&] { return FindDialog(nullptr, title); };
 
+  if (cmd == L"steal") {
+    HWND own = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"driver", WS_POPUP | WS_VISIBLE, 0, 0,
+                               40, 40, nullptr, nullptr, nullptr, nullptr);
+    if (!own || !SetForegroundWindow(own)) return 1;
+    std::puts("stolen");
+    std::fflush(stdout);
+    const DWORD until = GetTickCount() + static_cast<DWORD>(_wtoi(title));
+    MSG msg;
+    while (GetTickCount() < until) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(20);
+    }
+    DestroyWindow(own);
+    return 0;
+  }
+  if (cmd == L"front") {
+    auto front = [&]() -> HWND {
+      HWND fg = GetForegroundWindow();
+      return fg != nullptr && ClassOf(fg) == L"#32770" && WindowText(fg) == title ? fg : nullptr;
+    };
+    return WaitFor(front, Timeout(argc, argv, 3)) ? 0 : 1;
+  }
   if (cmd == L"wait") return WaitFor(find, Timeout(argc, argv, 3)) ? 0 : 1;
   if (cmd == L"gone") return WaitGone(title, Timeout(argc, argv, 3)) ? 0 : 1;
   if (cmd == L"box") {

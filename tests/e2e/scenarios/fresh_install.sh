@@ -111,7 +111,7 @@ check "kvx.exe from the install folder" grep -qiF "kvx.exe|$INSTALL\\kvx.exe|" "
 check "kvx.exe started by the desktop shell in the install folder, without a setup's rights" \
   started_as_user kvx.exe
 check "the log names the way kvx.exe and the page were opened" \
-  logged_start "open $INSTALL\\kvx.exe in $INSTALL: $DESKTOP_WAY" \
+  logged_start "start $INSTALL\\kvx.exe in $INSTALL: $DESKTOP_WAY" \
   "open http://updates.corvane.example/init.asp?P=2&V=6.1: $DESKTOP_WAY"
 check "the log ends with the result" eq "$(tail -n 1 "$SETUP_LOG" | tr -d '\r')" \
   "result: installed, exit code 0"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Setups started while one runs do not race it: /S ends at once with 1618, a second interactive
 # setup brings the first one's dialog forward and ends with 1618, the uninstaller waits its turn
-# the same way; only the first installs.
+# the same way; only the first installs. A setup started while the uninstaller asks its question
+# brings that question forward and ends with 1618.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
 
@@ -22,9 +23,23 @@ wait $A; sa=$?
 wait $B; sb=$?
 check "two more /S: both 1618 (low byte 82)" eq "$sa $sb" "82 82"
 
+# Something else holds the foreground when the second setup starts, so that bringing the first
+# dialog forward is seen.
+steal_front() { # milliseconds
+  wine 'C:\e2e\driver.exe' steal "$1" >"$PREFIX/steal.out" 2>/dev/null &
+  STEAL_PID=$!
+  local i
+  for ((i = 0; i < 100; i++)); do grep -q stolen "$PREFIX/steal.out" 2>/dev/null && return 0; sleep 0.1; done
+  echo "  the driver could not take the foreground"
+  return 1
+}
+check "another window holds the foreground" steal_front 20000
+check "so the first dialog is not in front" test "$(drv front "$TITLE" 300; echo $?)" = 1
 start_setup
+check "second interactive setup brings the first dialog forward" drv front "$TITLE" 15000
 check "second interactive setup ends by itself" wait_setup_exit 30
 check "second interactive setup: 1618 (low byte 82)" eq "$SETUP_STATUS" 82
+wait "$STEAL_PID"
 
 # The uninstaller shares the lock.
 cp "$CORVANE_BINARY_DIR/product/uninstall.exe" "$DRIVE_C/e2e/uninstall.exe"
@@ -37,6 +52,20 @@ check "first setup installed the product" eq "$(reg_value "$APP" Path)" "$INSTAL
 drv close "$TITLE" >/dev/null
 check "first setup ends with 0" wait_setup_exit 30
 check "first setup: exit status 0" eq "$SETUP_STATUS" 0
+
+# While the uninstaller asks its question, a setup brings the question forward and ends.
+start_setup uninstall.exe
+FIRST_PID=$SETUP_PID
+check "the uninstaller asks its question" drv wait uninstall 30000
+check "another window holds the foreground" steal_front 20000
+check "so the question is not in front" test "$(drv front uninstall 300; echo $?)" = 1
+start_setup
+check "a setup beside it brings the uninstaller's question forward" drv front uninstall 15000
+check "that setup ends by itself: 1618 (low byte 82)" eval 'wait_setup_exit 30 && [ "$SETUP_STATUS" = 82 ]'
+wait "$STEAL_PID"
+SETUP_PID=$FIRST_PID
+drv answer "$TITLE" 7 >/dev/null  # No: nothing removed
+check "the uninstaller ends" wait_setup_exit 30
 
 # Now that it has ended, the next /S runs.
 timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1

@@ -119,12 +119,13 @@ class AppFakeShell : public Shell {
     std::string target, linkPath, description, arguments;
   };
   std::vector<Link> links;
-  std::vector<std::string> opened;    // ShellOpen paths
+  std::vector<std::string> opened;    // OpenPage addresses
   std::vector<std::string> launched;  // Launch paths
+  std::vector<int> shows;             // Launch show states
   std::vector<WindowRef> owners;
   std::map<std::string, std::string> version{{"FileVersion", " 6, 1, 0, 0 "},
                                              {"SpecialBuild", "0"}};
-  // Runs inside ShellOpen (the system's call is synchronous).
+  // Runs inside OpenPage (the system's call is synchronous).
   std::function<void()> duringOpen;
 
   long CreateShortcut(const std::string& target, const std::string& linkPath,
@@ -133,18 +134,18 @@ class AppFakeShell : public Shell {
     links.push_back(Link{target, linkPath, description, arguments});
     return 0;
   }
-  ShellStart ShellOpen(const std::string& path, const std::string& folder,
-                       WindowRef owner) override {
-    log_.push_back("shell open " + path + (folder.empty() ? "" : " in " + folder));
-    opened.push_back(path);
+  ShellStart OpenPage(const std::string& address, WindowRef owner) override {
+    log_.push_back("shell open " + address);
+    opened.push_back(address);
     owners.push_back(owner);
     if (duringOpen) duringOpen();
-    return {true, StartWay::Direct};
+    return {true, StartWay::DesktopShell};
   }
-  ShellStart Launch(const std::string& path, const std::string& folder) override {
+  ShellStart Launch(const std::string& path, const std::string& folder, int show) override {
     log_.push_back("shell launch " + path + " in " + folder);
     launched.push_back(path);
-    return {true, StartWay::Direct};
+    shows.push_back(show);
+    return {true, StartWay::DesktopShell};
   }
   std::string RawVersionString(const std::string& name) override {
     log_.push_back("shell version " + name);

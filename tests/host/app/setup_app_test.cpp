@@ -33,10 +33,14 @@ class RecordingHost : public StartHost {
   SetupLog& Log() override { return log; }
   InstanceLock LockInstance() override { return lock; }
   std::string_view LockHeld() override { return "global name"; }
-  void ShowRunningSetup() override { ++broughtToFront; }
+  bool ShowRunningSetup() override {
+    ++broughtToFront;
+    return runningWindow;
+  }
   std::vector<std::string> messages;
   InstanceLock lock = InstanceLock::Acquired;
   int broughtToFront = 0;
+  bool runningWindow = true;
   int dialogs = 0, unattended = 0;
   SetupOutcome result = SetupOutcome::Installed;
   RecordingLog log;
@@ -116,18 +120,22 @@ TEST(StartTest, OutcomeOfTheRunBecomesTheExitCode) {
   EXPECT_EQ(std::adjacent_find(lowBytes.begin(), lowBytes.end()), lowBytes.end());
 }
 
-// A second setup does nothing while the lock is held: interactively it brings the first one's
-// dialog forward, unattended it logs; both end with 1618. A squatted name does not block.
+// A second setup does nothing while the lock is held: interactively it brings the holder's
+// window forward, or says why when there is none; unattended it logs; all end with 1618. A
+// squatted name does not block.
 TEST(StartTest, OneSetupAtATime) {
-  for (const bool unattended : {false, true}) {
-    SCOPED_TRACE(unattended);
+  for (const int run : {0, 1, 2}) {  // interactive with and without a window; unattended
+    SCOPED_TRACE(run);
+    const bool unattended = run == 2;
     SetupApp app;
     app.options.unattended = unattended;
     RecordingHost host(2);
     host.lock = InstanceLock::Busy;
+    host.runningWindow = run == 0;
     Start(app, host);
     EXPECT_EQ(host.dialogs + host.unattended, 0);
     EXPECT_EQ(host.broughtToFront, unattended ? 0 : 1);
+    EXPECT_EQ(host.messages.size(), run == 1 ? 1u : 0u);
     EXPECT_EQ(ExitCodeFor(app.outcome), 1618);
     if (unattended) {
       EXPECT_EQ(host.log.lines.back(),

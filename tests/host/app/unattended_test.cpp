@@ -17,6 +17,8 @@ using testing::FakeSetupView;
 constexpr const char* kAppPathsKey =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr const char* kInstall = "C:\\Program Files\\Tamarind Software\\Corvane\\";
+constexpr const char* kDesktop = "C:\\users\\Public\\Desktop\\";
+constexpr const char* kPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
 constexpr const char* kAdminLine =
     "message: Installation Folder needs Administrator Privilege. You can either Run Setup "
     "Program as Administrator (recommended) or Select another Installation Folder -> OK";
@@ -112,6 +114,53 @@ TEST_F(UnattendedTest, PreviousInstallationIsInstalledOver) {
   EXPECT_TRUE(shell.launched.empty());
 }
 
+// An all-users desktop or programs folder the shell could not supply (a lone backslash) or gave
+// as a relative path costs only its shortcut: everything else is installed, and the log says why.
+TEST_F(UnattendedTest, UnavailableShortcutFolderCostsOnlyItsShortcut) {
+  struct Case {
+    int csidl;
+    const char* value;  // null: not supplied
+    const char* skipped;
+    const char* kept;
+  } cases[] = {
+      {25, nullptr, "\\Corvane.lnk: not made, the all-users desktop", kPrograms},
+      {25, "Public\\Desktop", "Public\\Desktop\\Corvane.lnk: not made, the all-users desktop",
+       kPrograms},
+      {23, "Start Menu\\Programs",
+       "Start Menu\\Programs\\Corvane.lnk: not made, the all-users programs", kDesktop},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.skipped);
+    testing::AppFakes f;
+    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
+                          kDesktop, kPrograms}) {
+      f.fs.AddDirectory(d);
+    }
+    f.fs.SetDriveType("C:\\", DriveType::Fixed);
+    f.reg.AddKey(kAppPathsKey);
+    f.resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
+    if (c.value == nullptr) {
+      f.folders.special.erase(c.csidl);
+    } else {
+      f.folders.special[c.csidl] = c.value;
+    }
+    SetupServices s{f.fs, f.resources, f.reg, f.folders, f.shell, f.com, f.security};
+    GlobalPaths p;
+    MemoryLog l;
+    EXPECT_EQ(RunUnattendedInstall(s, p, l), SetupOutcome::Installed);
+    EXPECT_EQ(f.fs.FileCount(), kContents.size());
+    ASSERT_EQ(f.shell.links.size(), 1u);
+    EXPECT_EQ(f.shell.links[0].linkPath, std::string(c.kept) + "Corvane.lnk");
+    EXPECT_TRUE(l.Has(std::string("shortcut ") + c.skipped + " folder is not an absolute path"));
+    EXPECT_TRUE(f.reg.Has(std::string(kAppPathsKey) + "\\kvx.exe", "Path"));
+    for (const std::string& line : l.lines) {  // no KVX.lnk removed from elsewhere
+      if (line.rfind("delete ", 0) == 0) {
+        EXPECT_EQ(line.rfind("delete C:\\", 0), 0u) << line;
+      }
+    }
+  }
+}
+
 // A value anyone could have written ends at its closing quote and cannot forge a line.
 TEST_F(UnattendedTest, RegistryValuesAreEscapedInTheLog) {
   reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\x\"y\x1b[2J\r\nok\\");
@@ -121,14 +170,38 @@ TEST_F(UnattendedTest, RegistryValuesAreEscapedInTheLog) {
               "Paths\\kvx.exe [Path]: \"D:\\x5Cx\\x22y\\x1B[2J\\x0D\\x0Aok\\\""));
 }
 
+// Answers from its fields; records the files it was asked about.
+class FakeFileHolders : public FileHolders {
+ public:
+  bool known = true;
+  std::vector<FileHolder> holders;
+  std::vector<std::string> asked;
+  bool Find(const std::vector<std::string>& paths, std::vector<FileHolder>& found) override {
+    asked = paths;
+    found = holders;
+    return known;
+  }
+};
+
+// A held kvx.exe fails the probe; the log names the programs that hold the product's files.
 TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   const std::string kvx = std::string(kInstall) + "kvx.exe";
   fs.AddFile(kvx, {'r', 'u', 'n'});
   fs.FailOpen(kvx);
+  FakeFileHolders holders;
+  holders.holders = {{"Corvane", 4242}, {"kvxh.exe", 17}};
+  services.holders = &holders;
   EXPECT_EQ(Run(), SetupOutcome::FolderNotWritable);
   EXPECT_TRUE(log.Has("open for writing " + kvx + ": failed"));
   EXPECT_EQ(log.Count(kAdminLine), 1);
+  EXPECT_TRUE(log.Has("product's files held open by Corvane, process 4242"));
+  EXPECT_TRUE(log.Has("product's files held open by kvxh.exe, process 17"));
+  ASSERT_EQ(holders.asked.size(), 11u);
+  EXPECT_EQ(holders.asked[0], kvx);
   EXPECT_TRUE(reg.writes.empty());
+  holders.known = false;
+  Run();
+  EXPECT_TRUE(log.Has("programs holding the product's files: the system cannot tell"));
 
   testing::AppFakes broken;
   broken.fs.AddDirectory("C:\\Program Files");
@@ -145,22 +218,27 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   EXPECT_TRUE(broken.shell.links.empty());
 }
 
-// The interactive setup's log names the way each program and page was started.
+// The interactive setup's log names the way each program and page was started, and the address
+// of a page that was not opened.
 TEST(LoggingShellTest, EachStartIsLoggedWithItsWay) {
   testing::FakeShell inner;
   MemoryLog log;
   LoggingShell shell(inner, log);
   inner.way = StartWay::DesktopShell;
-  EXPECT_TRUE(shell.Launch("C:\\P\\kvxh.exe", "C:\\P").started);
-  inner.way = StartWay::Direct;
+  EXPECT_TRUE(shell.Launch("C:\\P\\kvxh.exe", "C:\\P", kShowNormal).started);
+  inner.way = StartWay::ShellUser;
   inner.openResult = 2;  // ERROR_FILE_NOT_FOUND
-  EXPECT_FALSE(shell.ShellOpen("http://example/", "", 0).started);
-  EXPECT_EQ(inner.folders, (std::vector<std::string>{"C:\\P", ""}));
+  EXPECT_FALSE(shell.Launch("C:\\P\\kvx.exe", "C:\\P", kShowRestore).started);
+  inner.way = StartWay::NotStarted;
+  EXPECT_FALSE(shell.OpenPage("http://example/", 0).started);
+  EXPECT_EQ(inner.folders, (std::vector<std::string>{"C:\\P", "C:\\P"}));
   EXPECT_EQ(log.lines,
             (std::vector<std::string>{
                 "start C:\\P\\kvxh.exe in C:\\P: through the desktop shell, as the signed-in user",
-                "open http://example/: no desktop shell answered, started by the setup itself, "
-                "failed"}));
+                "start C:\\P\\kvx.exe in C:\\P: the desktop shell did not answer, started as the "
+                "user of its process, failed",
+                "open http://example/: the desktop shell did not answer, not started by the "
+                "elevated setup"}));
 }
 
 // The dialog's runs: the last install attempt decides, and no attempt counts as declined.

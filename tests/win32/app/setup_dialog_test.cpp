@@ -216,8 +216,9 @@ TEST_F(SetupDialogTest, InstallThenNextThenRunProgram) {
   EXPECT_TRUE(checked);
   EXPECT_EQ(result, 2);
   EXPECT_EQ(description0 - description1, 80);
-  ASSERT_EQ(shell.opened.size(), 2u);
-  EXPECT_EQ(shell.opened[1], "C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe");
+  EXPECT_EQ(shell.opened.size(), 1u);
+  ASSERT_EQ(shell.launched.size(), 2u);
+  EXPECT_EQ(shell.launched[1], "C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe");
 }
 
 TEST_F(SetupDialogTest, CloseBoxEndsDialogInInstalledState) {

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "system/shell.h"
@@ -134,9 +135,48 @@ TEST_F(ShellTest, ShortcutsForAnOutsideReader) {
             S_OK);
 }
 
-// Both start in the working folder given, whichever way they were started.
-TEST_F(ShellTest, LaunchAndShellOpenStartAProgramInItsFolder) {
-  // A batch file writes its current folder when the shell runs it.
+// The whole of a small file once it ends with a line end (a starting program may still be
+// writing it), or "" when that does not happen within ten seconds.
+std::string WaitForLine(const std::wstring& path) {
+  for (int i = 0; i < 100; ++i) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      char text[1024] = {};
+      DWORD read = 0;
+      ReadFile(file, text, sizeof text - 1, &read, nullptr);
+      CloseHandle(file);
+      const std::string line(text, read);
+      if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return line;
+    }
+    Sleep(100);
+  }
+  return {};
+}
+
+// A visible top-level window of this process, destroyed with it. Wine starts its desktop shell
+// (explorer.exe /desktop, which then answers for the desktop) for the first process that shows
+// one; a console test program never does by itself.
+class TopWindow {
+ public:
+  TopWindow()
+      : hwnd_(CreateWindowExW(0, L"STATIC", L"shell test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                              80, 60, nullptr, nullptr, nullptr, nullptr)) {}
+  ~TopWindow() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  }
+  TopWindow(const TopWindow&) = delete;
+  TopWindow& operator=(const TopWindow&) = delete;
+  HWND Get() const { return hwnd_; }
+
+ private:
+  HWND hwnd_;
+};
+
+// As the signed-in user: through the desktop shell, or, while a just-started Wine desktop does not
+// answer yet, with the token of its process; never by path while a shell is there. A batch file
+// writes the folder it was started in. A program that is not there is not started either way.
+TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
   const std::wstring script = L"C:\\links\\mark.cmd";
   HANDLE h = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -145,34 +185,67 @@ TEST_F(ShellTest, LaunchAndShellOpenStartAProgramInItsFolder) {
   WriteFile(h, body, sizeof(body) - 1, &written, nullptr);
   CloseHandle(h);
   CreateDirectoryW(L"C:\\links\\work", nullptr);
+  DeleteFileW(L"C:\\links\\mark.txt");
+  const TopWindow window;
+  ASSERT_NE(window.Get(), nullptr);
 
-  for (bool useOpen : {false, true}) {
-    DeleteFileW(L"C:\\links\\mark.txt");
-    const ShellStart start = useOpen ? shell.ShellOpen("C:\\links\\mark.cmd", "C:\\links\\work", 0)
-                                     : shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work");
-    EXPECT_TRUE(start.started) << useOpen;
-    std::printf("%s: %s\n", useOpen ? "open" : "start",
-                start.way == StartWay::DesktopShell ? "through the desktop shell" : "direct");
-    bool seen = false;
-    for (int i = 0; i < 100 && !seen; ++i) {
-      seen = Exists(L"C:\\links\\mark.txt");
-      if (!seen) Sleep(100);
-    }
-    ASSERT_TRUE(seen) << useOpen;
-    // The file opens for reading once cmd has written it and closed it.
-    HANDLE mark = INVALID_HANDLE_VALUE;
-    for (int i = 0; i < 100 && mark == INVALID_HANDLE_VALUE; ++i) {
-      mark = CreateFileW(L"C:\\links\\mark.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-      if (mark == INVALID_HANDLE_VALUE) Sleep(100);
-    }
-    ASSERT_NE(mark, INVALID_HANDLE_VALUE) << "mark.txt did not open for 10 s, error " << GetLastError();
-    char text[64] = {};
-    DWORD read = 0;
-    ReadFile(mark, text, sizeof text - 1, &read, nullptr);
-    CloseHandle(mark);
-    EXPECT_STREQ(text, "C:\\links\\work\r\n") << useOpen;
+  const ShellStart start = shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work", kShowNormal);
+  EXPECT_TRUE(start.started);
+  EXPECT_TRUE(start.way == StartWay::DesktopShell || start.way == StartWay::ShellUser)
+      << static_cast<int>(start.way);
+  EXPECT_EQ(WaitForLine(L"C:\\links\\mark.txt"), "C:\\links\\work\r\n")
+      << "mark.cmd did not write its folder within 10 s";
+
+  const ShellStart missing = shell.Launch("C:\\links\\missing.exe", "C:\\links", kShowNormal);
+  EXPECT_FALSE(missing.started);
+  EXPECT_TRUE(missing.way == StartWay::DesktopShell || missing.way == StartWay::NotStarted)
+      << static_cast<int>(missing.way);
+}
+
+// The two ways the setup starts a program itself when the desktop shell does not answer: with
+// the token of the shell's process, and by its full path. The product's stand-in, copied in,
+// records its path and current folder in CORVANE_START_LOG, which it inherits from here.
+TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
+  const char* build = std::getenv("CORVANE_BINARY_DIR");
+  ASSERT_NE(build, nullptr) << "CORVANE_BINARY_DIR names the build folder";
+  const std::wstring standIn = L"Z:" + ToWide(build) + L"/product/kvx.exe";
+  CreateDirectoryW(L"C:\\links\\prog", nullptr);
+  CreateDirectoryW(L"C:\\links\\work", nullptr);
+  ASSERT_TRUE(CopyFileW(standIn.c_str(), L"C:\\links\\prog\\kvx.exe", FALSE)) << FromWide(standIn);
+  ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_START_LOG", L"C:\\links\\start.log"));
+
+  // Wine 10's desktop shell registers its window, as Windows' does, once a window has started
+  // it; Wine 8's registers none, and there this process plays the shell's process.
+  auto window = std::make_unique<TopWindow>();
+  for (int i = 0; i < 50 && GetShellWindow() == nullptr; ++i) Sleep(100);
+  const bool playingShell = GetShellWindow() == nullptr;
+  if (playingShell) {
+    using SetShellWindowFn = BOOL(WINAPI*)(HWND);  // exported by user32, in no header
+    const auto setShellWindow = reinterpret_cast<SetShellWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetShellWindow")));
+    ASSERT_NE(setShellWindow, nullptr);
+    ASSERT_TRUE(setShellWindow(window->Get()));
   }
+  Win32StartWays ways;
+  DeleteFileW(L"C:\\links\\start.log");
+  ASSERT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
+            StartWays::AsUser::Started);
+  std::string line = WaitForLine(L"C:\\links\\start.log");
+  EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
+  EXPECT_EQ(ways.StartAsShellUser("C:\\links\\missing.exe", "C:\\links", kShowNormal),
+            StartWays::AsUser::Failed);
+
+  if (playingShell) {
+    window.reset();
+    EXPECT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
+              StartWays::AsUser::NoShellProcess);
+  }
+  DeleteFileW(L"C:\\links\\start.log");
+  ASSERT_TRUE(ways.StartByPath("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal));
+  line = WaitForLine(L"C:\\links\\start.log");
+  EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
+  EXPECT_FALSE(ways.StartByPath("C:\\links\\missing.exe", "C:\\links", kShowNormal));
+  SetEnvironmentVariableW(L"CORVANE_START_LOG", nullptr);
 }
 
 TEST(VersionRecord, StringsOfTheRunningProgram) {

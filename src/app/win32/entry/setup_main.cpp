@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/product_files.h"
 #include "app/setup_app.h"
 #include "app/win32/com_apartment.h"
 #include "app/win32/entry/install_files.h"
@@ -15,9 +16,11 @@
 #include "payload/win32/win32_folder_security.h"
 #include "system/win32/app_message_box.h"
 #include "system/win32/command_line.h"
+#include "system/win32/handle.h"
 #include "system/win32/log_file.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
+#include "system/win32/win32_file_holders.h"
 #include "system/win32/win32_instance_lock.h"
 #include "system/win32/win32_known_folders.h"
 #include "system/win32/win32_registry.h"
@@ -37,8 +40,39 @@ struct Win32Services {
   Win32Shell shell;
   Win32ComApartment com;
   Win32FolderSecurity security;
-  SetupServices services{files, resources, registry, folders, shell, com, security};
+  Win32FileHolders holders;
+  SetupServices services{files, resources, registry, folders, shell,
+                         com,   security,  nullptr,  &holders};
 };
+
+struct ProgramWindowSearch {
+  const std::wstring& program;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindProgramWindow(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<ProgramWindowSearch*>(parameter);
+  DWORD processId = 0;
+  if (!IsWindowVisible(window) || GetWindowThreadProcessId(window, &processId) == 0) return TRUE;
+  const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = MAX_PATH * 4;
+  if (!process.Valid() || !QueryFullProcessImageNameW(process.Get(), 0, path, &length)) {
+    return TRUE;
+  }
+  const wchar_t* name = path + length;
+  while (name > path && name[-1] != L'\\') --name;
+  if (CompareStringOrdinal(name, -1, search.program.c_str(), -1, TRUE) != CSTR_EQUAL) return TRUE;
+  search.found = window;
+  return FALSE;
+}
+
+// A visible top-level window of a process whose program file is named `program`, or null.
+HWND WindowOfProgram(const std::wstring& program) {
+  ProgramWindowSearch search{program};
+  EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 class Win32StartHost final : public StartHost {
  public:
@@ -60,8 +94,10 @@ class Win32StartHost final : public StartHost {
     Win32Services system;
     // With /LOG the programs and pages the dialog starts are logged, with the way they started.
     LoggingShell shell(system.shell, log_);
-    SetupServices services{system.files, system.resources, system.registry, system.folders,
-                           shell,        system.com,       system.security};
+    SetupLog* log = app_.options.logPath.empty() ? nullptr : &log_;
+    SetupServices services{system.files,   system.resources, system.registry, system.folders,
+                           shell,          system.com,       system.security, log,
+                           &system.holders};
     SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
     dialog.DoModal(nullptr);
     return dialog.logic().outcome;
@@ -78,11 +114,14 @@ class Win32StartHost final : public StartHost {
   InstanceLock LockInstance() override { return lock_.Acquire(0); }
   std::string_view LockHeld() override { return lock_.Held(); }
 
-  void ShowRunningSetup() override {
+  // The first setup's dialog, else a window of the uninstaller (its question or its message).
+  bool ShowRunningSetup() override {
     HWND running = FindWindowW(L"#32770", L"Setup Corvane");
-    if (running == nullptr) return;
+    if (running == nullptr) running = WindowOfProgram(ToWide(std::string(kUninstallerName)));
+    if (running == nullptr) return false;
     if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
     SetForegroundWindow(running);
+    return true;
   }
 
  private:
