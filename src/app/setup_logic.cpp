@@ -12,6 +12,27 @@
 namespace corvane {
 namespace {
 
+// Folders that are the system's, not a product's: an install folder that is one of them, or
+// lies above one, is refused rather than given the product's protection. The Windows folder
+// comes first: nothing inside it is a product's folder either.
+std::vector<std::string> SystemFoldersOf(KnownFolderSource& source, const KnownFolders& k) {
+  std::vector<std::string> folders{StripTrailingBackslash(source.SpecialFolder(kCsidlWindows))};
+  for (const std::string* f :
+       {&k.userData, &k.commonData, &k.desktop, &k.programs, &k.commonPrograms, &k.commonDesktop,
+        &k.pictures, &k.documents, &k.commonDocuments, &k.commonStartup, &k.startup, &k.cdBurn,
+        &k.localData, &k.lowData, &k.tempPath}) {
+    if (!f->empty()) folders.push_back(StripTrailingBackslash(*f));
+  }
+  // Program Files, above the default install folder's maker folder.
+  std::string programFiles = StripTrailingBackslash(k.defaultInstall);
+  for (int level = 0; level < kProductLevels; ++level) {
+    programFiles = programFiles.substr(0, programFiles.rfind('\\') + 1);
+    programFiles = StripTrailingBackslash(programFiles);
+  }
+  if (!programFiles.empty()) folders.push_back(programFiles);
+  return folders;
+}
+
 // Extraction reports its failures through the dialog's message boxes.
 class ViewErrorReporter final : public ErrorReporter {
  public:
@@ -202,7 +223,8 @@ SetupOutcome SetupLogic::CheckTargetFolders() {
 SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
   if (!IsAbsolutePath(paths_.installFolder) ||
       !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
-                          paths_.known.defaultInstall)) {
+                          paths_.known.defaultInstall,
+                          SystemFoldersOf(services_.folders, paths_.known))) {
     return SetupOutcome::FolderNotWritable;
   }
   if (!InstallFolderWritable()) {
@@ -246,6 +268,9 @@ void SetupLogic::RunInstall() {
     busy = 0;
     return;
   }
+  // Every product file is in place: the data folder levels made shut get the access the
+  // product expects.
+  OpenShutFolders(pins);
 
   ShowInstalledLook();
   RegisterProduct();

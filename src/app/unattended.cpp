@@ -98,6 +98,14 @@ class LoggingFileSystem final : public FileSystem {
     log_.Line({"delete ", path, ok ? ": deleted" : ": not deleted"});
     return ok;
   }
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& path) override {
+    auto held = inner_.HoldForReplacing(path);
+    if (!held) log_.Line({"hold ", path, " for replacing: failed, in use"});
+    return held;
+  }
+  bool ReadSmallFile(const std::string& path, std::string& contents) override {
+    return inner_.ReadSmallFile(path, contents);
+  }
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
     const bool ok = inner_.RenameFile(from, to, replace);
     log_.Line({"rename ", from, " to ", to, ok ? ": ok" : ": failed"});
@@ -156,6 +164,12 @@ class LoggingFolderSecurity final : public FolderSecurity {
     log_.Line({"folder ", path, ": ", kResults[static_cast<int>(result)]});
     return result;
   }
+  CreateDirResult MakeProtectedFolder(const std::string& path) override {
+    const CreateDirResult result = inner_.MakeProtectedFolder(path);
+    log_.Line({"create folder ", path, " shut to all but administrators: ",
+               CreateResultText(result)});
+    return result;
+  }
 
  private:
   class LoggingPin final : public PinnedFolder {
@@ -170,6 +184,17 @@ class LoggingFolderSecurity final : public FolderSecurity {
         log_.Line({"folder ", path_, ": owner ", access.owner});
       return ok;
     }
+    bool Protect() override {
+      const bool ok = inner_->Protect();
+      log_.Line({"folder ", path_, ": protected as Program Files is: ", ok ? "done" : "failed"});
+      return ok;
+    }
+    bool InheritFromParent() override {
+      const bool ok = inner_->InheritFromParent();
+      log_.Line({"folder ", path_, ": access from the folder above: ", ok ? "done" : "failed"});
+      return ok;
+    }
+    std::string FinalPath() override { return inner_->FinalPath(); }
 
    private:
     std::unique_ptr<PinnedFolder> inner_;

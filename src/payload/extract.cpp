@@ -110,32 +110,95 @@ int WorkingNameOwner(const std::vector<std::string>& targets, const std::string&
   return index;
 }
 
-// What an installation that was cut off left beside the targets. Where a target is missing its
-// old file is put back (that happens only on volumes without hard links, where the old file
-// leaves the target's name for a moment); then every staged and backup file goes.
-void ResolveLeftovers(FileSystem& fs, const std::vector<std::string>& targets) {
-  std::vector<std::string> folders;
-  for (const std::string& target : targets) {
-    const std::string folder = FolderOf(target);
-    if (std::none_of(folders.begin(), folders.end(),
-                     [&](const std::string& f) { return SameText(f, folder); })) {
-      folders.push_back(folder);
+// The working list of an install: every staged and backup name it made, written down before
+// the name is made and dropped once it is gone, so that a run that was cut off leaves only
+// names the next run can prove are the setup's own.
+class WorkingList {
+ public:
+  WorkingList(FileSystem& fs, const std::vector<std::string>& targets)
+      : fs_(fs), path_(targets.empty() ? std::string() : FolderOf(targets[0]) +
+                                                             std::string(kWorkingListName)) {}
+
+  // The names a previous run left in the list.
+  std::vector<std::string> Read() {
+    std::vector<std::string> names;
+    std::string text;
+    if (path_.empty() || !fs_.ReadSmallFile(path_, text)) return names;
+    onDisk_ = true;
+    std::size_t start = 0;
+    while (start < text.size()) {
+      std::size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      if (end > start) names.push_back(text.substr(start, end - start));
+      start = end + 1;
+    }
+    return names;
+  }
+
+  bool Add(const std::string& name) {
+    names_.push_back(name);
+    return Save();
+  }
+  void Drop(const std::string& name) {
+    names_.erase(std::remove(names_.begin(), names_.end(), name), names_.end());
+    Save();
+  }
+  // Keeps only the names that are still there; the list itself goes with the last one.
+  void Prune() {
+    names_.erase(std::remove_if(names_.begin(), names_.end(),
+                                [this](const std::string& n) { return !fs_.HasAttributes(n); }),
+                 names_.end());
+    Save();
+  }
+
+ private:
+  bool Save() {
+    if (path_.empty()) return false;
+    if (names_.empty()) {
+      if (onDisk_) fs_.RemoveFile(path_);
+      onDisk_ = false;
+      return true;
+    }
+    std::string text;
+    for (const std::string& n : names_) text += n + '\n';
+    onDisk_ = true;
+    return WriteWholeFile(fs_, path_,
+                          std::span<const std::uint8_t>(
+                              reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  }
+
+  FileSystem& fs_;
+  std::string path_;
+  std::vector<std::string> names_;
+  bool onDisk_ = false;
+};
+
+// What an installation that was cut off left beside the targets, as its working list names
+// it; names that are not working names of this list's targets are ignored. Where a target is
+// missing its old file is put back (that happens only on volumes without hard links, where the
+// old file leaves the target's name for a moment); then every staged and backup file goes.
+// Those that cannot go yet stay in `list`.
+void ResolveLeftovers(FileSystem& fs, const std::vector<std::string>& targets,
+                      WorkingList& list) {
+  std::vector<std::string> ours;
+  for (const std::string& path : list.Read()) {
+    const std::string folder = FolderOf(path);
+    if (WorkingNameOwner(targets, folder, path.substr(folder.size())) >= 0) ours.push_back(path);
+  }
+  for (const std::string& path : ours) {
+    const std::string folder = FolderOf(path);
+    const int index = WorkingNameOwner(targets, folder, path.substr(folder.size()));
+    const std::string& target = targets[static_cast<std::size_t>(index)];
+    if (path[folder.size() + 1] == kBackupTag && !fs.HasAttributes(target)) {
+      fs.RenameFile(path, target, false);
     }
   }
-  for (const std::string& folder : folders) {
-    if (folder.empty()) continue;
-    const std::vector<std::string> names = fs.ListNames(folder, "~");
-    for (const std::string& name : names) {
-      const int index = WorkingNameOwner(targets, folder, name);
-      if (index < 0 || name[1] != kBackupTag) continue;
-      const std::string& target = targets[static_cast<std::size_t>(index)];
-      if (!fs.HasAttributes(target)) fs.RenameFile(folder + name, target, false);
-    }
-    for (const std::string& name : names) {
-      if (WorkingNameOwner(targets, folder, name) < 0 || !fs.HasAttributes(folder + name)) continue;
-      RemoveWorkingFile(fs, folder + name);
-    }
+  for (const std::string& path : ours) {
+    if (!fs.HasAttributes(path)) continue;
+    list.Add(path);  // until it is gone
+    RemoveWorkingFile(fs, path);
   }
+  list.Prune();
 }
 
 // The files of one installation on their way in. Each is written complete beside its target
@@ -145,7 +208,7 @@ void ResolveLeftovers(FileSystem& fs, const std::vector<std::string>& targets) {
 // target with its old file or its new one.
 class Staging {
  public:
-  explicit Staging(FileSystem& fs) : fs_(fs) {}
+  Staging(FileSystem& fs, WorkingList& list) : fs_(fs), list_(list) {}
   ~Staging() { Discard(); }
   Staging(const Staging&) = delete;
   Staging& operator=(const Staging&) = delete;
@@ -154,8 +217,10 @@ class Staging {
              const Timestamp& stamp) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
       const std::string staged = WorkingName(fs_, target, index, kStagedTag);
+      if (!list_.Add(staged)) return false;
       auto file = fs_.OpenForWriting(staged, ShareMode::None, OpenMode::CreateNew);
       if (file == nullptr) {
+        list_.Drop(staged);                       // not made here: never to be touched
         if (fs_.HasAttributes(staged)) continue;  // the name is taken (by anyone): another one
         return false;
       }
@@ -163,6 +228,7 @@ class Staging {
       file.reset();
       if (!written) {
         fs_.RemoveFile(staged);  // a part of it may have been written
+        list_.Prune();
         return false;
       }
       Entry entry;
@@ -179,12 +245,13 @@ class Staging {
     for (Entry& e : entries_) {
       if (!Place(e)) return RollBack();
     }
-    for (const Entry& e : entries_) {
+    for (Entry& e : entries_) {
       for (const std::string* old : {&e.backup, &e.aside}) {
         if (!old->empty()) RemoveWorkingFile(fs_, *old);
       }
     }
     entries_.clear();
+    list_.Prune();
     return true;
   }
 
@@ -194,6 +261,7 @@ class Staging {
       if (!e.placed) fs_.RemoveFile(e.staged);
     }
     entries_.clear();
+    list_.Prune();
   }
 
  private:
@@ -207,28 +275,43 @@ class Staging {
     bool placed = false;  // the new file has the target's name
   };
 
+  // A fresh working name for the old file of `e`, in the working list before it is made.
+  std::string OldFileName(const Entry& e) {
+    std::string name = FreshWorkingName(fs_, e.target, e.index, kBackupTag);
+    if (!name.empty() && !list_.Add(name)) name.clear();
+    return name;
+  }
+
   bool Place(Entry& e) {
     if (fs_.HasAttributes(e.target)) {
-      e.backup = FreshWorkingName(fs_, e.target, e.index, kBackupTag);
+      // A target that another program holds open without delete sharing cannot be replaced:
+      // found out before anything is added beside it. Held until the replacement, so that
+      // nobody can open it that way in between; let go just before it, since the replacement
+      // fails while any handle to the old file is open.
+      std::unique_ptr<HeldFile> hold = fs_.HoldForReplacing(e.target);
+      if (hold == nullptr) return false;
+      e.backup = OldFileName(e);
       if (e.backup.empty()) return false;
       e.linked = fs_.LinkFile(e.target, e.backup);
+      hold.reset();
       if (e.linked) {
         if (fs_.RenameFile(e.staged, e.target, true)) return e.placed = true;
         // Windows renames a running program's file but does not replace it: move it aside.
-        e.aside = FreshWorkingName(fs_, e.target, e.index, kBackupTag);
+        e.aside = OldFileName(e);
         if (e.aside.empty() || !fs_.RenameFile(e.target, e.aside, false)) {
+          if (!e.aside.empty()) list_.Drop(e.aside);
           e.aside.clear();
           return false;
         }
       } else if (!fs_.RenameFile(e.target, e.backup, false)) {
         // No hard links on this volume: the old file leaves the target's name for a moment.
+        list_.Drop(e.backup);
         e.backup.clear();
         return false;
       }
     }
     return e.placed = fs_.RenameFile(e.staged, e.target, false);
   }
-
   // Puts back what was replaced, newest first; always false.
   bool RollBack() {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
@@ -256,6 +339,7 @@ class Staging {
   }
 
   FileSystem& fs_;
+  WorkingList& list_;
   std::vector<Entry> entries_;
 };
 
@@ -280,8 +364,9 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
   // The resource stays mapped for the life of the process; records are read from it in place
   // and expanded in memory, so nothing on the way can be changed by another process.
   PayloadReader reader(services.resources.RcData(payloadId));
-  ResolveLeftovers(services.files, targets);
-  Staging staging(services.files);
+  WorkingList list(services.files, targets);
+  ResolveLeftovers(services.files, targets, list);
+  Staging staging(services.files, list);
   auto fail = [&services, &staging] {
     staging.Discard();  // before the message, which waits for the user
     services.errors.ShowError(kInstallErrorText);

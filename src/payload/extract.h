@@ -34,6 +34,11 @@ inline constexpr char kStagedTag = 'n';
 inline constexpr char kBackupTag = 'o';
 // True when `name` (without folder) has the form of a staged or backup file.
 bool IsWorkingFileName(std::string_view name);
+// The list of the staged and backup files an install has made and not yet removed, one full
+// path a line, kept in the first target's folder (the install folder, where only
+// administrators can write) while any of them is left. Leftovers are resolved by this list
+// only: a name someone else put beside a target is never touched.
+inline constexpr std::string_view kWorkingListName = "~working.lst";
 
 // The program's own resources (RCDATA); an empty span when the resource is missing.
 class ResourceSource {
@@ -62,10 +67,12 @@ bool WriteFileStamped(FileSystem& fs, const std::string& path, std::span<const s
                       const Timestamp& stamp);
 
 // True when every list entry was installed. First the leftovers of an installation that was
-// cut off are resolved: a target that is missing gets its old file back, and every staged and
-// backup file of the list is deleted (or, when that fails, deleted at the next restart). Then
-// each target is replaced in one step, so that its name always holds the old file or the new
-// one. On failure nothing of the list has changed and nothing staged is left. A damaged
+// cut off, as its working list names them, are resolved: a target that is missing gets its
+// old file back, and every staged and backup file is deleted (or, when that fails, deleted at
+// the next restart). Then each target is replaced in one step, so that its name always holds
+// the old file or the new one; a target that another program holds open without delete
+// sharing fails the install before anything is added beside it. On failure nothing of the list
+// has changed and nothing staged is left. A damaged
 // payload (no record for an entry included) and a record that does not expand show the message
 // first; a file that cannot be staged or put in place fails without one.
 bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& targets,

@@ -42,6 +42,13 @@ class OutputFile {
   virtual bool SetLastWriteTime(std::uint64_t fileTime) = 0;
 };
 
+// A file held open for deleting, with every kind of sharing: while it is, nobody else can open
+// it without delete sharing, so it stays replaceable. Closed when destroyed.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -49,6 +56,11 @@ class FileSystem {
   virtual std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
                                                      OpenMode mode) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Opens an existing file (never a link's target) for deleting, sharing read, write and
+  // delete; null when it is missing or someone holds it open without delete sharing.
+  virtual std::unique_ptr<HeldFile> HoldForReplacing(const std::string& path) = 0;
+  // The contents of a small file (at most 64 KB); false when it cannot be read or is larger.
+  virtual bool ReadSmallFile(const std::string& path, std::string& contents) = 0;
   // Renames a file (or, without `replace`, a folder) within its volume; with `replace` an
   // existing file of the new name is replaced in the same step, so that the name always names
   // one of the two; without it the rename fails when the name is taken.

@@ -36,6 +36,15 @@ class PinnedFolder {
   virtual ~PinnedFolder() = default;
   // Owner and access list of the folder that is held, read from the open handle.
   virtual bool ReadAccess(FolderAccess& access) = 0;
+  // Gives the held folder the protection Program Files gives, through this handle: owner
+  // Administrators; the system and Administrators may do anything, Users read and run; nothing
+  // inherited from above.
+  virtual bool Protect() = 0;
+  // Drops the folder's own list, through this handle: it then has what it inherits from the
+  // folder above, as a folder made there would.
+  virtual bool InheritFromParent() = 0;
+  // The path the system resolves the handle to; empty when it cannot tell.
+  virtual std::string FinalPath() = 0;
 };
 
 enum class PinResult {
@@ -57,6 +66,9 @@ class FolderSecurity {
   // Opens the folder itself, never a reparse point's target, so that nobody else can delete or
   // rename it while `pinned` holds it. `pinned` is set only for PinResult::Pinned.
   virtual PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) = 0;
+  // Creates a folder that has PinnedFolder::Protect's list from its first moment, so that
+  // nobody else can write into it or change it, not even while it is empty.
+  virtual CreateDirResult MakeProtectedFolder(const std::string& path) = 0;
 };
 
 }  // namespace corvane

@@ -1,9 +1,12 @@
 // The folders that the elevated setup writes into must not be someone else's. The product's own
-// folders are created with the security the system gives them by inheritance; one found made by
-// someone else is moved aside and made afresh. Folders that may hold other products' data
-// ("Tamarind Software") and the folders above a previous installation are only checked, never
-// changed. Every folder checked stays pinned (held open, so that nobody can move it or put a
-// link in its place) until the install is done. The per-user work folder stays the user's.
+// default folders are created with the security the system gives them by inheritance; one found
+// made by someone else is moved aside and made afresh. A previous installation elsewhere is
+// installed over in place: its folder is given the protection Program Files gives. Data folder
+// levels the setup makes stay shut to everyone but the administrators until the product's files
+// are in them. Folders that may hold other products' data ("Tamarind Software") are only
+// checked, never changed. Every folder checked stays pinned (held open, so that nobody can move
+// it or put a link in its place) until the install is done. The per-user work folder stays the
+// user's.
 #pragma once
 
 #include <memory>
@@ -31,7 +34,16 @@ inline constexpr int kProductLevels = 2;
 inline constexpr std::string_view kMovedAsideMark = ".moved-";
 
 // The folders checked so far, held until the install is done.
-using FolderPins = std::vector<std::unique_ptr<PinnedFolder>>;
+struct FolderPins {
+  std::vector<std::unique_ptr<PinnedFolder>> held;
+  // Data folder levels made shut, outermost first; they get the access they inherit only once
+  // every product file is in place (OpenShutFolders).
+  std::vector<PinnedFolder*> shut;
+  void clear() {
+    shut.clear();
+    held.clear();
+  }
+};
 
 // Owned by Administrators, the system or the installer service, and nobody else may change the
 // folder, its access list or what it holds (add, delete or change files and folders in it).
@@ -40,21 +52,34 @@ bool IsAdministratorsOnly(const FolderAccess& access);
 // list or delete what it holds; others may still add files and folders to it.
 bool UsersCannotReplace(const FolderAccess& access);
 
-// The install folder, with the folders above it: in the default layout "Tamarind Software"
-// (checked, made when missing); for a previous installation elsewhere every folder between the
-// drive root and it (checked, never made). The install folder itself must be the
-// administrators' only. False when a level fails its check, a UNC path or a drive root.
+// The install folder, with the folders above it. In the default layout "Tamarind Software" is
+// checked (made when missing) and the install folder must be the administrators' only. A
+// previous installation elsewhere is installed over in place: missing folders above it are
+// made, every level from the drive root down is held and none may be a link, and the install
+// folder is given the protection Program Files gives, through its held handle, before anything
+// is written. False for a link, a UNC path, a drive root, one of `systemFolders` or a folder
+// above one (the first entry, the Windows folder, also for a folder inside it), and a folder
+// that cannot be protected; nothing has been changed in it then.
 bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
-                        const std::string& installFolder, const std::string& defaultInstallFolder);
+                        const std::string& installFolder, const std::string& defaultInstallFolder,
+                        const std::vector<std::string>& systemFolders);
 
 // The common data folder and "Tamarind Software" above it (the folder above that is the
-// system's own). Others may add files to the data folder, as the product expects.
+// system's own). A level that is made, and a data folder left shut by a run that failed, is
+// shut (pins.shut) until OpenShutFolders; others may then add files to it, as the product
+// expects.
 bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
                      const std::string& commonDataFolder);
 
+// Gives the shut levels the access they inherit, outermost first: call it only once every
+// product file in them is in place, since a folder that holds files cannot become a link. False
+// when one could not be changed; it then stays shut.
+bool OpenShutFolders(FolderPins& pins);
+
 // The per-user work folder, made as by EnsureFolder with the user's own access, but never
-// through a reparse point at one of its `levels` lowest folders: then nothing is created and
-// the result is false.
+// through a reparse point at one of its `levels` lowest folders, checked before and, through
+// each level's own handle, after it is made (not a reparse point, and the path the system
+// resolves it to is the one asked for). False, with nothing more made, when one is.
 bool EnsureUserFolder(FileSystem& fs, FolderSecurity& security, const std::string& folder,
                       int levels);
 

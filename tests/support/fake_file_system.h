@@ -56,6 +56,9 @@ class FakeFileSystem : public FileSystem {
   void FailRemove(const std::string& path) { failRemove_.insert(Key(path)); }
   // Renames from or to this path fail (a file that another process holds open).
   void FailRename(const std::string& path) { failRename_.insert(Key(path)); }
+  // Another process holds the file open without delete sharing: it cannot be held for
+  // replacing, renamed, replaced or deleted, under this name or any hard link made to it.
+  void HoldOpen(const std::string& path) { heldByOther_.insert(Key(path)); }
   // Runs before every call, with the log entry of that call (a competing process).
   std::function<void(const std::string&)> beforeCall;
   // Attribute queries of this path fail although it exists (a folder without list rights).
@@ -93,9 +96,11 @@ class FakeFileSystem : public FileSystem {
   std::size_t FileCount() const { return files_.size(); }
   int OpenHandles() const { return openHandles_; }
   // Every call in order, as "op path" ("open", "write", "settime", "close", "remove",
-  // "rename from>to", "attr", "drive", "mkdir").
+  // "rename from>to", "link from>to", "hold", "read", "attr", "drive", "mkdir").
   const std::vector<std::string>& Log() const { return log_; }
   const std::vector<OpenCall>& Opens() const { return opens_; }
+  // Adds an entry to the log (what a double beside this one did, in order with these calls).
+  void Note(const std::string& entry) { log_.push_back(entry); }
   void ClearLog() {
     log_.clear();
     opens_.clear();
@@ -128,14 +133,33 @@ class FakeFileSystem : public FileSystem {
   bool RemoveFile(const std::string& path) override {
     Record("remove " + path);
     const std::string key = Key(path);
-    if (failRemove_.count(key)) return false;
+    if (failRemove_.count(key) || heldByOther_.count(key)) return false;
     return files_.erase(key) != 0;
+  }
+
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& path) override {
+    Record("hold " + path);
+    const std::string key = Key(path);
+    if (!files_.count(key) || heldByOther_.count(key)) return nullptr;
+    ++openHandles_;
+    return std::make_unique<FakeHeldFile>(*this);
+  }
+
+  bool ReadSmallFile(const std::string& path, std::string& contents) override {
+    Record("read " + path);
+    auto it = files_.find(Key(path));
+    if (it == files_.end()) return false;
+    contents.assign(it->second.bytes.begin(), it->second.bytes.end());
+    return true;
   }
 
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
     Record("rename " + from + ">" + to);
     const std::string f = Key(from), t = Key(to);
-    if (failRename_.count(f) || failRename_.count(t)) return false;
+    if (failRename_.count(f) || failRename_.count(t) || heldByOther_.count(f) ||
+        heldByOther_.count(t)) {
+      return false;
+    }
     if (dirs_.count(t) || !ParentExists(t) || (files_.count(t) && !replace)) return false;
     if (dirs_.count(f)) {
       if (replace || files_.count(t)) return false;
@@ -154,6 +178,7 @@ class FakeFileSystem : public FileSystem {
     const std::string e = Key(existing), l = Key(link);
     if (noHardLinks_ || !files_.count(e) || files_.count(l) || dirs_.count(l)) return false;
     files_[l] = files_[e];  // nothing writes to either name afterwards: a copy looks the same
+    if (heldByOther_.count(e)) heldByOther_.insert(l);
     return true;
   }
 
@@ -223,6 +248,15 @@ class FakeFileSystem : public FileSystem {
     log_.push_back(entry);
   }
 
+  class FakeHeldFile : public HeldFile {
+   public:
+    explicit FakeHeldFile(FakeFileSystem& fs) : fs_(fs) {}
+    ~FakeHeldFile() override { --fs_.openHandles_; }
+
+   private:
+    FakeFileSystem& fs_;
+  };
+
   class FakeOutputFile : public OutputFile {
    public:
     FakeOutputFile(FakeFileSystem& fs, std::string path, bool goneOnClose)
@@ -291,7 +325,7 @@ class FakeFileSystem : public FileSystem {
   std::uint64_t next_ = 0;
   std::map<std::string, DriveType> drives_;
   std::set<std::string> failOpen_, failWrite_, failSetTime_, failRemove_, failRename_,
-      hideAttributes_;
+      hideAttributes_, heldByOther_;
   std::map<std::string, CreateDirResult> forcedMkdir_;
   std::vector<std::string> log_;
   std::vector<OpenCall> opens_;

@@ -47,12 +47,22 @@ class FakeFolderSecurity : public FolderSecurity {
   void SetAccess(const std::string& path, FolderAccess access) { access_[Key(path)] = access; }
   // What folders made by MakeDirectory get from the folder above (Protected() unless set).
   void SetInheritedAccess(FolderAccess access) { inherited_ = access; }
+  // The folder found at the path cannot be opened (one made there later can).
   void FailPin(const std::string& path) { failPin_.insert(Key(path)); }
+  void FailProtect(const std::string& path) { failProtect_.insert(Key(path)); }
+  // The handle of the folder resolves to another path (a link put in its place after it was
+  // checked by name).
+  void ResolveTo(const std::string& path, const std::string& finalPath) {
+    finalPaths_[Key(path)] = finalPath;
+  }
 
   // --- inspection ---
   int Held() const { return held_; }
   bool IsHeld(const std::string& path) const { return heldPaths_.count(Key(path)) != 0; }
-  // Every call in order, as "op path" ("reparse", "read", "pin").
+  // The access the folder has now (what a pin reads).
+  FolderAccess Access(const std::string& path) const { return AccessOf(path); }
+  // Every call in order, as "op path" ("reparse", "read", "pin"). Changes of a list are also
+  // written to the file system's log, in order with its calls ("protect", "inherit").
   const std::vector<std::string>& Log() const { return log_; }
 
   // --- FolderSecurity ---
@@ -72,16 +82,21 @@ class FakeFolderSecurity : public FolderSecurity {
     if (fs_.FileExists(path)) return PinResult::NotAFolder;
     if (!fs_.DirectoryExists(path)) return PinResult::Missing;
     if (reparse_.count(key) && !fs_.MadeByCall(path)) return PinResult::ReparsePoint;
-    if (failPin_.count(key)) return PinResult::Failed;
-    pinned = std::make_unique<FakePin>(*this, key, AccessOf(path));
+    if (failPin_.count(key) && !fs_.MadeByCall(path)) return PinResult::Failed;
+    pinned = std::make_unique<FakePin>(*this, path);
     return PinResult::Pinned;
+  }
+  CreateDirResult MakeProtectedFolder(const std::string& path) override {
+    const CreateDirResult result = fs_.MakeDirectory(path);
+    if (result == CreateDirResult::Created) Change("protect", path, Protected());
+    return result;
   }
 
  private:
   class FakePin final : public PinnedFolder {
    public:
-    FakePin(FakeFolderSecurity& owner, std::string key, FolderAccess access)
-        : owner_(owner), key_(std::move(key)), access_(std::move(access)) {
+    FakePin(FakeFolderSecurity& owner, std::string path)
+        : owner_(owner), path_(std::move(path)), key_(Key(path_)) {
       ++owner_.held_;
       owner_.heldPaths_.insert(key_);
     }
@@ -92,26 +107,44 @@ class FakeFolderSecurity : public FolderSecurity {
     FakePin(const FakePin&) = delete;
     FakePin& operator=(const FakePin&) = delete;
     bool ReadAccess(FolderAccess& access) override {
-      access = access_;
+      access = owner_.AccessOf(path_);
       return true;
+    }
+    bool Protect() override {
+      if (owner_.failProtect_.count(key_)) return false;
+      owner_.Change("protect", path_, Protected());
+      return true;
+    }
+    bool InheritFromParent() override {
+      owner_.Change("inherit", path_, owner_.inherited_);
+      return true;
+    }
+    std::string FinalPath() override {
+      auto it = owner_.finalPaths_.find(key_);
+      return it == owner_.finalPaths_.end() ? path_ : it->second;
     }
 
    private:
     FakeFolderSecurity& owner_;
-    std::string key_;
-    FolderAccess access_;
+    std::string path_, key_;
   };
 
+  void Change(const std::string& op, const std::string& path, FolderAccess access) {
+    changed_[Key(path)] = std::move(access);
+    fs_.Note(op + " " + path);
+  }
   static std::string Key(const std::string& path) { return FakeFileSystem::Key(path); }
   FolderAccess AccessOf(const std::string& path) const {
+    if (auto it = changed_.find(Key(path)); it != changed_.end()) return it->second;
     if (fs_.MadeByCall(path)) return inherited_;
     auto it = access_.find(Key(path));
     return it == access_.end() ? Protected() : it->second;
   }
 
   FakeFileSystem& fs_;
-  std::set<std::string> reparse_, failPin_, heldPaths_;
-  std::map<std::string, FolderAccess> access_;
+  std::set<std::string> reparse_, failPin_, failProtect_, heldPaths_;
+  std::map<std::string, FolderAccess> access_, changed_;
+  std::map<std::string, std::string> finalPaths_;
   FolderAccess inherited_ = Protected();
   std::vector<std::string> log_;
   int held_ = 0;

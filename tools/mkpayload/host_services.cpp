@@ -122,6 +122,25 @@ bool HostFileSystem::RemoveFile(const std::string& path) {
   return fs::remove(PathOf(path), ec);
 }
 
+// Share modes are Windows' own: here nothing can keep a file from being replaced.
+std::unique_ptr<corvane::HeldFile> HostFileSystem::HoldForReplacing(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(PathOf(path), ec)) return nullptr;
+  return std::make_unique<corvane::HeldFile>();
+}
+
+bool HostFileSystem::ReadSmallFile(const std::string& path, std::string& contents) {
+  constexpr std::size_t kLimit = 64 * 1024;
+  std::ifstream in(PathOf(path), std::ios::binary);
+  if (!in) return false;
+  contents.assign(kLimit + 1, '\0');
+  in.read(contents.data(), static_cast<std::streamsize>(contents.size()));
+  const auto n = static_cast<std::size_t>(in.gcount());
+  if (n > kLimit) return false;
+  contents.resize(n);
+  return true;
+}
+
 bool HostFileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
   std::error_code ec;
   const fs::path target = PathOf(to);

@@ -31,6 +31,8 @@ class HostFileSystem : public corvane::FileSystem {
                                                       corvane::ShareMode share,
                                                       corvane::OpenMode mode) override;
   bool RemoveFile(const std::string& path) override;
+  std::unique_ptr<corvane::HeldFile> HoldForReplacing(const std::string& path) override;
+  bool ReadSmallFile(const std::string& path, std::string& contents) override;
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override;
   bool LinkFile(const std::string& existing, const std::string& link) override;
   bool RemoveAtRestart(const std::string& path) override;

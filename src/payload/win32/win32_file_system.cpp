@@ -4,6 +4,7 @@
 
 #include <ntsecapi.h>
 
+#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -34,6 +35,14 @@ class Win32OutputFile : public OutputFile {
 
  private:
   HANDLE handle_;
+};
+
+class Win32HeldFile final : public HeldFile {
+ public:
+  explicit Win32HeldFile(HANDLE handle) : handle_(handle) {}
+
+ private:
+  Handle handle_;
 };
 
 }  // namespace
@@ -67,6 +76,31 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& p
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
   return DeleteFileW(ToWide(path).c_str()) != FALSE;
+}
+
+// DELETE access: the open fails with a sharing violation when another process holds the file
+// without delete sharing, which is what would stop its replacement later; while this handle is
+// open, nobody can open it that way.
+std::unique_ptr<HeldFile> Win32FileSystem::HoldForReplacing(const std::string& path) {
+  HANDLE h = CreateFileW(ToWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32HeldFile>(h);
+}
+
+bool Win32FileSystem::ReadSmallFile(const std::string& path, std::string& contents) {
+  constexpr DWORD kLimit = 64 * 1024;
+  Handle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.Valid()) return false;
+  contents.assign(kLimit + 1, '\0');
+  DWORD read = 0;
+  if (!ReadFile(file.Get(), contents.data(), kLimit + 1, &read, nullptr) || read > kLimit) {
+    return false;
+  }
+  contents.resize(read);
+  return true;
 }
 
 bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {

@@ -16,6 +16,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
                                              OpenMode mode) override;
   bool RemoveFile(const std::string& path) override;
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& path) override;
+  bool ReadSmallFile(const std::string& path, std::string& contents) override;
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override;
   bool LinkFile(const std::string& existing, const std::string& link) override;
   bool RemoveAtRestart(const std::string& path) override;

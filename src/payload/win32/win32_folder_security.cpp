@@ -5,6 +5,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <memory>
+
 #include "payload/win32/win32_file_system.h"
 #include "system/win32/handle.h"
 #include "system/win32/wide.h"
@@ -67,9 +69,87 @@ bool ToFolderAccess(PSID owner, PACL dacl, FolderAccess& access) {
   return true;
 }
 
+// Owner Administrators; the system and Administrators full control, Users read and run, for
+// the folder, its subfolders and files; nothing inherited from above. What Program Files gives
+// a folder made in it, without the installer service.
+constexpr wchar_t kProtectedSddl[] =
+    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// The protected descriptor, with its owner and list; null parts when it cannot be built.
+class ProtectedDescriptor {
+ public:
+  ProtectedDescriptor() {
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedSddl, SDDL_REVISION_1,
+                                                              &sd, nullptr)) {
+      return;
+    }
+    memory_ = std::make_unique<LocalMemory>(sd);
+    BOOL present = FALSE, defaulted = FALSE;
+    if (!GetSecurityDescriptorOwner(sd, &owner_, &defaulted) ||
+        !GetSecurityDescriptorDacl(sd, &present, &dacl_, &defaulted) || !present) {
+      owner_ = nullptr;
+      dacl_ = nullptr;
+    }
+  }
+  PSECURITY_DESCRIPTOR Get() const { return memory_ ? memory_->get() : nullptr; }
+  PSID Owner() const { return owner_; }
+  PACL Dacl() const { return dacl_; }
+
+ private:
+  std::unique_ptr<LocalMemory> memory_;
+  PSID owner_ = nullptr;
+  PACL dacl_ = nullptr;
+};
+
+// A second handle to the very folder `folder` holds (never opened by name again), with the
+// rights to change its owner and list.
+Handle ReopenToChange(HANDLE folder) {
+  HANDLE h = ReOpenFile(folder, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
+  return Handle(h);
+}
+
 class Win32PinnedFolder final : public PinnedFolder {
  public:
   explicit Win32PinnedFolder(HANDLE handle) : handle_(handle) {}
+
+  bool Protect() override {
+    const ProtectedDescriptor sd;
+    Handle change = ReopenToChange(handle_.Get());
+    if (sd.Dacl() == nullptr || !change.Valid()) return false;
+    return SetSecurityInfo(change.Get(), SE_FILE_OBJECT,
+                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                               PROTECTED_DACL_SECURITY_INFORMATION,
+                           sd.Owner(), nullptr, sd.Dacl(), nullptr) == ERROR_SUCCESS;
+  }
+
+  // An empty list of its own, no longer protected: the system fills in what the folder above
+  // passes on.
+  bool InheritFromParent() override {
+    ACL empty;
+    Handle change = ReopenToChange(handle_.Get());
+    if (!change.Valid() || !InitializeAcl(&empty, sizeof(empty), ACL_REVISION)) return false;
+    return SetSecurityInfo(change.Get(), SE_FILE_OBJECT,
+                           DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                           nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
+  }
+
+  std::string FinalPath() override {
+    wchar_t buffer[MAX_PATH + 16];
+    const DWORD n = GetFinalPathNameByHandleW(handle_.Get(), buffer, MAX_PATH + 16,
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= MAX_PATH + 16) return std::string();
+    std::wstring path(buffer, n);
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+      path = L"\\\\" + path.substr(8);
+    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+      path = path.substr(4);
+    }
+    return FromWide(path);
+  }
+
   bool ReadAccess(FolderAccess& access) override {
     PSID owner = nullptr;
     PACL dacl = nullptr;
@@ -88,6 +168,13 @@ class Win32PinnedFolder final : public PinnedFolder {
 };
 
 }  // namespace
+
+CreateDirResult Win32FolderSecurity::MakeProtectedFolder(const std::string& path) {
+  const ProtectedDescriptor sd;
+  if (sd.Get() == nullptr) return CreateDirResult::OtherError;
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), sd.Get(), FALSE};
+  return CreateDirectoryWith(path, &attributes);
+}
 
 bool Win32FolderSecurity::IsReparsePoint(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());

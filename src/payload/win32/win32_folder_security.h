@@ -10,6 +10,7 @@ class Win32FolderSecurity : public FolderSecurity {
   bool IsReparsePoint(const std::string& path) override;
   bool ReadAccess(const std::string& path, FolderAccess& access) override;
   PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override;
+  CreateDirResult MakeProtectedFolder(const std::string& path) override;
 };
 
 }  // namespace corvane

@@ -35,6 +35,12 @@ class KillingFileSystem final : public FileSystem {
   bool RemoveFile(const std::string& path) override {
     return Counted("remove", inner_.RemoveFile(path));
   }
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& path) override {
+    return inner_.HoldForReplacing(path);
+  }
+  bool ReadSmallFile(const std::string& path, std::string& contents) override {
+    return inner_.ReadSmallFile(path, contents);
+  }
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
     return Counted("rename", inner_.RenameFile(from, to, replace));
   }

@@ -4,7 +4,9 @@
 # not exist, a relative path and a lone backslash (which would be taken from the current folder
 # or drive). Each ends in the Administrator message, leaves the setup in state 0 and writes
 # nothing anywhere. A value too long for the App Paths read counts as no previous installation:
-# the default folder is offered and installed to.
+# the default folder is offered and installed to. A previous installation whose folder and the
+# folders above it are missing (names outside ASCII included) is installed there, every missing
+# level made.
 source "$(dirname "${BASH_SOURCE[0]}")/../../e2e/lib.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
 CWD_DIR=$DRIVE_C/cwd
@@ -60,5 +62,51 @@ check "over-long value: kvx.exe installed" \
 check "over-long value: Path now the default folder" eq "$(reg_value "$APP_PATHS" Path)" "$INSTALL"
 drv close "$TITLE"
 check "over-long value: the setup ends" wait_setup_exit 30
+
+# The value as Unicode: a REGEDIT4 file would go through the ANSI code page.
+set_previous_path_unicode() {
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"Path"="%s"\r\n' \
+    "${APP_PATHS/HKLM/HKEY_LOCAL_MACHINE}" "${1//\\/\\\\}" | iconv -f UTF-8 -t UTF-16LE |
+    { printf '\xff\xfe'; cat; } >"$DRIVE_C/path.reg"
+  wine regedit /s 'C:\path.reg' >/dev/null 2>&1
+}
+# App Paths "Path" read back through a Unicode export; "<unreadable>" when it cannot be.
+app_path_unicode() {
+  rm -f "$DRIVE_C/export.reg"
+  wine regedit /e 'C:\export.reg' "${APP_PATHS/HKLM/HKEY_LOCAL_MACHINE}" >/dev/null 2>&1
+  [ -s "$DRIVE_C/export.reg" ] || { echo '<unreadable>'; return; }
+  iconv -f UTF-16LE -t UTF-8 "$DRIVE_C/export.reg" | tr -d '\r' |
+    sed -n 's/^"Path"="\(.*\)"$/\1/p' | sed 's/\\\\/\\/g'
+}
+
+kvx_default() { [[ "$(reg_value "$APP_PATHS" "")" == *kvx.exe ]]; }
+
+missing='C:\Prögramme\Tamarind Sóftware\Corvanë'
+missing_dir="$DRIVE_C/Prögramme/Tamarind Sóftware/Corvanë"
+reset_product
+check "missing parents: none there before" test ! -e "$DRIVE_C/Prögramme"
+set_previous_path_unicode "$missing"
+check "missing parents: value stored" eq "$(app_path_unicode)" "$missing"
+start_in_cwd
+check "missing parents: previous installation question" accept_previous
+check "missing parents: installs" install_now
+check "missing parents: kvx.exe there" \
+  cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$missing_dir/kvx.exe"
+check "missing parents: uninstall.exe there" test -s "$missing_dir/uninstall.exe"
+check "missing parents: App Paths Path kept" eq "$(app_path_unicode)" "$missing"
+check "missing parents: App Paths names kvx.exe" kvx_default
+check "missing parents: nothing moved aside" eq "$(find "$DRIVE_C" -name '*.moved-*' | wc -l)" 0
+drv close "$TITLE"
+check "missing parents: the setup ends" wait_setup_exit 30
+
+# The same unattended, below a missing folder in Program Files.
+reset_product
+set_previous_path 'C:\Program Files\Foo\Corvane'
+run_unattended 'C:\missing.log'
+check "missing parent, /S: exit 0" eq "$SETUP_STATUS" 0
+check "missing parent, /S: kvx.exe there" \
+  cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$DRIVE_C/Program Files/Foo/Corvane/kvx.exe"
+check "missing parent, /S: App Paths Path kept" \
+  eq "$(reg_value "$APP_PATHS" Path)" 'C:\Program Files\Foo\Corvane'
 
 finish

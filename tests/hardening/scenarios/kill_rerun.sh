@@ -66,7 +66,11 @@ for point in link:1 rename:6 remove:3; do
   check "$point: the next run installs" eq "$SETUP_STATUS" 0
   check "$point: the whole product, byte for byte" whole_product
   if [ -n "$HELD" ]; then
-    check "$point: only the held backup is left" eq "$(leftover_files)" "$HELD"
+    # ... and the working list that names it, so that the next run may remove it.
+    check "$point: only the held backup and the working list are left" \
+      eq "$(leftover_files)" "$INSTALL_DIR/~working.lst"$'\n'"$HELD"
+    check "$point: the working list names the held backup" \
+      eq "$(tr -d '\r' <"$INSTALL_DIR/~working.lst" | sed 's|.*\\||')" "$(basename "$HELD")"
     check "$point: the log says a restart finishes the clean-up" \
       logged "at the next restart: scheduled, a restart finishes the clean-up"
     check "$point: its deletion is scheduled for the restart" \

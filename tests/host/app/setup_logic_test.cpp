@@ -6,6 +6,7 @@
 
 #include "host/app/app_doubles.h"
 #include "payload/paths.h"
+#include "payload/secure_folders.h"
 #include "support/fake_setup_view.h"
 
 namespace corvane {
@@ -165,6 +166,20 @@ TEST_F(SetupLogicTest, InstallWritesEveryFileWithFixedTime) {
     EXPECT_TRUE(fs.MadeByCall(d)) << d;
   }
   EXPECT_EQ(security.Held(), 0);  // released once the install is done
+  // The data folder levels are made shut and opened only after the last file is in place.
+  const auto& calls = fs.Log();
+  const std::string data = StripTrailingBackslash(kData);
+  auto first = [&](const std::string& prefix) {
+    return std::find_if(calls.begin(), calls.end(),
+                        [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+  };
+  const auto lastRename = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& e) {
+    return e.rfind("rename ", 0) == 0;
+  });
+  ASSERT_NE(lastRename, calls.rend());
+  EXPECT_LT(first("protect " + data), first("open " + std::string(kData)));
+  EXPECT_LT(lastRename.base(), first("inherit C:\\ProgramData\\Tamarind Software"));
+  EXPECT_LT(first("inherit C:\\ProgramData\\Tamarind Software"), first("inherit " + data));
   EXPECT_TRUE(fs.DirectoryExists(kWork));
   EXPECT_EQ(logic.state, 1);
   EXPECT_EQ(logic.busy, 0);
@@ -493,8 +508,15 @@ TEST_F(SetupLogicTest, ExpansionFailureShowsMessageTwiceAndKeepsStateZero) {
     EXPECT_EQ(c.text, before.at(id).text) << id;
     EXPECT_EQ(c.visible, before.at(id).visible) << id;
   }
-  // No product file is left; nothing is registered or started.
+  // No product file is left; nothing is registered or started. The data folder levels made
+  // for the install stay shut to all but the administrators.
   EXPECT_EQ(fs.FileCount(), 0u);
+  for (const char* level : {kData, "C:\\ProgramData\\Tamarind Software"}) {
+    EXPECT_TRUE(IsAdministratorsOnly(security.Access(level))) << level;
+  }
+  EXPECT_EQ(std::count_if(fs.Log().begin(), fs.Log().end(),
+                          [](const std::string& e) { return e.rfind("inherit ", 0) == 0; }),
+            0);
   EXPECT_TRUE(reg.writes.empty());
   EXPECT_TRUE(shell.links.empty());
   EXPECT_TRUE(shell.launched.empty());

@@ -149,27 +149,32 @@ TEST_F(ExtractTest, EveryFileIsStagedExclusivelyBeforeAnyTargetIsReplaced) {
   EXPECT_EQ(fs.OpenHandles(), 0);
   EXPECT_THAT(resources.lookups, ElementsAre(kPayloadResourceId));
   // Every file is opened once, new and for nobody else, beside its target, under a working
-  // name as long as the target's (at least 7 characters).
-  ASSERT_EQ(fs.Opens().size(), files.size());
+  // name as long as the target's (at least 7 characters); the only other file written is the
+  // working list.
+  std::vector<FakeFileSystem::OpenCall> staged;
+  for (const auto& o : fs.Opens()) {
+    if (NameOf(o.path) != kWorkingListName) staged.push_back(o);
+  }
+  ASSERT_EQ(staged.size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::string& staged = fs.Opens()[i].path;
-    EXPECT_EQ(staged.substr(0, staged.rfind('\\')), targets[i].substr(0, targets[i].rfind('\\')));
-    EXPECT_TRUE(IsWorkingFileName(NameOf(staged))) << staged;
-    EXPECT_EQ(NameOf(staged).size(), std::max<std::size_t>(7, NameOf(targets[i]).size()));
-    EXPECT_EQ(fs.Opens()[i].share, ShareMode::None);
-    EXPECT_EQ(fs.Opens()[i].mode, OpenMode::CreateNew);
+    const std::string& path = staged[i].path;
+    EXPECT_EQ(path.substr(0, path.rfind('\\')), targets[i].substr(0, targets[i].rfind('\\')));
+    EXPECT_TRUE(IsWorkingFileName(NameOf(path))) << path;
+    EXPECT_EQ(NameOf(path).size(), std::max<std::size_t>(7, NameOf(targets[i]).size()));
+    EXPECT_EQ(staged[i].share, ShareMode::None);
+    EXPECT_EQ(staged[i].mode, OpenMode::CreateNew);
   }
   // The first target is touched only after the last file was written, stamped and closed: its
   // old file gets a second name, then the new one replaces it in one step.
   const auto& log = fs.Log();
-  const auto lastClose = std::find(log.begin(), log.end(), "close " + fs.Opens().back().path);
+  const auto lastClose = std::find(log.begin(), log.end(), "close " + staged.back().path);
   const auto firstChange = std::find_if(log.begin(), log.end(), [](const std::string& e) {
     return e.rfind("rename ", 0) == 0 || e.rfind("link ", 0) == 0;
   });
   ASSERT_NE(lastClose, log.end());
   EXPECT_LT(lastClose, firstChange);
   EXPECT_EQ(firstChange->rfind("link " + targets[0] + ">", 0), 0u) << *firstChange;
-  EXPECT_EQ(*(firstChange + 1), "rename " + fs.Opens()[0].path + ">" + targets[0]);
+  EXPECT_EQ(*(firstChange + 1), "rename " + staged[0].path + ">" + targets[0]);
 }
 
 // However the install is cut off, every target always has its old file or its new one, and
@@ -192,15 +197,19 @@ TEST_F(ExtractTest, EveryTargetKeepsAFileAtEveryStepAndLeftoversGoNextTime) {
   fs.beforeCall = nullptr;
   EXPECT_GT(steps, 20);
 
-  // A run cut off after its backups were made: the leftovers, under this list's names. A
-  // missing target gets its old file back (a volume without hard links); a user's file
-  // whose name only looks similar stays.
+  // A run cut off after its backups were made left these, and its working list names them. A
+  // missing target gets its old file back (a volume without hard links). Names that are not
+  // in the list, or not working names of this list's targets, stay: a user's file or folder
+  // named like a staged file is neither touched nor scheduled for the restart.
   const std::string folder = "C:\\Program Files\\Corvane\\";
   fs.RemoveFile(targets[1]);
   fs.AddFile(folder + "~o1abcdef", Text("old 1"));  // "file1.bin": 9 characters
   fs.AddFile(folder + "~n2abcdef", Text("half"));
   fs.AddFile(folder + "~o3abcd", Text("too short for file3.bin"));
-  fs.AddFile(folder + "~n9abcdef", Text("no such entry"));
+  fs.AddFile(folder + "~n0zzzzzz", Text("a user's"));
+  fs.AddDirectory(folder + "~n1zzzzzz");
+  fs.AddFile(folder + std::string(kWorkingListName),
+             Text(folder + "~o1abcdef\n" + folder + "~n2abcdef\n" + folder + "~o3abcd\n"));
   fs.FailRemove(folder + "~n2abcdef");         // in use: goes at the next restart
   resources.data[kPayloadResourceId].clear();  // and this run fails after the clean-up
   EXPECT_FALSE(Run(targets));
@@ -210,7 +219,13 @@ TEST_F(ExtractTest, EveryTargetKeepsAFileAtEveryStepAndLeftoversGoNextTime) {
   EXPECT_EQ(fs.RemovedAtRestart(),
             std::set<std::string>{FakeFileSystem::Key(folder + "~n2abcdef")});
   EXPECT_TRUE(fs.FileExists(folder + "~o3abcd"));
-  EXPECT_TRUE(fs.FileExists(folder + "~n9abcdef"));
+  ASSERT_TRUE(fs.FileExists(folder + "~n0zzzzzz"));
+  EXPECT_EQ(fs.FindFile(folder + "~n0zzzzzz")->bytes, Text("a user's"));
+  EXPECT_TRUE(fs.DirectoryExists(folder + "~n1zzzzzz"));
+  // The list keeps the one left until the restart, and only it.
+  ASSERT_TRUE(fs.FileExists(folder + std::string(kWorkingListName)));
+  EXPECT_EQ(fs.FindFile(folder + std::string(kWorkingListName))->bytes,
+            Text(folder + "~n2abcdef\n"));
 }
 
 // Where the old file cannot be deleted after the update (Windows keeps a running program's
@@ -228,7 +243,8 @@ TEST_F(ExtractTest, OldFilesInUseAndVolumesWithoutHardLinks) {
   fs.beforeCall = nullptr;
   for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
   ASSERT_EQ(fs.RemovedAtRestart().size(), 1u);
-  EXPECT_EQ(fs.FileCount(), files.size() + 1);  // the one kept until the restart
+  // The one kept until the restart, and the working list that names it.
+  EXPECT_EQ(fs.FileCount(), files.size() + 2);
 
   FakeFileSystem fresh;
   fs = std::move(fresh);
@@ -338,33 +354,42 @@ TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
               0);
   }
 
-  // A name taken by someone else (a file, or a folder, put there beforehand or at the last
-  // moment) is left alone, and another name is used.
-  FakeFileSystem fresh;
-  fs = std::move(fresh);
-  fs.AddDirectory("C:\\Program Files\\Corvane");
-  InstallOld(targets);
-  std::string planted;
-  onStaged([&](const std::string& p) {
-    if (planted.empty()) fs.AddFile(planted = p, Text("planted"));
-  });
-  EXPECT_TRUE(Run(targets));
-  fs.beforeCall = nullptr;
-  for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
-  EXPECT_EQ(fs.FindFile(planted)->bytes, Text("planted"));
+  // A name taken by someone else (a file, or a folder, put there at the last moment) is left
+  // alone, and another name is used.
+  for (const bool folder : {false, true}) {
+    SCOPED_TRACE(folder ? "folder" : "file");
+    fs = FakeFileSystem();
+    fs.AddDirectory("C:\\Program Files\\Corvane");
+    InstallOld(targets);
+    std::string planted;
+    onStaged([&](const std::string& p) {
+      if (!planted.empty()) return;
+      planted = p;
+      folder ? fs.AddDirectory(p) : fs.AddFile(p, Text("planted"));
+    });
+    EXPECT_TRUE(Run(targets));
+    fs.beforeCall = nullptr;
+    for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
+    ASSERT_FALSE(planted.empty());
+    EXPECT_EQ(folder ? fs.DirectoryExists(planted) : fs.FindFile(planted)->bytes == Text("planted"),
+              true);
+    EXPECT_EQ(fs.FileCount(), files.size() + (folder ? 0 : 1));
+  }
 }
 
-// The targets cannot all be replaced (a running program holds one): those already replaced
-// are put back, with their own contents and times.
+// The targets cannot all be replaced (another program holds one open without delete
+// sharing): those already replaced are put back, with their own contents and times, and
+// nothing is added beside the held one, whose backup could not be deleted.
 TEST_F(ExtractTest, ReplacementFailingHalfWayIsUndone) {
   const auto files = SampleFiles();
   resources.data[kPayloadResourceId] = PayloadOf(files);
   const auto targets = Targets(files.size());
   const auto old = InstallOld(targets);
-  fs.FailRename(targets[2]);
+  fs.HoldOpen(targets[2]);
   EXPECT_FALSE(Run(targets));
   EXPECT_TRUE(errors.messages.empty());
   ExpectUnchanged(targets, old);
+  EXPECT_TRUE(fs.RemovedAtRestart().empty());
   EXPECT_FALSE(fs.FindFile(targets[0])->lastWriteTime.has_value());
 
   // On a fresh install the files already placed are removed again.

@@ -24,6 +24,8 @@ class FolderFs : public FileSystem {
     return nullptr;
   }
   bool RemoveFile(const std::string&) override { return false; }
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string&) override { return nullptr; }
+  bool ReadSmallFile(const std::string&, std::string&) override { return false; }
   bool RenameFile(const std::string&, const std::string&, bool) override { return false; }
   bool LinkFile(const std::string&, const std::string&) override { return false; }
   bool RemoveAtRestart(const std::string&) override { return false; }

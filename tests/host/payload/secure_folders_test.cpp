@@ -28,7 +28,7 @@ class SecureFoldersTest : public ::testing::Test {
     fs.SetDriveType("C:\\", DriveType::Fixed);
   }
   bool Guard() {
-    return GuardInstallFolder(fs, security, pins, kInstall, kInstall) &&
+    return GuardInstallFolder(fs, security, pins, kInstall, kInstall, {}) &&
            GuardDataFolder(fs, security, pins, kData);
   }
   // Folders beside `path` that it was moved aside to.
@@ -177,7 +177,7 @@ TEST_F(SecureFoldersTest, SharedFolderThatFailsItsCheckStopsWithNothingChanged) 
     sec.SetAccess(company, FakeFolderSecurity::UserOwned());
     const bool data = std::string(company) == kCompany;
     EXPECT_FALSE(data ? GuardDataFolder(freshFs, sec, held, kData)
-                      : GuardInstallFolder(freshFs, sec, held, kInstall, kInstall));
+                      : GuardInstallFolder(freshFs, sec, held, kInstall, kInstall, {}));
     for (const auto& e : freshFs.Log()) {
       EXPECT_NE(e.rfind("mkdir", 0), 0u) << e;
       EXPECT_NE(e.rfind("rename", 0), 0u) << e;
@@ -190,7 +190,7 @@ TEST_F(SecureFoldersTest, SharedFolderThatFailsItsCheckStopsWithNothingChanged) 
     for (const char* d : {"C:\\ProgramData", "C:\\Program Files"}) linkFs.AddDirectory(d);
     linkSec.MakeReparsePoint(company);
     EXPECT_FALSE(data ? GuardDataFolder(linkFs, linkSec, held, kData)
-                      : GuardInstallFolder(linkFs, linkSec, held, kInstall, kInstall));
+                      : GuardInstallFolder(linkFs, linkSec, held, kInstall, kInstall, {}));
     for (const auto& e : linkFs.Log()) EXPECT_NE(e.rfind("rename", 0), 0u) << e;
   }
 }
@@ -199,34 +199,155 @@ TEST_F(SecureFoldersTest, FreshFolderThatInheritsOthersRightsFails) {
   FolderAccess inherited = FakeFolderSecurity::Protected();
   inherited.entries.push_back({true, false, 0x1F01FF, "S-1-1-0"});
   security.SetInheritedAccess(inherited);
-  EXPECT_FALSE(GuardDataFolder(fs, security, pins, kData));
-  EXPECT_TRUE(MovedAside(kCompany).empty());
+  EXPECT_FALSE(GuardInstallFolder(fs, security, pins, kInstall, kInstall, {}));
+  EXPECT_TRUE(MovedAside(kInstall).empty());
   EXPECT_EQ(security.Held(), 0);
 }
 
-TEST_F(SecureFoldersTest, PreviousInstallationElsewhereNeedsAdministratorsOnlyParents) {
-  fs.SetDriveType("D:\\", DriveType::Fixed);
-  fs.AddDirectory("D:\\Tools\\Tamarind Software\\Corvane");
-  ASSERT_TRUE(
-      GuardInstallFolder(fs, security, pins, "D:\\Tools\\Tamarind Software\\Corvane\\", kInstall));
-  EXPECT_EQ(security.Held(), 3);  // D:\Tools, D:\Tools\Tamarind Software and the folder
-  EXPECT_FALSE(fs.DirectoryExists(kProgramCompany));
-  pins.clear();
+// A previous installation outside the default layout is installed over in place, whatever the
+// lists above it: Windows gives a folder made below a drive root "Authenticated Users: Modify",
+// and another may carry a stranger's own entry. Each is protected through its held handle,
+// never moved; missing folders above it are made.
+TEST_F(SecureFoldersTest, PreviousInstallationElsewhereIsProtectedInPlace) {
+  FolderAccess belowRoot = FakeFolderSecurity::Protected();
+  belowRoot.entries.push_back({true, false, 0x1301BF, "S-1-5-11"});
+  FolderAccess stranger = FakeFolderSecurity::Protected();
+  stranger.entries.push_back({true, false, 0x1F01FF, "S-1-5-21-1-2-3-1001"});
+  const std::string missing = "D:\\Pr\xC3\xB6gramme\\Tamarind S\xC3\xB3" "ftware\\Corvan\xC3\xAB";
+  struct Case {
+    std::string folder;
+    FolderAccess access;
+    std::size_t levels;
+  };
+  for (const Case& c : {Case{"C:\\Corvane", belowRoot, 1}, Case{"D:\\Tools\\Corvane", stranger, 2},
+                        Case{missing, {}, 3}}) {
+    SCOPED_TRACE(c.folder);
+    fs = FakeFileSystem();
+    FakeFolderSecurity sec(fs);
+    FolderPins held;
+    fs.AddDirectory("D:\\");
+    if (c.levels != 3) {
+      fs.AddFile(c.folder + "\\kvx.exe", {'o', 'l', 'd'});
+      sec.SetAccess(c.folder, c.access);
+      sec.SetAccess("D:\\Tools", FakeFolderSecurity::UserOwned());  // does not matter
+    }
+    ASSERT_TRUE(GuardInstallFolder(fs, sec, held, c.folder + "\\", kInstall, {}));
+    EXPECT_TRUE(IsAdministratorsOnly(sec.Access(c.folder)));
+    EXPECT_EQ(sec.Held(), static_cast<int>(c.levels));
+    EXPECT_TRUE(sec.IsHeld(c.folder));
+    EXPECT_TRUE(fs.DirectoryExists(c.folder));
+    for (const auto& e : fs.Log()) EXPECT_NE(e.rfind("rename", 0), 0u) << e;
+    if (c.levels != 3) {
+      ASSERT_TRUE(fs.FileExists(c.folder + "\\kvx.exe"));
+      EXPECT_EQ(fs.FindFile(c.folder + "\\kvx.exe")->bytes.size(), 3u);
+    }
+  }
+}
 
-  // A parent that users may change, a missing parent, a share, a drive root: refused, and
-  // nothing made or moved.
-  security.SetAccess("D:\\Tools", FakeFolderSecurity::UserOwned());
+// Refused with nothing made, moved or protected: a link at the folder or above it, a share, a
+// drive root, a system folder or one above it or inside the Windows folder, and a folder that
+// cannot be protected (its list stays as it was).
+TEST_F(SecureFoldersTest, PreviousInstallationElsewhereRefusals) {
+  const std::vector<std::string> system = {"C:\\Windows", kLocal};
+  fs.AddDirectory("C:\\Windows\\Corvane");
+  fs.AddDirectory("C:\\Linked\\Corvane");
+  security.MakeReparsePoint("C:\\Linked");
+  security.MakeReparsePoint("C:\\Tools\\Corvane");
+  fs.AddDirectory("C:\\Shut\\Corvane");
+  security.SetAccess("C:\\Shut\\Corvane", FakeFolderSecurity::UserOwned());
+  security.FailProtect("C:\\Shut\\Corvane");
   fs.ClearLog();
-  for (const char* folder : {"D:\\Tools\\Tamarind Software\\Corvane\\", "D:\\Gone\\Corvane\\",
-                             "\\\\server\\share\\Corvane\\", "D:\\"}) {
+  for (const char* folder : {"C:\\Linked\\Corvane\\", "C:\\Tools\\Corvane\\",
+                             "\\\\server\\share\\Corvane\\", "C:\\", "C:\\Windows\\",
+                             "C:\\users\\", "C:\\Windows\\Corvane\\", "C:\\Shut\\Corvane\\"}) {
     SCOPED_TRACE(folder);
-    EXPECT_FALSE(GuardInstallFolder(fs, security, pins, folder, kInstall));
+    EXPECT_FALSE(GuardInstallFolder(fs, security, pins, folder, kInstall, system));
+    pins.clear();
   }
   for (const auto& e : fs.Log()) {
     EXPECT_NE(e.rfind("mkdir", 0), 0u) << e;
     EXPECT_NE(e.rfind("rename", 0), 0u) << e;
+    EXPECT_NE(e.rfind("protect", 0), 0u) << e;
   }
+  EXPECT_FALSE(IsAdministratorsOnly(security.Access("C:\\Shut\\Corvane")));
   EXPECT_EQ(security.Held(), 0);
+}
+
+// The data folder levels the guard makes are shut to all but the administrators from their
+// first moment, and get the access they inherit only when asked, outermost first. A data
+// folder a failed run left shut is opened the same way; "Tamarind Software" found in place is
+// never changed.
+TEST_F(SecureFoldersTest, NewDataFolderLevelsStayShutUntilOpened) {
+  // What a folder made in ProgramData inherits: users may add files and folders.
+  FolderAccess programData = FakeFolderSecurity::Protected();
+  programData.entries.push_back({true, false, 0x116, std::string(kUsersSid)});
+  security.SetInheritedAccess(programData);
+  auto changes = [this] {
+    std::vector<std::string> out;
+    for (const auto& e : fs.Log()) {
+      if (e.rfind("inherit ", 0) == 0 || e.rfind("protect ", 0) == 0) out.push_back(e);
+    }
+    return out;
+  };
+  ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData));
+  for (const char* level : {kCompany, kData}) {
+    EXPECT_TRUE(IsAdministratorsOnly(security.Access(level))) << level;
+  }
+  ASSERT_EQ(pins.shut.size(), 2u);
+  fs.ClearLog();
+  EXPECT_TRUE(OpenShutFolders(pins));
+  EXPECT_EQ(changes(), (std::vector<std::string>{"inherit " + std::string(kCompany),
+                                                 "inherit " + StripTrailingBackslash(kData)}));
+  EXPECT_FALSE(IsAdministratorsOnly(security.Access(kData)));
+  EXPECT_TRUE(pins.shut.empty());
+  pins.clear();
+
+  // The next run: "Tamarind Software" as the product left it (users may add), the data folder
+  // shut by a run that failed.
+  fs = FakeFileSystem();
+  FakeFolderSecurity next(fs);
+  next.SetAccess(kCompany, programData);
+  fs.AddDirectory(kData);
+  ASSERT_TRUE(GuardDataFolder(fs, next, pins, kData));
+  ASSERT_EQ(pins.shut.size(), 1u);
+  EXPECT_TRUE(OpenShutFolders(pins));
+  EXPECT_EQ(changes(), std::vector<std::string>{"inherit " + StripTrailingBackslash(kData)});
+}
+
+// A level made by someone else between the look and the make is checked like any found
+// folder: never taken for one the guard made, never shut or moved. One that cannot be opened
+// is moved aside; a name taken by the first name tried for it is left alone.
+TEST_F(SecureFoldersTest, RacesAndFoldersThatCannotBeOpened) {
+  fs.beforeCall = [this](const std::string& e) {
+    if (e != "mkdir " + std::string(kCompany)) return;
+    fs.AddDirectory(kCompany);
+    security.SetAccess(kCompany, FakeFolderSecurity::UserOwned());
+  };
+  EXPECT_FALSE(GuardDataFolder(fs, security, pins, kData));
+  fs.beforeCall = nullptr;
+  EXPECT_FALSE(fs.MadeByCall(kCompany));
+  EXPECT_TRUE(pins.shut.empty());
+  EXPECT_EQ(security.Held(), 0);
+  for (const auto& e : fs.Log()) EXPECT_NE(e.rfind("protect", 0), 0u) << e;
+
+  fs = FakeFileSystem();
+  fs.AddDirectory(kData);
+  security.SetAccess(kCompany, FakeFolderSecurity::Protected());
+  security.FailPin(kData);
+  std::string taken;
+  fs.beforeCall = [&](const std::string& e) {
+    const std::string probe = "attr " + StripTrailingBackslash(kData) + ".moved-";
+    if (taken.empty() && e.rfind(probe, 0) == 0) fs.AddDirectory(taken = e.substr(5));
+  };
+  fs.AddFile(std::string(kData) + "default.rex", {'x'});
+  EXPECT_TRUE(GuardDataFolder(fs, security, pins, kData));
+  fs.beforeCall = nullptr;
+  ASSERT_FALSE(taken.empty());
+  const std::vector<std::string> aside = MovedAside(kData);
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_NE(FakeFileSystem::Key(aside[0]), FakeFileSystem::Key(taken));
+  EXPECT_TRUE(fs.FileExists(aside[0] + "\\default.rex"));
+  EXPECT_TRUE(fs.DirectoryExists(taken));
 }
 
 TEST_F(SecureFoldersTest, WorkFolderStaysTheUsersAndIsNotMadeThroughAReparsePoint) {
@@ -242,6 +363,15 @@ TEST_F(SecureFoldersTest, WorkFolderStaysTheUsersAndIsNotMadeThroughAReparsePoin
   EXPECT_FALSE(EnsureUserFolder(fs2, sec2, kWork, kProductLevels));
   EXPECT_FALSE(fs2.DirectoryExists(kWork));
   for (const auto& e : fs2.Log()) EXPECT_NE(e.rfind("mkdir", 0), 0u) << e;
+
+  // Made, then turned into a link before it is used: its handle resolves elsewhere.
+  FakeFileSystem fs3;
+  FakeFolderSecurity sec3(fs3);
+  fs3.SetDriveType("C:\\", DriveType::Fixed);
+  fs3.AddDirectory(kLocal);
+  sec3.ResolveTo(std::string(kLocal) + "\\Tamarind Software", "C:\\users\\mallory\\x");
+  EXPECT_FALSE(EnsureUserFolder(fs3, sec3, kWork, kProductLevels));
+  EXPECT_EQ(sec3.Held(), 0);
 }
 
 }  // namespace

@@ -189,6 +189,11 @@ TEST(Win32FolderSecurityTest, PinnedFolderCannotBeMovedUntilReleased) {
   FolderAccess access;
   EXPECT_TRUE(pin->ReadAccess(access));
   EXPECT_FALSE(access.owner.empty());
+  EXPECT_EQ(_wcsicmp(ToWide(pin->FinalPath()).c_str(), ToWide(folder).c_str()), 0)
+      << pin->FinalPath();
+  // Its list is changed through the handle (Wine keeps none, but the calls must succeed).
+  EXPECT_TRUE(pin->Protect());
+  EXPECT_TRUE(pin->InheritFromParent());
   EXPECT_FALSE(MoveFileExW(ToWide(folder).c_str(), ToWide(moved).c_str(), 0));
   EXPECT_FALSE(RemoveDirectoryW(ToWide(folder).c_str()));
   pin.reset();
@@ -199,6 +204,8 @@ TEST(Win32FolderSecurityTest, PinnedFolderCannotBeMovedUntilReleased) {
   { ASSERT_NE(fs.OpenForWriting(folder, ShareMode::None, OpenMode::CreateNew), nullptr); }
   EXPECT_EQ(security.Pin(folder, pin), PinResult::NotAFolder);
   EXPECT_EQ(pin, nullptr);
+  EXPECT_EQ(security.MakeProtectedFolder(moved + "\\Shut"), CreateDirResult::Created);
+  EXPECT_EQ(security.MakeProtectedFolder(moved + "\\Shut"), CreateDirResult::AlreadyExists);
 }
 
 }  // namespace
