@@ -9,7 +9,8 @@
 // swap FOLDER ASIDE DECOY STOP OUT
 //   Waits until FOLDER is held by someone (a delete open fails with a sharing violation), then,
 //   until STOP exists, keeps trying to rename FOLDER to ASIDE and to put DECOY (a link made
-//   beforehand) in its place. Writes the number of refused and of successful renames to OUT.
+//   beforehand) in its place. Writes "waiting" to OUT at its start, and at its end the number
+//   of refused and of successful renames.
 #include <windows.h>
 
 #include <aclapi.h>
@@ -71,6 +72,8 @@ int Premake(wchar_t** argv) {
 }
 
 int Swap(wchar_t** argv) {
+  // OUT says it is running before the setup starts; the counts replace this line at the end.
+  WriteText(argv[6], "waiting\r\n");
   // Held: a delete open that allows every other opener still fails.
   for (int i = 0; i < 1200; ++i) {
     HANDLE probe =

@@ -70,6 +70,9 @@ ln -s "$DRIVE_C/target" "$DRIVE_C/attacker/decoy"
 rm -f "$DRIVE_C/stop" "$DRIVE_C/swap.out"
 attacker swap "$DATA" 'C:\attacker\stolen' 'C:\attacker\decoy' 'C:\stop' 'C:\swap.out' &
 SWAP_PID=$!
+# The setup holds the folder for a second or two: it starts only once the program is running.
+for _ in $(seq 300); do [ -e "$DRIVE_C/swap.out" ] && break; sleep 0.1; done
+check "the renaming program started within 30 s" test -e "$DRIVE_C/swap.out"
 unattended
 touch "$DRIVE_C/stop"
 check "installed again" eq "$SETUP_STATUS" 0
