@@ -11,7 +11,8 @@ mkdir -p "$WORK_DIR"
 work_win='C:'$(sed "s|^$DRIVE_C||; s|/|\\\\|g" <<<"$WORK_DIR")
 wine 'C:\e2e\swap_work.exe' "$work_win" 'C:\swap.stop' 'C:\swap.log' >/dev/null 2>&1 &
 ATTACKER=$!
-for ((i = 0; i < 100; i++)); do [ -e "$DRIVE_C/swap.log" ] && break; sleep 0.1; done
+# It writes its log first, then its first prog.tmp.
+for ((i = 0; i < 100; i++)); do [ -e "$DRIVE_C/swap.log" ] && [ -e "$WORK_DIR/prog.tmp" ] && break; sleep 0.1; done
 check "the attacker runs" test -e "$DRIVE_C/swap.log"
 check "it changes the work folder" test -e "$WORK_DIR/prog.tmp"
 
