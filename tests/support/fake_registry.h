@@ -62,6 +62,9 @@ class FakeRegistry : public RegistryApi {
 
   // "open NAME", "create NAME", "set NAME=DATA", "query NAME", "close PATH", in call order.
   std::vector<std::string> log;
+  std::vector<std::string> writes;  // "KEY PATH|NAME" of every value set, in order
+  // When set, also told "reg set KEY PATH|NAME" (a log shared with other doubles).
+  std::vector<std::string>* events = nullptr;
 
   std::size_t OpenHandles() const { return handles_.size(); }
 
@@ -89,6 +92,8 @@ class FakeRegistry : public RegistryApi {
 
   long SetString(Key key, const std::string& name, const std::string& value) override {
     log.push_back("set " + name + "=" + value);
+    writes.push_back(PathOf(key) + "|" + name);
+    if (events) events->push_back("reg set " + writes.back());
     auto fail = failSetOf.find(name);
     if (fail != failSetOf.end()) return fail->second;
     keys_[Fold(PathOf(key))][name] = value;
@@ -97,11 +102,7 @@ class FakeRegistry : public RegistryApi {
 
   // Stored as "dword:N" beside the strings.
   long SetDword(Key key, const std::string& name, std::uint32_t value) override {
-    log.push_back("set " + name + "=dword:" + std::to_string(value));
-    auto fail = failSetOf.find(name);
-    if (fail != failSetOf.end()) return fail->second;
-    keys_[Fold(PathOf(key))][name] = "dword:" + std::to_string(value);
-    return 0;
+    return SetString(key, name, "dword:" + std::to_string(value));
   }
 
   long DeleteKey(Key parent, const std::string& name) override {

@@ -1,6 +1,8 @@
 // Shell double: records shortcuts, opens and launches; answers version strings from a table.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,29 +19,45 @@ class FakeShell : public Shell {
   };
   std::vector<Shortcut> shortcuts;
   std::vector<std::string> opened, launched;
+  std::vector<WindowRef> owners;     // of each page opened
+  std::vector<int> shows;            // the show state of each start
+  std::vector<std::string> folders;  // the working folder of each start
   std::map<std::string, std::string> versionStrings;
-  long shortcutStatus = 0;
   std::intptr_t openResult = 42;
   StartWay way = StartWay::Direct;
-  std::vector<std::string> folders;  // the working folder of each start
+  std::function<void()> duringOpen;  // runs inside OpenPage (the system's call is synchronous)
+  // When set, also told "shell link PATH", "shell launch PATH in FOLDER" and "shell version
+  // NAME" (a log shared with other doubles).
+  std::vector<std::string>* events = nullptr;
 
   long CreateShortcut(const std::string& target, const std::string& linkPath,
                       const std::string& description, const std::string& arguments) override {
+    Note("shell link " + linkPath);
     shortcuts.push_back({target, linkPath, description, arguments});
-    return shortcutStatus;
+    return 0;
   }
-  ShellStart OpenPage(const std::string& address, WindowRef) override {
+  ShellStart OpenPage(const std::string& address, WindowRef owner) override {
     opened.push_back(address);
+    owners.push_back(owner);
+    if (duringOpen) duringOpen();
     return {openResult > 32, way};
   }
-  ShellStart Launch(const std::string& path, const std::string& folder, int) override {
+  ShellStart Launch(const std::string& path, const std::string& folder, int show) override {
+    Note("shell launch " + path + " in " + folder);
     launched.push_back(path);
     folders.push_back(folder);
+    shows.push_back(show);
     return {openResult > 32, way};
   }
   std::string RawVersionString(const std::string& name) override {
+    Note("shell version " + name);
     auto it = versionStrings.find(name);
     return it == versionStrings.end() ? std::string() : it->second;
+  }
+
+ private:
+  void Note(const std::string& event) {
+    if (events) events->push_back(event);
   }
 };
 

@@ -12,42 +12,25 @@
 namespace corvane {
 namespace {
 
-using testing::AppFakeFolders;
-using testing::AppFakeRegistry;
-using testing::AppFakeShell;
 using testing::BytesText;
-using testing::EventLog;
-using testing::FakeCom;
 using testing::FakeFileSystem;
-using testing::FakeResources;
+using testing::FakeKnownFolderSource;
 using testing::FakeSetupView;
+using testing::kAppPathsKey;
+using testing::kContents;
+using testing::kDesktop;
+using testing::kInstall;
+using testing::kPrograms;
 
-constexpr const char* kAppPathsKey =
-    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 constexpr const char* kUninstallKey =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr const char* kInstall = "C:\\Program Files\\Tamarind Software\\Corvane\\";
 constexpr const char* kData = "C:\\ProgramData\\Tamarind Software\\Corvane\\";
 constexpr const char* kWork = "C:\\users\\pat\\AppData\\Local\\Tamarind Software\\Corvane\\";
-constexpr const char* kDesktop = "C:\\users\\Public\\Desktop\\";
-constexpr const char* kPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
-
-const std::vector<std::string> kContents = {"main program", "helper", "uninstaller", "rex",
-                                            "stg",          "pds",    "aws",         "help",
-                                            "ws1",          "ws2",    "ws3"};
 
 class SetupLogicTest : public ::testing::Test, protected testing::AppFakes {
  protected:
   SetupLogicTest() {
-    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
-                          "C:\\users\\Public\\Desktop",
-                          "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}) {
-      fs.AddDirectory(d);
-    }
-    fs.SetDriveType("C:\\", DriveType::Fixed);
-    reg.AddKey(kAppPathsKey);
-    reg.AddKey(kUninstallKey);
-    resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
+    PrepareMachine();
     view.onEvent = [this](const std::string& e) { log.push_back(e); };
   }
 
@@ -63,7 +46,6 @@ class SetupLogicTest : public ::testing::Test, protected testing::AppFakes {
   }
 
   FakeSetupView view;
-  SetupServices services{fs, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   SetupLogic logic{view, services, paths};
 };
@@ -83,7 +65,7 @@ TEST_F(SetupLogicTest, FreshMachineOffersDefaultFolderWithoutQuestion) {
   EXPECT_EQ(paths.known.defaultInstall, kInstall);
   EXPECT_EQ(paths.known.work, kWork);  // the local data folder, not the low one
   EXPECT_EQ(paths.previousInstallFolder, "\\");
-  EXPECT_EQ(reg.OpenKeys(), 0);
+  EXPECT_EQ(reg.OpenHandles(), 0u);
 }
 
 TEST_F(SetupLogicTest, PreviousInstallationPathVariants) {
@@ -102,7 +84,7 @@ TEST_F(SetupLogicTest, PreviousInstallationPathVariants) {
     SCOPED_TRACE(c.stored);
     FakeSetupView v;
     GlobalPaths p;
-    reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", c.stored);
+    reg.SetValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path", c.stored);
     SetupLogic l(v, services, p);
     v.QueueAnswer(Answer::Yes);
     l.InitDialog();
@@ -119,7 +101,7 @@ TEST_F(SetupLogicTest, PreviousInstallationPathVariants) {
 }
 
 TEST_F(SetupLogicTest, NoToPreviousInstallationEndsDialogButFinishesInit) {
-  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\Old");
+  reg.SetValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\Old");
   view.QueueAnswer(Answer::No);
   logic.InitDialog();
   EXPECT_EQ(view.EndCalls(), 1);
@@ -133,7 +115,7 @@ TEST_F(SetupLogicTest, NoToPreviousInstallationEndsDialogButFinishesInit) {
 }
 
 TEST_F(SetupLogicTest, UnreadablePathValueCountsAsNoPreviousInstallation) {
-  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", std::string(300, 'x'));
+  reg.SetValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path", std::string(300, 'x'));
   logic.InitDialog();
   EXPECT_TRUE(view.Boxes().empty());
   EXPECT_EQ(view.Get(kIdInstallPath).text, "C:\\Program Files\\Tamarind Software\\Corvane");
@@ -216,20 +198,20 @@ TEST_F(SetupLogicTest, InstallRegistersProductInOrder) {
 
   EXPECT_FALSE(fs.FileExists(std::string(kDesktop) + "KVX.lnk"));
   const std::string app = std::string(kAppPathsKey) + "\\kvx.exe";
-  EXPECT_EQ(reg.Get(app, ""), std::string(kInstall) + "kvx.exe");
-  EXPECT_EQ(reg.Get(app, "ProgramData"), "C:\\ProgramData\\Tamarind Software\\Corvane");
-  EXPECT_EQ(reg.Get(app, "FileVersion"), "6, 1, 0, 0");
-  EXPECT_EQ(reg.Get(app, "Path"), "C:\\Program Files\\Tamarind Software\\Corvane");
-  EXPECT_EQ(reg.Get(app, "SpecialBuild"), "0");
+  EXPECT_EQ(reg.Value(app, ""), std::string(kInstall) + "kvx.exe");
+  EXPECT_EQ(reg.Value(app, "ProgramData"), "C:\\ProgramData\\Tamarind Software\\Corvane");
+  EXPECT_EQ(reg.Value(app, "FileVersion"), "6, 1, 0, 0");
+  EXPECT_EQ(reg.Value(app, "Path"), "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_EQ(reg.Value(app, "SpecialBuild"), "0");
   const std::string un = std::string(kUninstallKey) + "\\Corvane";
-  EXPECT_EQ(reg.Get(un, "DisplayName"), "Corvane");
-  EXPECT_EQ(reg.Get(un, "DisplayIcon"), std::string(kInstall) + "Uninstall.exe");
-  EXPECT_EQ(reg.OpenKeys(), 0);
+  EXPECT_EQ(reg.Value(un, "DisplayName"), "Corvane");
+  EXPECT_EQ(reg.Value(un, "DisplayIcon"), std::string(kInstall) + "Uninstall.exe");
+  EXPECT_EQ(reg.OpenHandles(), 0u);
 
-  ASSERT_EQ(shell.links.size(), 2u);
-  EXPECT_EQ(shell.links[0].linkPath, std::string(kDesktop) + "Corvane.lnk");
-  EXPECT_EQ(shell.links[1].linkPath, std::string(kPrograms) + "Corvane.lnk");
-  for (const auto& link : shell.links) {
+  ASSERT_EQ(shell.shortcuts.size(), 2u);
+  EXPECT_EQ(shell.shortcuts[0].linkPath, std::string(kDesktop) + "Corvane.lnk");
+  EXPECT_EQ(shell.shortcuts[1].linkPath, std::string(kPrograms) + "Corvane.lnk");
+  for (const auto& link : shell.shortcuts) {
     EXPECT_EQ(link.target, std::string(kInstall) + "kvx.exe");
     EXPECT_EQ(link.description, "Search and compare file utility");
     EXPECT_EQ(link.arguments, "");
@@ -270,23 +252,23 @@ TEST_F(SetupLogicTest, InstallRegistersProductInOrder) {
 
 // What deployment tools read, added beside the entry's three values, which stay as they were.
 TEST_F(SetupLogicTest, InstallAddsDeploymentValuesToTheUninstallEntry) {
-  shell.version["CompanyName"] = " Tamarind Software ";
+  shell.versionStrings["CompanyName"] = " Tamarind Software ";
   Init();
   logic.OnOk();
   const std::string un = std::string(kUninstallKey) + "\\Corvane";
-  EXPECT_EQ(reg.Get(un, "UninstallString"), "\"" + std::string(kInstall) + "Uninstall.exe\"");
-  EXPECT_EQ(reg.Get(un, "DisplayVersion"), "6.1.0.0");
-  EXPECT_EQ(reg.Get(un, "Publisher"), "Tamarind Software");
-  EXPECT_EQ(reg.Get(un, "InstallLocation"), "C:\\Program Files\\Tamarind Software\\Corvane");
-  EXPECT_EQ(reg.Get(un, "QuietUninstallString"),
+  EXPECT_EQ(reg.Value(un, "UninstallString"), "\"" + std::string(kInstall) + "Uninstall.exe\"");
+  EXPECT_EQ(reg.Value(un, "DisplayVersion"), "6.1.0.0");
+  EXPECT_EQ(reg.Value(un, "Publisher"), "Tamarind Software");
+  EXPECT_EQ(reg.Value(un, "InstallLocation"), "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_EQ(reg.Value(un, "QuietUninstallString"),
             "\"" + std::string(kInstall) + "Uninstall.exe\" /S");
-  EXPECT_EQ(reg.Get(un, "URLUpdateInfo"), UpdatePageAddress());
+  EXPECT_EQ(reg.Value(un, "URLUpdateInfo"), UpdatePageAddress());
   std::size_t bytes = 0;
   for (const std::string& target : InstallFileList(paths))
     bytes += fs.FindFile(target)->bytes.size();
-  EXPECT_EQ(reg.Get(un, "EstimatedSize"), "dword:" + std::to_string((bytes + 1023) / 1024));
-  EXPECT_EQ(reg.Get(un, "NoModify"), "dword:1");
-  EXPECT_EQ(reg.Get(un, "NoRepair"), "dword:1");
+  EXPECT_EQ(reg.Value(un, "EstimatedSize"), "dword:" + std::to_string((bytes + 1023) / 1024));
+  EXPECT_EQ(reg.Value(un, "NoModify"), "dword:1");
+  EXPECT_EQ(reg.Value(un, "NoRepair"), "dword:1");
 }
 
 TEST_F(SetupLogicTest, InstalledLookStepsInOrder) {
@@ -325,12 +307,12 @@ TEST_F(SetupLogicTest, InstallFolderFromEditTextBackslashes) {
 }
 
 TEST_F(SetupLogicTest, MissingVersionStringsAreWrittenEmpty) {
-  shell.version.clear();
+  shell.versionStrings.clear();
   Init();
   logic.OnOk();
   const std::string app = std::string(kAppPathsKey) + "\\kvx.exe";
-  EXPECT_EQ(reg.Get(app, "FileVersion"), "");
-  EXPECT_EQ(reg.Get(app, "SpecialBuild"), "");
+  EXPECT_EQ(reg.Value(app, "FileVersion"), "");
+  EXPECT_EQ(reg.Value(app, "SpecialBuild"), "");
   EXPECT_EQ(logic.state, 1);
 }
 
@@ -397,7 +379,7 @@ TEST_F(SetupLogicTest, HeldMainProgramGivesFailureAAndTouchesNothingElse) {
   EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "run");
   EXPECT_EQ(fs.FileCount(), 1u);  // the folders are made before the probe, no file in them
   EXPECT_TRUE(reg.writes.empty());
-  EXPECT_TRUE(shell.links.empty());
+  EXPECT_TRUE(shell.shortcuts.empty());
   EXPECT_TRUE(shell.launched.empty());
 }
 
@@ -409,7 +391,7 @@ TEST_F(SetupLogicTest, RelativePreviousPathGivesFailureAWithNothingWritten) {
     SCOPED_TRACE(stored);
     FakeSetupView v;
     GlobalPaths p;
-    reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", stored);
+    reg.SetValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path", stored);
     SetupLogic l(v, services, p);
     v.QueueAnswer(Answer::Yes);
     l.InitDialog();
@@ -423,7 +405,7 @@ TEST_F(SetupLogicTest, RelativePreviousPathGivesFailureAWithNothingWritten) {
     EXPECT_TRUE(fs.Log().empty());
     EXPECT_EQ(fs.FileCount(), 0u);
   }
-  EXPECT_TRUE(shell.links.empty());
+  EXPECT_TRUE(shell.shortcuts.empty());
   EXPECT_TRUE(shell.launched.empty());
 }
 
@@ -439,7 +421,7 @@ TEST_F(SetupLogicTest, MissingKnownFolderFailsBeforeAnythingIsWritten) {
                         {28, "Error in installation"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.csidl);
-    AppFakeFolders lacking;
+    FakeKnownFolderSource lacking = folders;
     lacking.special.erase(c.csidl);
     SetupServices s{fs, resources, reg, lacking, shell, com, security};
     FakeSetupView v;
@@ -518,7 +500,7 @@ TEST_F(SetupLogicTest, ExpansionFailureShowsMessageTwiceAndKeepsStateZero) {
                           [](const std::string& e) { return e.rfind("inherit ", 0) == 0; }),
             0);
   EXPECT_TRUE(reg.writes.empty());
-  EXPECT_TRUE(shell.links.empty());
+  EXPECT_TRUE(shell.shortcuts.empty());
   EXPECT_TRUE(shell.launched.empty());
   EXPECT_EQ(fs.OpenHandles(), 0);
 }

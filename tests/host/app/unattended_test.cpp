@@ -13,19 +13,15 @@ namespace {
 
 using testing::BytesText;
 using testing::FakeSetupView;
+using testing::kAppPathsKey;
+using testing::kContents;
+using testing::kDesktop;
+using testing::kInstall;
+using testing::kPrograms;
 
-constexpr const char* kAppPathsKey =
-    "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-constexpr const char* kInstall = "C:\\Program Files\\Tamarind Software\\Corvane\\";
-constexpr const char* kDesktop = "C:\\users\\Public\\Desktop\\";
-constexpr const char* kPrograms = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\";
 constexpr const char* kAdminLine =
     "message: Installation Folder needs Administrator Privilege. You can either Run Setup "
     "Program as Administrator (recommended) or Select another Installation Folder -> OK";
-
-const std::vector<std::string> kContents = {"main program", "helper", "uninstaller", "rex",
-                                            "stg",          "pds",    "aws",         "help",
-                                            "ws1",          "ws2",    "ws3"};
 
 class MemoryLog : public SetupLog {
  public:
@@ -41,21 +37,10 @@ class MemoryLog : public SetupLog {
 
 class UnattendedTest : public ::testing::Test, protected testing::AppFakes {
  protected:
-  UnattendedTest() {
-    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
-                          "C:\\users\\Public\\Desktop",
-                          "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}) {
-      fs.AddDirectory(d);
-    }
-    fs.SetDriveType("C:\\", DriveType::Fixed);
-    reg.AddKey(kAppPathsKey);
-    reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
-    resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
-  }
+  UnattendedTest() { PrepareMachine(); }
 
   SetupOutcome Run() { return RunUnattendedInstall(services, paths, log); }
 
-  SetupServices services{fs, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   MemoryLog log;
 };
@@ -63,8 +48,8 @@ class UnattendedTest : public ::testing::Test, protected testing::AppFakes {
 TEST_F(UnattendedTest, FreshInstallLogsEachStepAndStartsNothing) {
   EXPECT_EQ(Run(), SetupOutcome::Installed);
   EXPECT_EQ(BytesText(fs.FindFile(std::string(kInstall) + "kvx.exe")->bytes), "main program");
-  EXPECT_EQ(shell.links.size(), 2u);
-  EXPECT_EQ(reg.Get(std::string(kAppPathsKey) + "\\kvx.exe", "Path"),
+  EXPECT_EQ(shell.shortcuts.size(), 2u);
+  EXPECT_EQ(reg.Value(std::string(kAppPathsKey) + "\\kvx.exe", "Path"),
             "C:\\Program Files\\Tamarind Software\\Corvane");
   EXPECT_TRUE(shell.launched.empty());
   EXPECT_TRUE(shell.opened.empty());
@@ -105,7 +90,7 @@ TEST_F(UnattendedTest, FreshInstallLogsEachStepAndStartsNothing) {
 TEST_F(UnattendedTest, PreviousInstallationIsInstalledOver) {
   fs.AddDirectory("D:\\Old");
   fs.SetDriveType("D:\\", DriveType::Fixed);
-  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\Old");
+  reg.SetValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\Old");
   EXPECT_EQ(Run(), SetupOutcome::Installed);
   EXPECT_EQ(BytesText(fs.FindFile("D:\\Old\\kvx.exe")->bytes), "main program");
   EXPECT_TRUE(
@@ -132,27 +117,20 @@ TEST_F(UnattendedTest, UnavailableShortcutFolderCostsOnlyItsShortcut) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.skipped);
     testing::AppFakes f;
-    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
-                          kDesktop, kPrograms}) {
-      f.fs.AddDirectory(d);
-    }
-    f.fs.SetDriveType("C:\\", DriveType::Fixed);
-    f.reg.AddKey(kAppPathsKey);
-    f.resources.data[kPayloadResourceId] = testing::ContentPayload(kContents);
+    f.PrepareMachine();
     if (c.value == nullptr) {
       f.folders.special.erase(c.csidl);
     } else {
       f.folders.special[c.csidl] = c.value;
     }
-    SetupServices s{f.fs, f.resources, f.reg, f.folders, f.shell, f.com, f.security};
     GlobalPaths p;
     MemoryLog l;
-    EXPECT_EQ(RunUnattendedInstall(s, p, l), SetupOutcome::Installed);
+    EXPECT_EQ(RunUnattendedInstall(f.services, p, l), SetupOutcome::Installed);
     EXPECT_EQ(f.fs.FileCount(), kContents.size());
-    ASSERT_EQ(f.shell.links.size(), 1u);
-    EXPECT_EQ(f.shell.links[0].linkPath, std::string(c.kept) + "Corvane.lnk");
+    ASSERT_EQ(f.shell.shortcuts.size(), 1u);
+    EXPECT_EQ(f.shell.shortcuts[0].linkPath, std::string(c.kept) + "Corvane.lnk");
     EXPECT_TRUE(l.Has(std::string("shortcut ") + c.skipped + " folder is not an absolute path"));
-    EXPECT_TRUE(f.reg.Has(std::string(kAppPathsKey) + "\\kvx.exe", "Path"));
+    EXPECT_TRUE(f.reg.HasValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path"));
     for (const std::string& line : l.lines) {  // no KVX.lnk removed from elsewhere
       if (line.rfind("delete ", 0) == 0) {
         EXPECT_EQ(line.rfind("delete C:\\", 0), 0u) << line;
@@ -163,7 +141,7 @@ TEST_F(UnattendedTest, UnavailableShortcutFolderCostsOnlyItsShortcut) {
 
 // A value anyone could have written ends at its closing quote and cannot forge a line.
 TEST_F(UnattendedTest, RegistryValuesAreEscapedInTheLog) {
-  reg.Put(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\x\"y\x1b[2J\r\nok\\");
+  reg.SetValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\x\"y\x1b[2J\r\nok\\");
   Run();
   EXPECT_TRUE(
       log.Has("registry read HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
@@ -204,18 +182,14 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   EXPECT_TRUE(log.Has("programs holding the product's files: the system cannot tell"));
 
   testing::AppFakes broken;
-  broken.fs.AddDirectory("C:\\Program Files");
-  broken.fs.AddDirectory("C:\\users\\pat\\AppData\\Local");
-  broken.fs.SetDriveType("C:\\", DriveType::Fixed);
+  broken.AddSystemFolders();
   broken.resources.data[kPayloadResourceId] = {1, 0, 0, 0, 'x', 0, 0, 0, 0};
-  SetupServices brokenServices{broken.fs,    broken.resources, broken.reg,     broken.folders,
-                               broken.shell, broken.com,       broken.security};
   GlobalPaths brokenPaths;
   MemoryLog brokenLog;
-  EXPECT_EQ(RunUnattendedInstall(brokenServices, brokenPaths, brokenLog),
+  EXPECT_EQ(RunUnattendedInstall(broken.services, brokenPaths, brokenLog),
             SetupOutcome::ExtractionFailed);
   EXPECT_EQ(brokenLog.Count("message: Error in installation -> OK"), 2);
-  EXPECT_TRUE(broken.shell.links.empty());
+  EXPECT_TRUE(broken.shell.shortcuts.empty());
 }
 
 // The interactive setup's log names the way each program and page was started, and the address
@@ -244,28 +218,20 @@ TEST(LoggingShellTest, EachStartIsLoggedWithItsWay) {
 // The dialog's runs: the last install attempt decides, and no attempt counts as declined.
 TEST(SetupOutcomeTest, LastAttemptDecides) {
   testing::AppFakes f;
-  f.fs.AddDirectory("C:\\Program Files");
-  f.fs.AddDirectory("C:\\ProgramData");
-  f.fs.AddDirectory("C:\\users\\pat\\AppData\\Local");
-  f.fs.SetDriveType("C:\\", DriveType::Fixed);
+  f.AddSystemFolders();
   const std::string kvx = std::string(kInstall) + "kvx.exe";
   f.fs.AddFile(kvx);
   f.fs.FailOpen(kvx);
   FakeSetupView view;
-  SetupServices services{f.fs, f.resources, f.reg, f.folders, f.shell, f.com, f.security};
   GlobalPaths paths;
-  SetupLogic logic(view, services, paths);
+  SetupLogic logic(view, f.services, paths);
   logic.InitDialog();
   EXPECT_EQ(logic.outcome, SetupOutcome::Declined);
   logic.OnOk();
   EXPECT_EQ(logic.outcome, SetupOutcome::FolderNotWritable);
 
-  testing::FakeFileSystem freed;  // the file is free again, but the payload is missing
-  f.fs = freed;
-  f.fs.AddDirectory("C:\\Program Files");
-  f.fs.AddDirectory("C:\\ProgramData");
-  f.fs.AddDirectory("C:\\users\\pat\\AppData\\Local");
-  f.fs.SetDriveType("C:\\", DriveType::Fixed);
+  f.fs = testing::FakeFileSystem();  // the file is free again, but the payload is missing
+  f.AddSystemFolders();
   logic.OnOk();
   EXPECT_EQ(logic.outcome, SetupOutcome::ExtractionFailed);
 

@@ -14,9 +14,6 @@
 namespace corvane {
 namespace {
 
-using testing::AppFakeFolders;
-using testing::AppFakeRegistry;
-using testing::AppFakeShell;
 using testing::EventLog;
 using testing::FakeCom;
 using testing::FakeFileSystem;
@@ -78,14 +75,7 @@ std::vector<ControlInfo> ControlsWithId(HWND dlg, int id) {
 class SetupDialogTest : public ::testing::Test, protected testing::AppFakes {
  protected:
   SetupDialogTest() {
-    for (const char* d : {"C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat\\AppData\\Local",
-                          "C:\\users\\Public\\Desktop",
-                          "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}) {
-      fs.AddDirectory(d);
-    }
-    fs.SetDriveType("C:\\", DriveType::Fixed);
-    reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths");
-    reg.AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    AddSystemFolders();
     resources.data[kPayloadResourceId] =
         testing::ContentPayload({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
   }
@@ -102,7 +92,6 @@ class SetupDialogTest : public ::testing::Test, protected testing::AppFakes {
     return result;
   }
 
-  SetupServices services{fs, resources, reg, folders, shell, com, security};
   GlobalPaths paths;
   SetupLogic* dialogLogic = nullptr;
 };
