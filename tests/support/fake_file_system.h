@@ -61,8 +61,6 @@ class FakeFileSystem : public FileSystem {
   void HoldOpen(const std::string& path) { heldByOther_.insert(Key(path)); }
   // Runs before every call, with the log entry of that call (a competing process).
   std::function<void(const std::string&)> beforeCall;
-  // Attribute queries of this path fail although it exists (a folder without list rights).
-  void HideAttributes(const std::string& path) { hideAttributes_.insert(Key(path)); }
   // The volume has no hard links: LinkFile fails.
   void NoHardLinks() { noHardLinks_ = true; }
   // Where RandomNumber's values come from (by default a fixed sequence without repeats).
@@ -99,6 +97,11 @@ class FakeFileSystem : public FileSystem {
   // "rename from>to", "link from>to", "hold", "read", "attr", "drive", "mkdir").
   const std::vector<std::string>& Log() const { return log_; }
   const std::vector<OpenCall>& Opens() const { return opens_; }
+  // Whether the log holds a call of this kind ("mkdir", "rename", ...).
+  bool Called(const std::string& op) const {
+    return std::any_of(log_.begin(), log_.end(),
+                       [&](const std::string& e) { return e.rfind(op + " ", 0) == 0; });
+  }
   // Adds an entry to the log (what a double beside this one did, in order with these calls).
   void Note(const std::string& entry) { log_.push_back(entry); }
   void ClearLog() {
@@ -209,7 +212,6 @@ class FakeFileSystem : public FileSystem {
   bool HasAttributes(const std::string& path) override {
     Record("attr " + path);
     const std::string key = Key(path);
-    if (hideAttributes_.count(key)) return false;
     // A file named with a trailing backslash is not found, a folder is.
     if (files_.count(key)) return path.empty() || path.back() != '\\';
     return dirs_.count(key) != 0;
@@ -324,8 +326,7 @@ class FakeFileSystem : public FileSystem {
   bool noHardLinks_ = false;
   std::uint64_t next_ = 0;
   std::map<std::string, DriveType> drives_;
-  std::set<std::string> failOpen_, failWrite_, failSetTime_, failRemove_, failRename_,
-      hideAttributes_, heldByOther_;
+  std::set<std::string> failOpen_, failWrite_, failSetTime_, failRemove_, failRename_, heldByOther_;
   std::map<std::string, CreateDirResult> forcedMkdir_;
   std::vector<std::string> log_;
   std::vector<OpenCall> opens_;

@@ -26,26 +26,22 @@ inline std::vector<std::uint8_t> BuildPe(bool pe32Plus, const std::vector<PeReso
                                          PeLayout* layout = nullptr) {
   constexpr std::uint32_t kRva = 0x1000, kRawOffset = 0x200, kPe = 0x80;
   std::vector<std::uint8_t> out(kRawOffset, 0);
-  auto put16 = [&out](std::size_t at, std::uint32_t v) {
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+  auto put16To = [](std::vector<std::uint8_t>& to, std::size_t at, std::uint32_t v) {
+    to[at] = static_cast<std::uint8_t>(v);
+    to[at + 1] = static_cast<std::uint8_t>(v >> 8);
   };
-  auto put32 = [&](std::size_t at, std::uint32_t v) {
-    put16(at, v & 0xFFFF);
-    put16(at + 2, v >> 16);
+  auto put32To = [&](std::vector<std::uint8_t>& to, std::size_t at, std::uint32_t v) {
+    put16To(to, at, v & 0xFFFF);
+    put16To(to, at + 2, v >> 16);
   };
+  auto put16 = [&](std::size_t at, std::uint32_t v) { put16To(out, at, v); };
+  auto put32 = [&](std::size_t at, std::uint32_t v) { put32To(out, at, v); };
 
   // The resource section: directories first, then the data entries, then the data.
   const std::size_t n = resources.size();
   std::vector<std::uint8_t> rsrc(16 + 8 * n + n * (24 + 24 + 16), 0);
-  auto r16 = [&rsrc](std::size_t at, std::uint32_t v) {
-    rsrc[at] = static_cast<std::uint8_t>(v);
-    rsrc[at + 1] = static_cast<std::uint8_t>(v >> 8);
-  };
-  auto r32 = [&](std::size_t at, std::uint32_t v) {
-    r16(at, v & 0xFFFF);
-    r16(at + 2, v >> 16);
-  };
+  auto r16 = [&](std::size_t at, std::uint32_t v) { put16To(rsrc, at, v); };
+  auto r32 = [&](std::size_t at, std::uint32_t v) { put32To(rsrc, at, v); };
   r16(14, static_cast<std::uint32_t>(n));
   std::size_t next = 16 + 8 * n;
   std::vector<std::size_t> dataEntries;

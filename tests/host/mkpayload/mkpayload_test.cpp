@@ -86,6 +86,13 @@ class Mkpayload : public ::testing::Test {
     return o;
   }
 
+  // Runs a command that must end with status 1 and a message holding `says`.
+  void ExpectFailure(const std::string& args, const std::string& says) const {
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.code, 1) << args;
+    EXPECT_NE(o.err.find(says), std::string::npos) << o.err;
+  }
+
   std::string dir_, tool_;
 };
 
@@ -191,24 +198,16 @@ TEST_F(Mkpayload, BadInputsFailWithAMessage) {
   WriteFile(P("some"), Text(100, 5));
   WriteFile(P("notszdd"), Text(100, 6));
 
-  Outcome o = Run("pack -o '" + P("p") + "' '" + P("some") + "' '" + P("missing") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("missing' does not exist"), std::string::npos) << o.err;
+  ExpectFailure("pack -o '" + P("p") + "' '" + P("some") + "' '" + P("missing") + "'",
+                "missing' does not exist");
   EXPECT_NE(access(P("p").c_str(), F_OK), 0);  // nothing half-made is left
 
-  o = Run("pack -o '" + P("p") + "' '" + P("empty") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("is empty"), std::string::npos) << o.err;
+  ExpectFailure("pack -o '" + P("p") + "' '" + P("empty") + "'", "is empty");
 
-  o = Run("pack -o '" + P("no/such/dir/p") + "' '" + P("some") + "'");
-  EXPECT_EQ(o.code, 1);
-  o = Run("pack -o '" + P("p") + "' '" + dir_ + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("is a folder"), std::string::npos) << o.err;
+  EXPECT_EQ(Run("pack -o '" + P("no/such/dir/p") + "' '" + P("some") + "'").code, 1);
+  ExpectFailure("pack -o '" + P("p") + "' '" + dir_ + "'", "is a folder");
 
-  o = Run("expand '" + P("notszdd") + "' '" + P("x") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("not an SZDD file"), std::string::npos) << o.err;
+  ExpectFailure("expand '" + P("notszdd") + "' '" + P("x") + "'", "not an SZDD file");
   EXPECT_EQ(Run("compress '" + P("missing") + "' '" + P("x") + "'").code, 1);
   EXPECT_EQ(Run("list '" + P("missing") + "'").code, 1);
 }
@@ -221,16 +220,11 @@ TEST_F(Mkpayload, MalformedPayloadsAreRejected) {
   ASSERT_TRUE(ReadFile(P("good"), good));
 
   WriteFile(P("noend"), Bytes(good.begin(), good.end() - 4));
-  Outcome o = Run("list '" + P("noend") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("no terminator after record 2"), std::string::npos) << o.err;
+  ExpectFailure("list '" + P("noend") + "'", "no terminator after record 2");
 
   WriteFile(P("cut"), Bytes(good.begin(), good.begin() + 100));
-  o = Run("list '" + P("cut") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("record 0 is longer"), std::string::npos) << o.err;
-  o = Run("unpack '" + P("cut") + "' '" + P("x") + "'");
-  EXPECT_EQ(o.code, 1);
+  ExpectFailure("list '" + P("cut") + "'", "record 0 is longer");
+  EXPECT_EQ(Run("unpack '" + P("cut") + "' '" + P("x") + "'").code, 1);
   EXPECT_NE(access(P("x").c_str(), F_OK), 0);
 
   WriteFile(P("empty"), {});
@@ -240,14 +234,10 @@ TEST_F(Mkpayload, MalformedPayloadsAreRejected) {
   Bytes badMode = good;
   badMode[4 + 4] = 'Q';
   WriteFile(P("badmode"), badMode);
-  o = Run("list '" + P("badmode") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("record 0"), std::string::npos) << o.err;
+  ExpectFailure("list '" + P("badmode") + "'", "record 0");
 
   // Count of files and records must agree before anything is written.
-  o = Run("unpack '" + P("good") + "' '" + P("only") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("holds 2 records but 1 files"), std::string::npos) << o.err;
+  ExpectFailure("unpack '" + P("good") + "' '" + P("only") + "'", "holds 2 records but 1 files");
   EXPECT_NE(access(P("only").c_str(), F_OK), 0);
 }
 
@@ -276,23 +266,18 @@ TEST_F(Mkpayload, ReadsThePayloadOfABuiltSetup) {
   // A program without the payload, a cut-off one and one with a broken header: a message that
   // says so and status 1.
   WriteFile(P("other.exe"), testing::BuildPe(false, {{10, 130, payload}}));
-  Outcome o = Run("list '" + P("other.exe") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("without a payload (no resource RCDATA 129)"), std::string::npos) << o.err;
+  ExpectFailure("list '" + P("other.exe") + "'", "without a payload (no resource RCDATA 129)");
   testing::PeLayout layout;
   const Bytes exe = testing::BuildPe(true, {{10, 129, payload}}, &layout);
   WriteFile(P("cut.exe"), Bytes(exe.begin(), exe.begin() + 0x1F0));
-  o = Run("unpack '" + P("cut.exe") + "' '" + P("z1") + "' '" + P("z2") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("neither a payload nor a readable program"), std::string::npos) << o.err;
+  ExpectFailure("unpack '" + P("cut.exe") + "' '" + P("z1") + "' '" + P("z2") + "'",
+                "neither a payload nor a readable program");
   EXPECT_NE(access(P("z1").c_str(), F_OK), 0);
   Bytes broken = exe;
   broken[layout.peHeader + 6] = 0xFF;  // more sections than the file holds
   broken[layout.peHeader + 7] = 0xFF;
   WriteFile(P("broken.exe"), broken);
-  o = Run("list '" + P("broken.exe") + "'");
-  EXPECT_EQ(o.code, 1);
-  EXPECT_NE(o.err.find("section table is cut off"), std::string::npos) << o.err;
+  ExpectFailure("list '" + P("broken.exe") + "'", "section table is cut off");
 }
 
 }  // namespace
