@@ -80,18 +80,28 @@ Bytes SpacesSzdd(std::size_t n) {
   return out;
 }
 
+std::vector<std::string> Targets(std::size_t n) {
+  std::vector<std::string> t;
+  for (std::size_t i = 0; i < n; ++i) {
+    t.push_back("C:\\Program Files\\Corvane\\file" + std::to_string(i) + ".bin");
+  }
+  return t;
+}
+
+// The sample files as the payload, to be installed in a folder of their own.
 class ExtractTest : public ::testing::Test {
  protected:
-  void SetUp() override { fs.AddDirectory("C:\\Program Files\\Corvane"); }
-  std::vector<std::string> Targets(std::size_t n) {
-    std::vector<std::string> t;
-    for (std::size_t i = 0; i < n; ++i) {
-      t.push_back("C:\\Program Files\\Corvane\\file" + std::to_string(i) + ".bin");
-    }
-    return t;
+  void SetUp() override {
+    FreshFolder();
+    resources.data[kPayloadResourceId] = PayloadOf(files);
   }
-  bool Run(const std::vector<std::string>& targets) {
-    return ExtractPayload(services, targets, kStamp, kPayloadResourceId);
+  // An empty file system but for the install folder.
+  void FreshFolder() {
+    fs = FakeFileSystem();
+    fs.AddDirectory("C:\\Program Files\\Corvane");
+  }
+  bool Run(const std::vector<std::string>& list) {
+    return ExtractPayload(services, list, kStamp, kPayloadResourceId);
   }
   void ExpectWritten(const std::string& path, const Bytes& bytes) {
     const FakeFileSystem::File* f = fs.FindFile(path);
@@ -100,16 +110,16 @@ class ExtractTest : public ::testing::Test {
     EXPECT_EQ(f->lastWriteTime, ToFileTime(kStamp)) << path;
   }
   // A previous installation: every target present with contents of its own.
-  std::vector<Bytes> InstallOld(const std::vector<std::string>& targets) {
+  std::vector<Bytes> InstallOld(const std::vector<std::string>& paths) {
     std::vector<Bytes> old;
-    for (const std::string& t : targets) {
+    for (const std::string& t : paths) {
       old.push_back(Text("old " + t));
       fs.AddFile(t, old.back());
     }
     return old;
   }
   // The targets hold exactly `old` and nothing else is left beside them.
-  void ExpectUnchanged(const std::vector<std::string>& targets, const std::vector<Bytes>& old) {
+  void ExpectUnchanged(const std::vector<Bytes>& old) {
     EXPECT_EQ(fs.FileCount(), old.size());
     for (std::size_t i = 0; i < old.size(); ++i) {
       ASSERT_TRUE(fs.FileExists(targets[i])) << targets[i];
@@ -118,6 +128,8 @@ class ExtractTest : public ::testing::Test {
     EXPECT_EQ(fs.OpenHandles(), 0);
   }
 
+  const std::vector<Bytes> files = SampleFiles();
+  const std::vector<std::string> targets = Targets(files.size());
   FakeFileSystem fs;
   FakeResources resources;
   RecordingErrorReporter errors;
@@ -136,9 +148,6 @@ TEST(FileTimeTest, CalendarFieldsAreReadAsUtc) {
 }
 
 TEST_F(ExtractTest, EveryFileIsStagedExclusivelyBeforeAnyTargetIsReplaced) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
-  const auto targets = Targets(files.size());
   InstallOld(targets);
 
   EXPECT_TRUE(Run(targets));
@@ -180,9 +189,6 @@ TEST_F(ExtractTest, EveryFileIsStagedExclusivelyBeforeAnyTargetIsReplaced) {
 // However the install is cut off, every target always has its old file or its new one, and
 // the next run finds what was left and removes it.
 TEST_F(ExtractTest, EveryTargetKeepsAFileAtEveryStepAndLeftoversGoNextTime) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
-  const auto targets = Targets(files.size());
   const auto old = InstallOld(targets);
   int steps = 0;
   fs.beforeCall = [&](const std::string&) {
@@ -232,9 +238,6 @@ TEST_F(ExtractTest, EveryTargetKeepsAFileAtEveryStepAndLeftoversGoNextTime) {
 // file), it goes at the next restart and the update still succeeds; where the volume has no
 // hard links the old file is renamed instead.
 TEST_F(ExtractTest, OldFilesInUseAndVolumesWithoutHardLinks) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
-  const auto targets = Targets(files.size());
   InstallOld(targets);
   fs.beforeCall = [&](const std::string& e) {
     if (e.rfind("link " + targets[1] + ">", 0) == 0) fs.FailRemove(e.substr(e.find('>') + 1));
@@ -246,17 +249,14 @@ TEST_F(ExtractTest, OldFilesInUseAndVolumesWithoutHardLinks) {
   // The one kept until the restart, and the working list that names it.
   EXPECT_EQ(fs.FileCount(), files.size() + 2);
 
-  FakeFileSystem fresh;
-  fs = std::move(fresh);
-  fs.AddDirectory("C:\\Program Files\\Corvane");
+  FreshFolder();
   fs.NoHardLinks();
   const auto old = InstallOld(targets);
   EXPECT_TRUE(Run(targets));
   for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
   EXPECT_EQ(fs.FileCount(), files.size());
   // ... and a failure half way still puts every old file back.
-  fs = FakeFileSystem();
-  fs.AddDirectory("C:\\Program Files\\Corvane");
+  FreshFolder();
   fs.NoHardLinks();
   InstallOld(targets);
   fs.beforeCall = [&](const std::string& e) {
@@ -264,36 +264,31 @@ TEST_F(ExtractTest, OldFilesInUseAndVolumesWithoutHardLinks) {
   };
   EXPECT_FALSE(Run(targets));
   fs.beforeCall = nullptr;
-  ExpectUnchanged(targets, old);
+  ExpectUnchanged(old);
 }
 
 // No path the install writes is longer than the target's own: a target of 259 characters, the
 // longest the system allows, installs.
 TEST_F(ExtractTest, WorkingNamesAreNoLongerThanTheirTargets) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
-  std::vector<std::string> targets;
+  std::vector<std::string> longTargets;
   const std::string folder = "C:\\Program Files\\Corvane\\";
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string suffix = "-" + std::to_string(i) + ".aws";
-    targets.push_back(folder + std::string(259 - folder.size() - suffix.size(), 'w') + suffix);
+    longTargets.push_back(folder + std::string(259 - folder.size() - suffix.size(), 'w') + suffix);
   }
-  InstallOld(targets);
+  InstallOld(longTargets);
   std::size_t longest = 0;
   fs.beforeCall = [&](const std::string& e) {
     longest = std::max(longest, CallPath(e).size());
     if (e.find('>') != std::string::npos) longest = std::max(longest, e.size() - e.find('>') - 1);
   };
-  EXPECT_TRUE(Run(targets));
+  EXPECT_TRUE(Run(longTargets));
   EXPECT_EQ(longest, 259u);
 }
 
 TEST_F(ExtractTest, FreshTargetsAndAShorterList) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
   // A list shorter than the payload: the remaining records are ignored.
-  const auto targets = Targets(2);
-  EXPECT_TRUE(Run(targets));
+  EXPECT_TRUE(Run(Targets(2)));
   EXPECT_EQ(fs.FileCount(), 2u);
   ExpectWritten(targets[0], files[0]);
   ExpectWritten(targets[1], files[1]);
@@ -301,7 +296,6 @@ TEST_F(ExtractTest, FreshTargetsAndAShorterList) {
 }
 
 TEST_F(ExtractTest, EmptyListTouchesNothing) {
-  resources.data[kPayloadResourceId] = PayloadOf(SampleFiles());
   EXPECT_TRUE(Run({}));
   EXPECT_TRUE(fs.Log().empty());
   EXPECT_TRUE(errors.messages.empty());
@@ -311,17 +305,13 @@ TEST_F(ExtractTest, WrongExpandedLengthFieldHasNoEffect) {
   Bytes szdd = SzddCompress(Text("the real contents"));
   szdd[10] = 0xFF;  // claims 255 bytes more
   resources.data[kPayloadResourceId] = BuildPayload({szdd});
-  const auto targets = Targets(1);
-  EXPECT_TRUE(Run(targets));
+  EXPECT_TRUE(Run(Targets(1)));
   ExpectWritten(targets[0], Text("the real contents"));
 }
 
 // A file that cannot be staged (the disk is full, or the name is held by someone else): no
 // message, no target replaced, nothing staged left.
 TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
-  const auto targets = Targets(files.size());
   const auto old = InstallOld(targets);
   // The staged file of the third entry, whatever its name.
   auto onStaged = [&](std::function<void(const std::string&)> act) {
@@ -340,15 +330,13 @@ TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    FakeFileSystem fresh;
-    fs = std::move(fresh);
-    fs.AddDirectory("C:\\Program Files\\Corvane");
+    FreshFolder();
     InstallOld(targets);
     c.arrange();
     EXPECT_FALSE(Run(targets));
     fs.beforeCall = nullptr;
     EXPECT_TRUE(errors.messages.empty());
-    ExpectUnchanged(targets, old);
+    ExpectUnchanged(old);
     EXPECT_FALSE(fs.Called("rename"));
   }
 
@@ -379,21 +367,16 @@ TEST_F(ExtractTest, StagingFailuresLeaveThePreviousInstallation) {
 // sharing): those already replaced are put back, with their own contents and times, and
 // nothing is added beside the held one, whose backup could not be deleted.
 TEST_F(ExtractTest, ReplacementFailingHalfWayIsUndone) {
-  const auto files = SampleFiles();
-  resources.data[kPayloadResourceId] = PayloadOf(files);
-  const auto targets = Targets(files.size());
   const auto old = InstallOld(targets);
   fs.HoldOpen(targets[2]);
   EXPECT_FALSE(Run(targets));
   EXPECT_TRUE(errors.messages.empty());
-  ExpectUnchanged(targets, old);
+  ExpectUnchanged(old);
   EXPECT_TRUE(fs.RemovedAtRestart().empty());
   EXPECT_FALSE(fs.FindFile(targets[0])->lastWriteTime.has_value());
 
   // On a fresh install the files already placed are removed again.
-  FakeFileSystem fresh;
-  fs = std::move(fresh);
-  fs.AddDirectory("C:\\Program Files\\Corvane");
+  FreshFolder();
   fs.beforeCall = [&](const std::string& e) {
     if (e.rfind("rename ", 0) == 0 && IsStagedOf(CallPath(e), '3')) fs.FailRename(CallPath(e));
   };
@@ -403,8 +386,6 @@ TEST_F(ExtractTest, ReplacementFailingHalfWayIsUndone) {
 }
 
 TEST_F(ExtractTest, DamagedPayloadsShowTheMessageAndReplaceNothing) {
-  const auto files = SampleFiles();
-  const auto targets = Targets(files.size());
   Bytes lengthTooLarge = PayloadOf({Text("first")});
   const Bytes second = PayloadOf({Text("second")});
   lengthTooLarge.resize(lengthTooLarge.size() - 4);  // drop the terminator...
@@ -423,41 +404,35 @@ TEST_F(ExtractTest, DamagedPayloadsShowTheMessageAndReplaceNothing) {
   };
   for (const auto& [what, payload] : cases) {
     SCOPED_TRACE(what);
-    FakeFileSystem fresh;
-    fs = std::move(fresh);
-    fs.AddDirectory("C:\\Program Files\\Corvane");
+    FreshFolder();
     const auto old = InstallOld(targets);
     errors.messages.clear();
     resources.data[kPayloadResourceId] = payload;
 
     EXPECT_FALSE(Run(targets));
     EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
-    ExpectUnchanged(targets, old);
+    ExpectUnchanged(old);
   }
 }
 
 TEST_F(ExtractTest, PayloadIsNotNeededWhenTheListEndsFirst) {
   // Without a terminator but with exactly as many entries as records, nothing is missing.
-  Bytes noTerminator = PayloadOf(SampleFiles());
-  noTerminator.resize(noTerminator.size() - 4);
-  resources.data[kPayloadResourceId] = noTerminator;
-  EXPECT_TRUE(Run(Targets(SampleFiles().size())));
+  resources.data[kPayloadResourceId].resize(resources.data[kPayloadResourceId].size() - 4);
+  EXPECT_TRUE(Run(targets));
   EXPECT_TRUE(errors.messages.empty());
 }
 
 TEST_F(ExtractTest, FileLargerThanTheBufferIsRejected) {
-  const auto targets = Targets(2);
   resources.data[kPayloadResourceId] =
       BuildPayload({SzddCompress(Text("fits")), SpacesSzdd(kExpansionBufferSize + 1)});
-  EXPECT_FALSE(Run(targets));
+  EXPECT_FALSE(Run(Targets(2)));
   EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
   EXPECT_EQ(fs.FileCount(), 0u);
 }
 
 TEST_F(ExtractTest, FileOfExactlyTheBufferSizeIsAccepted) {
-  const auto targets = Targets(1);
   resources.data[kPayloadResourceId] = BuildPayload({SpacesSzdd(kExpansionBufferSize)});
-  EXPECT_TRUE(Run(targets));
+  EXPECT_TRUE(Run(Targets(1)));
   const FakeFileSystem::File* f = fs.FindFile(targets[0]);
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->bytes.size(), kExpansionBufferSize);
