@@ -51,23 +51,18 @@ class FolderChooserTest : public ::testing::Test {
   FolderChooser chooser{tree, fs, ui, kPlatformNt};
 };
 
-TEST(FreeSpaceTextTest, ThresholdsBetweenKilobytesAndMegabytes) {
+TEST(FreeSpaceTextTest, KilobytesUnder8MbMegabytesAboveAndNothingPastTheLimit) {
   EXPECT_EQ(FreeSpaceText({2, 512, 8191}), "8191KB free");
   EXPECT_EQ(FreeSpaceText({2, 512, 8192}), "8MB free");
   EXPECT_EQ(FreeSpaceText({1, 1024, 10000000}), "9765MB free");
   EXPECT_EQ(FreeSpaceText({8, 512, 0}), "0KB free");
-}
-
-TEST(FreeSpaceTextTest, LimitEmptiesTheText) {
   // 4 KB clusters: 0x3FFFC000 clusters are exactly 0xFFFF0000 KB.
   EXPECT_EQ(FreeSpaceText({8, 512, 0x3FFFC000u}), "");
   EXPECT_EQ(FreeSpaceText({8, 512, 0x3FFFBFFFu}), "4194239MB free");
   // Far beyond 32 bits of kilobytes: no wrap-around into a small number.
   EXPECT_EQ(FreeSpaceText({128, 512, 0xFFFFFFFFu}), "");
   EXPECT_EQ(FreeSpaceText({0xFFFFFFFFu, 0xFFFFFFFFu, 1}), "");
-}
-
-TEST(FreeSpaceTextTest, ClustersUnderOneKilobyteCountFromBytes) {
+  // Clusters under one kilobyte count from bytes.
   EXPECT_EQ(FreeSpaceText({1, 512, 3}), "1KB free");
   EXPECT_EQ(FreeSpaceText({1, 512, 16383}), "8191KB free");
   EXPECT_EQ(FreeSpaceText({1, 512, 16384}), "8MB free");
@@ -80,7 +75,7 @@ TEST(DriveLabelTest, NamedUnnamedAndUnknownVolumes) {
   EXPECT_EQ(DriveLabel("E:", false, "stale"), "E:");
 }
 
-TEST(NamesEqualIgnoringCaseTest, FoldsLettersOfCommonScripts) {
+TEST(NamesEqualIgnoringCaseTest, FoldsLettersOfCommonScriptsAndNothingElse) {
   EXPECT_TRUE(NamesEqualIgnoringCase("program files", "Program Files"));
   EXPECT_TRUE(NamesEqualIgnoringCase("\xc3\xa9t\xc3\xa9", "\xc3\x89T\xc3\x89"));  // été / ÉTÉ
   EXPECT_TRUE(NamesEqualIgnoringCase("\xd0\xb4\xd0\xbe\xd0\xbc", "\xd0\x94\xd0\x9e\xd0\x9c"));
@@ -91,9 +86,7 @@ TEST(NamesEqualIgnoringCaseTest, FoldsLettersOfCommonScripts) {
                              "\xc5\x81\xc3\x93"
                              "D\xc5\xb9"));
   EXPECT_TRUE(NamesEqualIgnoringCase("\xc3\xbf", "\xc5\xb8"));  // ÿ / Ÿ
-}
-
-TEST(NamesEqualIgnoringCaseTest, KeepsDifferentNamesApart) {
+  // Different names stay apart.
   EXPECT_FALSE(NamesEqualIgnoringCase("Data", "Dat"));
   EXPECT_FALSE(NamesEqualIgnoringCase("Dat", "Data"));
   EXPECT_FALSE(NamesEqualIgnoringCase("C:", ""));

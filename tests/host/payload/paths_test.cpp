@@ -175,12 +175,11 @@ TEST(CreateFolderTree, StatusCodes) {
   // A missing drive: the recursion reaches "Q:", whose parent is empty.
   EXPECT_EQ(CreateFolderTree(fs, "Q:\\x\\y"), kFolderBadPathname);
   EXPECT_TRUE(fs.made.size() < 20u);
-}
-
-TEST(CreateFolderTree, TrimsWhiteSpaceAndCreatesTheTrimmedName) {
-  FolderFs fs;
+  // White space trimmed; a single relative component made in the current folder.
   EXPECT_EQ(CreateFolderTree(fs, "  C:\\Spaced\\ \t"), kFolderOk);
   EXPECT_TRUE(fs.folders.count("C:\\Spaced"));
+  EXPECT_EQ(CreateFolderTree(fs, "here"), kFolderOk);
+  EXPECT_TRUE(fs.folders.count("here"));
 }
 
 TEST(CreateFolderTree, ParentThatIsAFileEndsWithAccessDenied) {
@@ -189,12 +188,6 @@ TEST(CreateFolderTree, ParentThatIsAFileEndsWithAccessDenied) {
   EXPECT_EQ(CreateFolderTree(fs, "C:\\blocker\\sub\\leaf"), kFolderAccessDenied);
   EXPECT_LE(fs.made.size(), 6u);
   EXPECT_FALSE(EnsureFolder(fs, "C:\\blocker\\sub\\"));
-}
-
-TEST(CreateFolderTree, RelativeSingleComponentIsCreatedInTheCurrentFolder) {
-  FolderFs fs;
-  EXPECT_EQ(CreateFolderTree(fs, "here"), kFolderOk);
-  EXPECT_TRUE(fs.folders.count("here"));
 }
 
 TEST(EnsureFolder, DrivesAndExistingEntries) {

@@ -101,14 +101,7 @@ TEST(SetUpKnownFolders, LowDataFolderAndTheWorkFolderRule) {
   EXPECT_EQ(tooLong.OpenHandles(), 0u);
 }
 
-TEST(SetUpKnownFolders, ProductNameGoesIntoTheSubPath) {
-  auto shell = TypicalShell();
-  FakeRegistry reg;
-  EXPECT_EQ(SetUpKnownFolders(shell, reg, "Other", false).commonData,
-            "C:\\ProgramData\\Tamarind Software\\Other\\");
-}
-
-TEST(SetUpKnownFolders, TempPathIsExpandedToLongNames) {
+TEST(SetUpKnownFolders, ProductNameGoesIntoTheSubPathAndTempPathIntoLongNames) {
   auto shell = TypicalShell();
   shell.temp = "C:\\USERS~1\\u\\LOCALS~1\\Temp\\";
   shell.longNames = {{"C:\\USERS~1", "Users"},
@@ -116,8 +109,9 @@ TEST(SetUpKnownFolders, TempPathIsExpandedToLongNames) {
                      {"C:\\USERS~1\\u\\LOCALS~1", "Local Settings"},
                      {"C:\\USERS~1\\u\\LOCALS~1\\Temp", "Temp"}};
   FakeRegistry reg;
-  EXPECT_EQ(SetUpKnownFolders(shell, reg, "Corvane", false).tempPath,
-            "C:\\Users\\u\\Local Settings\\Temp\\");
+  const KnownFolders f = SetUpKnownFolders(shell, reg, "Other", false);
+  EXPECT_EQ(f.commonData, "C:\\ProgramData\\Tamarind Software\\Other\\");
+  EXPECT_EQ(f.tempPath, "C:\\Users\\u\\Local Settings\\Temp\\");
 }
 
 TEST(ExpandLongPath, ExpandsEachComponentAndKeepsTrailingBackslash) {
