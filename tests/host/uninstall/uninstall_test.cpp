@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "support/fake_registry.h"
+#include "support/fake_shell.h"
 #include "system/product.h"
 
 namespace corvane {
 namespace {
 
+using testing::FakeKnownFolderSource;
 using testing::FakeRegistry;
 
 const std::string kInstall = "C:\\Program Files\\Tamarind Software\\Corvane\\";
@@ -21,25 +23,21 @@ const std::string kWork = "C:\\users\\admin\\AppData\\Local\\Tamarind Software\\
 const std::string kAppPaths = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const std::string kUninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-class Folders : public KnownFolderSource {
- public:
-  std::string SpecialFolder(int csidl) override {
-    static const std::map<int, std::string> kFolders = {
-        {23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
-        {25, "C:\\users\\Public\\Desktop"},
-        {26, "C:\\users\\admin\\AppData\\Roaming"},
-        {28, "C:\\users\\admin\\AppData\\Local"},
-        {35, "C:\\ProgramData"},
-        {36, "C:\\windows"},
-        {37, "C:\\windows\\system32"},
-        {38, "C:\\Program Files"},
-        {40, "C:\\users\\admin"},
-        {46, "C:\\users\\Public\\Documents"}};
-    auto it = kFolders.find(csidl);
-    return it == kFolders.end() ? std::string() : it->second;
+// The special folders of an administrator's account.
+struct Folders : FakeKnownFolderSource {
+  Folders() {
+    special = {{23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
+               {25, "C:\\users\\Public\\Desktop"},
+               {26, "C:\\users\\admin\\AppData\\Roaming"},
+               {28, "C:\\users\\admin\\AppData\\Local"},
+               {35, "C:\\ProgramData"},
+               {36, "C:\\windows"},
+               {37, "C:\\windows\\system32"},
+               {38, "C:\\Program Files"},
+               {40, "C:\\users\\admin"},
+               {46, "C:\\users\\Public\\Documents"}};
+    temp = "C:\\users\\admin\\Temp\\";
   }
-  std::string TempPath() override { return "C:\\users\\admin\\Temp\\"; }
-  std::string FindName(const std::string&) override { return {}; }
 };
 
 // Files and folders by folded path. Open folders are numbered; a folder is removable only when
@@ -216,17 +214,13 @@ TEST(InstallFolderTest, OnlyAbsoluteLocalNonSystemFolders) {
   // The 32-bit uninstaller on 64-bit Windows: the special folders are the "(x86)" ones, and the
   // system's own Program Files is refused as well.
   struct Wow64Folders : Folders {
-    std::string SpecialFolder(int csidl) override {
-      if (csidl == kCsidlProgramFiles || csidl == kCsidlProgramFilesX86) {
-        return "C:\\Program Files (x86)";
-      }
-      if (csidl == kCsidlProgramFilesCommon) return "C:\\Program Files (x86)\\Common Files";
-      return Folders::SpecialFolder(csidl);
-    }
     std::string NativeProgramFiles(bool common) override {
       return common ? "C:\\Program Files\\Common Files" : "C:\\Program Files";
     }
   } wow64;
+  wow64.special[kCsidlProgramFiles] = wow64.special[kCsidlProgramFilesX86] =
+      "C:\\Program Files (x86)";
+  wow64.special[kCsidlProgramFilesCommon] = "C:\\Program Files (x86)\\Common Files";
   const std::vector<std::string> wow64System = SystemFolders(wow64);
   for (const char* bad : {"C:\\Program Files", "C:\\Program Files\\Common Files\\",
                           "C:\\Program Files (x86)", "C:\\Program Files (x86)\\Common Files"}) {
