@@ -57,15 +57,24 @@ endfunction()
 # A shipped Windows program, compiled from its sources directly rather than from the libraries,
 # with its own flags: size first (-Oz), no exceptions, no RTTI, no unwind tables, one section
 # per function and datum, the C runtime's own printf, and small_runtime.cpp in place of the
-# library's throwing paths. It must not carry the exception runtime (tests/hardening/check_runtime.sh). The
-# libraries keep the flags the tests need.
+# library's throwing paths. It must not carry the exception runtime (tests/hardening/check_runtime.sh).
+# The libraries keep the flags the tests need.
+#
+# The program is optimised as a whole at link time (about 14% smaller). GCC 12's MinGW build
+# stops with an internal error in its mod-ref pass over whole programs, so that one pass is off.
+# small_runtime.cpp defines what the compiler itself calls (the stack guard and its check): the
+# link-time optimiser does not see those calls and would drop the definitions, so that file is
+# compiled as a plain object.
 function(corvane_lean_program target)
-  target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/system/win32/runtime/small_runtime.cpp)
+  set(_runtime ${PROJECT_SOURCE_DIR}/src/system/win32/runtime/small_runtime.cpp)
+  target_sources(${target} PRIVATE ${_runtime})
   if(NOT MSVC)
+    set(_lean -Oz -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
+      -fno-threadsafe-statics -ffunction-sections -fdata-sections)
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
-    target_compile_options(${target} PRIVATE -Oz -fno-exceptions -fno-rtti
-      -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-threadsafe-statics -ffunction-sections
-      -fdata-sections)
-    target_link_options(${target} PRIVATE -static -municode -s -Wl,--gc-sections)
+    target_compile_options(${target} PRIVATE ${_lean} -flto)
+    set_source_files_properties(${_runtime} TARGET_DIRECTORY ${target} PROPERTIES COMPILE_OPTIONS -fno-lto)
+    target_link_options(${target} PRIVATE ${_lean} -flto -flto-partition=one -fno-ipa-modref
+      -static -municode -s -Wl,--gc-sections)
   endif()
 endfunction()

@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the setup's two icons and writes them as .ico files (32-bit images with alpha).
+"""Draws the setup's two icons and writes them as .ico files.
+
+The pictures have a handful of colours and no partial transparency, so they are written as
+16-colour images with a transparency mask: the same pixels in a fifth of the bytes of 32-bit ones.
 
 setup.ico  (resource 128): two overlapping pages with a magnifier, the window icon.
 browse.ico (resource 177): a folder, the image of the browse button.
@@ -85,17 +88,25 @@ def browse_icon(n):
 
 def dib(img):
     n = len(img)
-    header = struct.pack('<IiiHHIIiiII', 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0)
-    pixels = b''.join(bytes((b, g, r, a)) for row in reversed(img) for (r, g, b, a) in row)
+    colors = sorted({(r, g, b) for row in img for (r, g, b, a) in row if a})
+    assert len(colors) <= 16, 'more colours than a 16-colour icon holds'
+    assert all(a in (0, 255) for row in img for (_, _, _, a) in row), 'partial transparency'
+    index = {c: i for i, c in enumerate(colors)}
+    header = struct.pack('<IiiHHIIiiII', 40, n, 2 * n, 1, 4, 0, 0, 0, 0, 16, 0)
+    palette = b''.join(bytes((b, g, r, 0)) for (r, g, b) in colors + [(0, 0, 0)] * (16 - len(colors)))
+    row_bytes = ((n * 4 + 31) // 32) * 4
     mask_row = ((n + 31) // 32) * 4
-    mask = bytearray()
+    pixels, mask = bytearray(), bytearray()
     for row in reversed(img):
-        bits = bytearray(mask_row)
-        for x, (_, _, _, a) in enumerate(row):
-            if a == 0:
+        nibbles, bits = bytearray(row_bytes), bytearray(mask_row)
+        for x, (r, g, b, a) in enumerate(row):
+            if a:
+                nibbles[x // 2] |= index[(r, g, b)] << (0 if x % 2 else 4)
+            else:
                 bits[x // 8] |= 0x80 >> (x % 8)
+        pixels += nibbles
         mask += bits
-    return header + pixels + bytes(mask)
+    return header + palette + bytes(pixels) + bytes(mask)
 
 
 def write_ico(path, images):
@@ -104,7 +115,7 @@ def write_ico(path, images):
     offset = 6 + 16 * len(blobs)
     for img, blob in zip(images, blobs):
         n = len(img)
-        out += struct.pack('<BBBBHHII', n % 256, n % 256, 0, 0, 1, 32, len(blob), offset)
+        out += struct.pack('<BBBBHHII', n % 256, n % 256, 16, 0, 1, 4, len(blob), offset)
         offset += len(blob)
     with open(path, 'wb') as f:
         f.write(out + b''.join(blobs))
