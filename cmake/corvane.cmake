@@ -78,3 +78,17 @@ function(corvane_lean_program target)
       -static -municode -s -Wl,--gc-sections)
   endif()
 endfunction()
+
+# Exploit mitigations of a shipped program that runs as administrator: ASLR and DEP are the
+# linker's defaults; stack canaries, with the guard and its check in small_runtime.cpp rather
+# than libssp; and on i686 the image is marked as having no SE handlers at all (nothing in it
+# registers one: the build has no exceptions), so none can be planted in it.
+function(corvane_harden target)
+  if(NOT MSVC)
+    target_compile_options(${target} PRIVATE -fstack-protector-strong)
+    target_link_options(${target} PRIVATE -fstack-protector-strong)
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^i.86$")
+      target_link_options(${target} PRIVATE -Wl,--no-seh)
+    endif()
+  endif()
+endfunction()
