@@ -9,39 +9,28 @@ namespace {
 
 // The LOAD_LIBRARY_SEARCH_* flags came with SetDefaultDllDirectories and AddDllDirectory
 // (Windows 8, or Vista and 7 with KB2533623); where they are missing LoadLibraryEx rejects them.
-bool HaveSearchFlags() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel != nullptr && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
-}
+bool HaveSearchFlags() { return KernelFunction<FARPROC>("AddDllDirectory") != nullptr; }
 
 }  // namespace
 #endif
 
 void HardenDllSearch() {
 #if !defined(CORVANE_UNHARDENED)
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return;
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const auto setDefault = KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
   if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Older systems without SetDefaultDllDirectories: at least take the current folder out.
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
-  auto setDllDirectory = reinterpret_cast<SetDllDirectoryFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+  const auto setDllDirectory = KernelFunction<SetDllDirectoryFn>("SetDllDirectoryW");
   if (setDllDirectory != nullptr) setDllDirectory(L"");
 #endif
 }
 
 bool EnableRedirectionGuard() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return false;
   using SetPolicyFn = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
   using GetPolicyFn = BOOL(WINAPI*)(HANDLE, PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
-  const auto setPolicy = reinterpret_cast<SetPolicyFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetProcessMitigationPolicy")));
-  const auto getPolicy = reinterpret_cast<GetPolicyFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "GetProcessMitigationPolicy")));
+  const auto setPolicy = KernelFunction<SetPolicyFn>("SetProcessMitigationPolicy");
+  const auto getPolicy = KernelFunction<GetPolicyFn>("GetProcessMitigationPolicy");
   if (setPolicy == nullptr || getPolicy == nullptr) return false;
   constexpr DWORD kEnforceRedirectionTrust = 1;
   PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};

@@ -22,6 +22,15 @@ void HardenDllSearch();
 // thing in the entry point.
 bool EnableRedirectionGuard();
 
+// A kernel32 export cast to the function pointer type F, or null where this system lacks it:
+// for functions newer than the oldest system the program starts on.
+template <typename F>
+F KernelFunction(const char* procName) {
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(kernel, procName)));
+}
+
 class SystemLibrary {
  public:
   // name: a file name such as L"lz32.dll"; loaded from the System32 folder only.

@@ -3,6 +3,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "system/win32/system_library.h"
+
 namespace corvane {
 namespace {
 
@@ -13,16 +15,6 @@ constexpr wchar_t kNamespacedLockName[] =
 
 // Owner Administrators; full access for SYSTEM and Administrators, none for anyone else.
 constexpr wchar_t kLockSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
-
-// The namespace functions, looked up at run time: kernel32 has them from Vista on, and Wine's
-// are stubs.
-template <typename F>
-F Kernel32(const char* name) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel == nullptr
-             ? nullptr
-             : reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
-}
 
 // The access list above, as attributes for a create call; freed with the object.
 class LockSecurity {
@@ -58,17 +50,19 @@ bool OwnedByAdministrators(HANDLE object) {
 
 // Creates or opens the namespace whose boundary is the Administrators group; null where the
 // system has no such namespaces or this process is no administrator.
+// The namespace functions are looked up at run time: kernel32 has them from Vista on, and
+// Wine's are stubs.
 HANDLE OpenAdministratorsNamespace(SECURITY_ATTRIBUTES* security) {
   using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
   using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
   using DeleteBoundaryFn = VOID(WINAPI*)(HANDLE);
   using CreateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
   using OpenNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
-  const auto createBoundary = Kernel32<CreateBoundaryFn>("CreateBoundaryDescriptorW");
-  const auto addSid = Kernel32<AddSidFn>("AddSIDToBoundaryDescriptor");
-  const auto deleteBoundary = Kernel32<DeleteBoundaryFn>("DeleteBoundaryDescriptor");
-  const auto createNamespace = Kernel32<CreateNamespaceFn>("CreatePrivateNamespaceW");
-  const auto openNamespace = Kernel32<OpenNamespaceFn>("OpenPrivateNamespaceW");
+  const auto createBoundary = KernelFunction<CreateBoundaryFn>("CreateBoundaryDescriptorW");
+  const auto addSid = KernelFunction<AddSidFn>("AddSIDToBoundaryDescriptor");
+  const auto deleteBoundary = KernelFunction<DeleteBoundaryFn>("DeleteBoundaryDescriptor");
+  const auto createNamespace = KernelFunction<CreateNamespaceFn>("CreatePrivateNamespaceW");
+  const auto openNamespace = KernelFunction<OpenNamespaceFn>("OpenPrivateNamespaceW");
   if (!createBoundary || !addSid || !deleteBoundary || !createNamespace || !openNamespace) {
     return nullptr;
   }
@@ -96,7 +90,7 @@ Win32InstanceLock::~Win32InstanceLock() {
   }
   admins_.mutex = Handle(nullptr);
   using CloseNamespaceFn = BOOLEAN(WINAPI*)(HANDLE, ULONG);
-  const auto closeNamespace = Kernel32<CloseNamespaceFn>("ClosePrivateNamespace");
+  const auto closeNamespace = KernelFunction<CloseNamespaceFn>("ClosePrivateNamespace");
   if (namespace_ != nullptr && closeNamespace != nullptr) closeNamespace(namespace_, 0);
 }
 
