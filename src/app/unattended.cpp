@@ -122,10 +122,6 @@ class LoggingFileSystem final : public FileSystem {
                ok ? "scheduled, a restart finishes the clean-up" : "failed"});
     return ok;
   }
-  std::vector<std::string> ListNames(const std::string& folder,
-                                     const std::string& prefix) override {
-    return inner_.ListNames(folder, prefix);
-  }
   std::uint64_t RandomNumber() override { return inner_.RandomNumber(); }
   bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
   DriveType DriveTypeOf(const std::string& rootPath) override {
@@ -151,9 +147,6 @@ class LoggingFolderSecurity final : public FolderSecurity {
     if (link) log_.Line({"folder ", path, ": reparse point, refused"});
     return link;
   }
-  bool ReadAccess(const std::string& path, FolderAccess& access) override {
-    return inner_.ReadAccess(path, access);
-  }
   PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override {
     static const char* const kResults[] = {"held", "missing", "reparse point, not used",
                                            "a file, not a folder", "cannot be opened"};
@@ -166,8 +159,8 @@ class LoggingFolderSecurity final : public FolderSecurity {
   }
   CreateDirResult MakeProtectedFolder(const std::string& path) override {
     const CreateDirResult result = inner_.MakeProtectedFolder(path);
-    log_.Line({"create folder ", path, " shut to all but administrators: ",
-               CreateResultText(result)});
+    log_.Line(
+        {"create folder ", path, " shut to all but administrators: ", CreateResultText(result)});
     return result;
   }
 

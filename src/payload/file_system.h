@@ -70,10 +70,6 @@ class FileSystem {
   virtual bool LinkFile(const std::string& existing, const std::string& link) = 0;
   // Has the file deleted when the system next starts (administrators only).
   virtual bool RemoveAtRestart(const std::string& path) = 0;
-  // Names (without the folder) of the files and folders in `folder` (ending with a backslash)
-  // whose names start with `prefix`.
-  virtual std::vector<std::string> ListNames(const std::string& folder,
-                                             const std::string& prefix) = 0;
   // A number that nobody can predict, for the names of files the setup makes in folders that
   // other users can write to.
   virtual std::uint64_t RandomNumber() = 0;

@@ -60,9 +60,6 @@ class FolderSecurity {
   virtual ~FolderSecurity() = default;
   // True when the path exists and is a reparse point (junction, symbolic link, mount point).
   virtual bool IsReparsePoint(const std::string& path) = 0;
-  // Owner and access list of an existing file or folder, read by name; false when they cannot
-  // be read.
-  virtual bool ReadAccess(const std::string& path, FolderAccess& access) = 0;
   // Opens the folder itself, never a reparse point's target, so that nobody else can delete or
   // rename it while `pinned` holds it. `pinned` is set only for PinResult::Pinned.
   virtual PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) = 0;

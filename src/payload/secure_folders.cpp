@@ -167,15 +167,6 @@ bool Within(const std::string& inner, const std::string& outer) {
   return in.size() >= out.size() && SameFolder(in.substr(0, out.size()), out);
 }
 
-bool IsSystemFolderOrAbove(const std::string& folder, const std::vector<std::string>& system) {
-  for (std::size_t k = 0; k < system.size(); ++k) {
-    if (system[k].empty()) continue;
-    if (Within(system[k], folder)) return true;            // the folder itself, or above it
-    if (k == 0 && Within(folder, system[k])) return true;  // inside the Windows folder
-  }
-  return false;
-}
-
 // A previous installation outside the default layout, installed over in place. The lists of
 // the folders above do not matter: each is held from the drive root down, so none can be
 // renamed or replaced by a link while the install runs, and the install folder itself is
@@ -211,6 +202,15 @@ bool IsAdministratorsOnly(const FolderAccess& access) {
 
 bool UsersCannotReplace(const FolderAccess& access) {
   return OnlyTrustedMay(access, kReplaceRights);
+}
+
+bool IsSystemFolderOrAbove(const std::string& folder, const std::vector<std::string>& system) {
+  for (std::size_t k = 0; k < system.size(); ++k) {
+    if (system[k].empty()) continue;
+    if (Within(system[k], folder)) return true;            // the folder itself, or above it
+    if (k == 0 && Within(folder, system[k])) return true;  // inside the Windows folder
+  }
+  return false;
 }
 
 bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,

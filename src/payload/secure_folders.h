@@ -52,6 +52,11 @@ bool IsAdministratorsOnly(const FolderAccess& access);
 // list or delete what it holds; others may still add files and folders to it.
 bool UsersCannotReplace(const FolderAccess& access);
 
+// The folder is one of `systemFolders` or lies above one; with the first entry (the Windows
+// folder) also when it lies inside it. Empty entries are passed over.
+bool IsSystemFolderOrAbove(const std::string& folder,
+                           const std::vector<std::string>& systemFolders);
+
 // The install folder, with the folders above it. In the default layout "Tamarind Software" is
 // checked (made when missing) and the install folder must be the administrators' only. A
 // previous installation elsewhere is installed over in place: missing folders above it are

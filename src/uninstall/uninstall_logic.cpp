@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "payload/paths.h"
+#include "payload/secure_folders.h"
 #include "system/product.h"
 #include "system/text.h"
 
@@ -294,7 +295,7 @@ std::vector<RemovalTree> PlanRemoval(const std::string& installFolder, const Kno
   std::vector<RemovalTree> trees;
   // The default install folder was made with its maker folder; a chosen one alone, each of the
   // folders above it opened from the drive's root.
-  if (Fold(installFolder) == Fold(known.defaultInstall)) {
+  if (SameText(installFolder, known.defaultInstall)) {
     trees.push_back(ProductTree(installFolder, programs));
   } else {
     RemovalTree tree;
@@ -354,12 +355,7 @@ bool InstallFolderAcceptable(const std::string& installFolder,
   }
   const DriveType drive = files.DriveTypeOf(installFolder.substr(0, 3));
   if (drive != DriveType::Fixed && drive != DriveType::RamDisk) return false;
-  for (std::size_t k = 0; k < systemFolders.size(); ++k) {
-    const std::string system = Fold(WithBackslash(systemFolders[k]));
-    if (Within(system, folder)) return false;            // the folder itself, or above it
-    if (k == 0 && Within(folder, system)) return false;  // inside the Windows folder
-  }
-  return true;
+  return !IsSystemFolderOrAbove(installFolder, systemFolders);
 }
 
 UninstallResult RunUninstall(UninstallServices& services, bool silent, const std::string& selfPath,
@@ -412,9 +408,8 @@ bool RemoveLeftUninstaller(UninstallServices& services, const std::vector<Folder
     return false;
   }
   // The maker's folder, when handed on, must be the one right above, by its name.
-  if (folders.size() == 2 &&
-      (Fold(services.files.PathOf(folders[1])) != Fold(Parent(installFolder)) ||
-       Fold(LastName(Parent(installFolder))) != Fold(kMakerFolderName))) {
+  if (folders.size() == 2 && (!SameText(services.files.PathOf(folders[1]), Parent(installFolder)) ||
+                              !SameText(LastName(Parent(installFolder)), kMakerFolderName))) {
     return false;
   }
   // A setup started meanwhile must not lose its uninstaller: wait for it to end.

@@ -81,16 +81,6 @@ class FakeFileSystem : public FileSystem {
   bool MadeByCall(const std::string& path) const { return made_.count(Key(path)) != 0; }
   // Paths given to RemoveAtRestart.
   const std::set<std::string>& RemovedAtRestart() const { return atRestart_; }
-  // Names of the files in the folder (lower-cased) that start with `prefix`.
-  std::vector<std::string> FileNamesIn(const std::string& folder, const std::string& prefix) {
-    std::vector<std::string> names;
-    for (const auto& [key, file] : files_) {
-      if (ParentKey(key) != Key(folder)) continue;
-      std::string name = key.substr(key.rfind('\\') + 1);
-      if (name.rfind(Key(prefix), 0) == 0) names.push_back(name);
-    }
-    return names;
-  }
   std::size_t FileCount() const { return files_.size(); }
   int OpenHandles() const { return openHandles_; }
   // Every call in order, as "op path" ("open", "write", "settime", "close", "remove",
@@ -189,19 +179,6 @@ class FakeFileSystem : public FileSystem {
     Record("remove-at-restart " + path);
     atRestart_.insert(Key(path));
     return true;
-  }
-
-  std::vector<std::string> ListNames(const std::string& folder,
-                                     const std::string& prefix) override {
-    Record("list " + folder + prefix);
-    std::vector<std::string> names = FileNamesIn(folder, prefix);
-    for (const std::string& dir : dirs_) {
-      if (ParentKey(dir) == Key(folder) &&
-          dir.substr(dir.rfind('\\') + 1).rfind(Key(prefix), 0) == 0) {
-        names.push_back(dir.substr(dir.rfind('\\') + 1));
-      }
-    }
-    return names;
   }
 
   std::uint64_t RandomNumber() override {

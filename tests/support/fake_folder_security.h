@@ -70,12 +70,6 @@ class FakeFolderSecurity : public FolderSecurity {
     log_.push_back("reparse " + path);
     return reparse_.count(Key(path)) != 0;
   }
-  bool ReadAccess(const std::string& path, FolderAccess& access) override {
-    log_.push_back("read " + path);
-    if (!fs_.DirectoryExists(path) && !fs_.FileExists(path)) return false;
-    access = AccessOf(path);
-    return true;
-  }
   PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override {
     log_.push_back("pin " + path);
     const std::string key = Key(path);

@@ -158,18 +158,6 @@ bool HostFileSystem::LinkFile(const std::string& existing, const std::string& li
 // There is no restart to wait for on a desktop the tool runs on.
 bool HostFileSystem::RemoveAtRestart(const std::string&) { return false; }
 
-std::vector<std::string> HostFileSystem::ListNames(const std::string& folder,
-                                                   const std::string& prefix) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(PathOf(folder), ec)) {
-    const std::u8string name = entry.path().filename().u8string();
-    std::string utf8(name.begin(), name.end());
-    if (utf8.rfind(prefix, 0) == 0) names.push_back(std::move(utf8));
-  }
-  return names;
-}
-
 std::uint64_t HostFileSystem::RandomNumber() {
   std::random_device device;
   return (std::uint64_t{device()} << 32) ^ device();

@@ -36,7 +36,6 @@ class HostFileSystem : public corvane::FileSystem {
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override;
   bool LinkFile(const std::string& existing, const std::string& link) override;
   bool RemoveAtRestart(const std::string& path) override;
-  std::vector<std::string> ListNames(const std::string& folder, const std::string& prefix) override;
   std::uint64_t RandomNumber() override;
   bool HasAttributes(const std::string& path) override;
   corvane::DriveType DriveTypeOf(const std::string& rootPath) override;

@@ -116,21 +116,6 @@ bool Win32FileSystem::RemoveAtRestart(const std::string& path) {
   return MoveFileExW(ToWide(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
 }
 
-std::vector<std::string> Win32FileSystem::ListNames(const std::string& folder,
-                                                    const std::string& prefix) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAW found;
-  // FindExInfoBasic: no short names, which could match the pattern for other files.
-  HANDLE search = FindFirstFileExW(ToWide(folder + prefix + "*").c_str(), FindExInfoBasic, &found,
-                                   FindExSearchNameMatch, nullptr, 0);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    names.push_back(FromWide(found.cFileName));
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return names;
-}
-
 // RtlGenRandom (advapi32's SystemFunction036): the system's generator, without loading the
 // crypto providers' DLLs.
 std::uint64_t Win32FileSystem::RandomNumber() {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "payload/win32/win32_file_system.h"
+#include "system/win32/file_paths.h"
 #include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
@@ -80,8 +81,8 @@ class ProtectedDescriptor {
  public:
   ProtectedDescriptor() {
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedSddl, SDDL_REVISION_1,
-                                                              &sd, nullptr)) {
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedSddl, SDDL_REVISION_1, &sd,
+                                                              nullptr)) {
       return;
     }
     memory_ = std::make_unique<LocalMemory>(sd);
@@ -136,19 +137,7 @@ class Win32PinnedFolder final : public PinnedFolder {
                            nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
   }
 
-  std::string FinalPath() override {
-    wchar_t buffer[MAX_PATH + 16];
-    const DWORD n = GetFinalPathNameByHandleW(handle_.Get(), buffer, MAX_PATH + 16,
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0 || n >= MAX_PATH + 16) return std::string();
-    std::wstring path(buffer, n);
-    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-      path = L"\\\\" + path.substr(8);
-    } else if (path.rfind(L"\\\\?\\", 0) == 0) {
-      path = path.substr(4);
-    }
-    return FromWide(path);
-  }
+  std::string FinalPath() override { return FromWide(FinalPathOf(handle_.Get())); }
 
   bool ReadAccess(FolderAccess& access) override {
     PSID owner = nullptr;
@@ -179,20 +168,6 @@ CreateDirResult Win32FolderSecurity::MakeProtectedFolder(const std::string& path
 bool Win32FolderSecurity::IsReparsePoint(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool Win32FolderSecurity::ReadAccess(const std::string& path, FolderAccess& access) {
-  std::wstring wide = ToWide(path);
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR sd = nullptr;
-  if (GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
-                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                            &dacl, nullptr, &sd) != ERROR_SUCCESS) {
-    return false;
-  }
-  LocalMemory hold(sd);
-  return ToFolderAccess(owner, dacl, access);
 }
 
 // The handle refuses delete sharing, so that the folder cannot be renamed, deleted or replaced

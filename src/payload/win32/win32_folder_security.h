@@ -8,7 +8,6 @@ namespace corvane {
 class Win32FolderSecurity : public FolderSecurity {
  public:
   bool IsReparsePoint(const std::string& path) override;
-  bool ReadAccess(const std::string& path, FolderAccess& access) override;
   PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override;
   CreateDirResult MakeProtectedFolder(const std::string& path) override;
 };

@@ -48,10 +48,6 @@ class KillingFileSystem final : public FileSystem {
     return Counted("link", inner_.LinkFile(existing, link));
   }
   bool RemoveAtRestart(const std::string& path) override { return inner_.RemoveAtRestart(path); }
-  std::vector<std::string> ListNames(const std::string& folder,
-                                     const std::string& prefix) override {
-    return inner_.ListNames(folder, prefix);
-  }
   std::uint64_t RandomNumber() override { return inner_.RandomNumber(); }
   bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
   DriveType DriveTypeOf(const std::string& rootPath) override {

@@ -29,7 +29,6 @@ class FolderFs : public FileSystem {
   bool RenameFile(const std::string&, const std::string&, bool) override { return false; }
   bool LinkFile(const std::string&, const std::string&) override { return false; }
   bool RemoveAtRestart(const std::string&) override { return false; }
-  std::vector<std::string> ListNames(const std::string&, const std::string&) override { return {}; }
   std::uint64_t RandomNumber() override { return 0; }
   bool HasAttributes(const std::string& path) override {
     queried.push_back(path);
