@@ -43,6 +43,18 @@ class ViewErrorReporter final : public ErrorReporter {
   SetupView& view_;
 };
 
+// The install's file work, relative to the held folders; logged where the run keeps a log.
+class HeldFiles {
+ public:
+  HeldFiles(SetupServices& services, FolderPins& pins)
+      : held_(HeldFolderFiles(services.files, pins)),
+        logged_(services.logFiles ? services.logFiles(*held_) : nullptr) {}
+  FileSystem& Get() { return logged_ ? *logged_ : *held_; }
+
+ private:
+  std::unique_ptr<FileSystem> held_, logged_;
+};
+
 // Leaves the apartment on every way out, but only when it was entered.
 class ComScope {
  public:
@@ -113,11 +125,11 @@ void SetupLogic::OnOk() {
 // Opens kvx.exe for writing without changing it: a previous installation survives the test,
 // while a running copy (which holds the file without write sharing) still makes it fail. Where
 // there is no kvx.exe yet, one is created that goes away again when it is closed.
-bool SetupLogic::InstallFolderWritable() {
+bool SetupLogic::InstallFolderWritable(FileSystem& files) {
   const std::string probePath = paths_.installFolder + std::string(kMainProgram);
   const OpenMode mode =
-      PathExists(services_.files, probePath) ? OpenMode::OpenExisting : OpenMode::CreateNewGone;
-  return services_.files.OpenForWriting(probePath, ShareMode::Read, mode) != nullptr;
+      PathExists(files, probePath) ? OpenMode::OpenExisting : OpenMode::CreateNewGone;
+  return files.OpenForWriting(probePath, ShareMode::Read, mode) != nullptr;
 }
 
 // A running copy of the product fails the probe as missing rights do: the log tells deployers
@@ -224,10 +236,10 @@ SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
   if (!IsAbsolutePath(paths_.installFolder) ||
       !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
                           paths_.known.defaultInstall,
-                          SystemFoldersOf(services_.folders, paths_.known))) {
+                          SystemFoldersOf(services_.folders, paths_.known), services_.log)) {
     return SetupOutcome::FolderNotWritable;
   }
-  if (!InstallFolderWritable()) {
+  if (!InstallFolderWritable(HeldFiles(services_, pins).Get())) {
     LogFileHolders();
     return SetupOutcome::FolderNotWritable;
   }
@@ -235,18 +247,23 @@ SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
 }
 
 SetupOutcome SetupLogic::PrepareDataFolders(FolderPins& pins) {
-  if (!GuardDataFolder(services_.files, services_.security, pins, paths_.known.commonData)) {
+  if (!GuardDataFolder(services_.files, services_.security, pins, paths_.known.commonData,
+                       services_.log)) {
     return SetupOutcome::ExtractionFailed;
   }
-  EnsureUserFolder(services_.files, services_.security, paths_.known.work, kProductLevels);
+  // The user's own: made with what the profile passes on, and only inside the profile as the
+  // system records it for the account (Local AppData comes from the user's registry).
+  EnsureUserFolder(services_.security, services_.folders.SpecialFolder(kCsidlProfile),
+                   paths_.known.work, services_.log);
   return SetupOutcome::Installed;
 }
 
-SetupOutcome SetupLogic::WriteProductFiles() {
-  const std::vector<std::string> files = InstallFileList(paths_);
+SetupOutcome SetupLogic::WriteProductFiles(FolderPins& pins) {
+  const std::vector<std::string> targets = InstallFileList(paths_);
   ViewErrorReporter reporter(view_);
-  ExtractServices extract{services_.files, services_.resources, reporter};
-  return ExtractPayload(extract, files, kInstallFileTime, kPayloadResourceId)
+  HeldFiles files(services_, pins);
+  ExtractServices extract{files.Get(), services_.resources, reporter};
+  return ExtractPayload(extract, targets, kInstallFileTime, kPayloadResourceId)
              ? SetupOutcome::Installed
              : SetupOutcome::ExtractionFailed;
 }
@@ -261,8 +278,11 @@ void SetupLogic::RunInstall() {
   outcome = CheckTargetFolders();
   if (outcome == SetupOutcome::Installed) outcome = PrepareInstallFolder(pins);
   if (outcome == SetupOutcome::Installed) outcome = PrepareDataFolders(pins);
-  if (outcome == SetupOutcome::Installed) outcome = WriteProductFiles();
+  if (outcome == SetupOutcome::Installed) outcome = WriteProductFiles(pins);
   if (outcome != SetupOutcome::Installed) {
+    // A folder that was moved aside gets its name back: the previous installation as it was.
+    UndoMovedAside(pins, services_.log);
+    pins.clear();
     view_.Ask(outcome == SetupOutcome::FolderNotWritable ? kAdminNeededText : kInstallErrorText,
               Buttons::Ok);
     busy = 0;

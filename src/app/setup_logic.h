@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,9 @@ struct SetupServices {
   FolderSecurity& security;
   SetupLog* log = nullptr;         // where steps skipped without a message are noted (/LOG)
   FileHolders* holders = nullptr;  // asked, with a log, who holds a file the probe could not open
+  // Wraps the file system the install writes its files through (the held folders' own), to
+  // log each step; null for none.
+  std::function<std::unique_ptr<FileSystem>(FileSystem&)> logFiles = nullptr;
 };
 
 // How a run of the setup ended, as far as the process exit status tells it.
@@ -110,8 +114,8 @@ class SetupLogic {
   SetupOutcome CheckTargetFolders();
   SetupOutcome PrepareInstallFolder(FolderPins& pins);
   SetupOutcome PrepareDataFolders(FolderPins& pins);
-  SetupOutcome WriteProductFiles();
-  bool InstallFolderWritable();
+  SetupOutcome WriteProductFiles(FolderPins& pins);
+  bool InstallFolderWritable(FileSystem& files);
   void LogFileHolders();
   bool TargetFoldersAbsolute();
   void CreateShortcut(const std::string& folder, std::string_view where);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "payload/paths.h"
+
 namespace corvane {
 namespace {
 
@@ -138,33 +140,40 @@ class LoggingFileSystem final : public FileSystem {
   SetupLog& log_;
 };
 
-// The folder guard's findings: links refused, folders held and checked, and which failed.
+// The folder guard's findings: each level held, made or refused, its owner, and the shut
+// levels opened. File work inside the held folders is logged by LoggingFileSystem.
 class LoggingFolderSecurity final : public FolderSecurity {
  public:
   LoggingFolderSecurity(FolderSecurity& inner, SetupLog& log) : inner_(inner), log_(log) {}
-  bool IsReparsePoint(const std::string& path) override {
-    const bool link = inner_.IsReparsePoint(path);
-    if (link) log_.Line({"folder ", path, ": reparse point, refused"});
-    return link;
-  }
-  PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override {
-    static const char* const kResults[] = {"held", "missing", "reparse point, not used",
-                                           "a file, not a folder", "cannot be opened"};
-    const PinResult result = inner_.Pin(path, pinned);
-    if (result == PinResult::Pinned) {
-      pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log_);
-    }
-    log_.Line({"folder ", path, ": ", kResults[static_cast<int>(result)]});
-    return result;
-  }
-  CreateDirResult MakeProtectedFolder(const std::string& path) override {
-    const CreateDirResult result = inner_.MakeProtectedFolder(path);
-    log_.Line(
-        {"create folder ", path, " shut to all but administrators: ", CreateResultText(result)});
-    return result;
+  PinResult OpenBase(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override {
+    return Opened(inner_.OpenBase(path, pinned), StripTrailingBackslash(path), pinned, log_);
   }
 
  private:
+  static const char* ResultText(PinResult result) {
+    switch (result) {
+      case PinResult::Pinned:
+        return "held";
+      case PinResult::Missing:
+        return "missing";
+      case PinResult::ReparsePoint:
+        return "reparse point, not used";
+      case PinResult::NotAFolder:
+        return "a file, not a folder";
+      case PinResult::Failed:
+        return "cannot be opened";
+    }
+    return "";
+  }
+  static PinResult Opened(PinResult result, const std::string& path,
+                          std::unique_ptr<PinnedFolder>& pinned, SetupLog& log) {
+    if (result == PinResult::Pinned) {
+      pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log);
+    }
+    log.Line({"folder ", path, ": ", ResultText(result)});
+    return result;
+  }
+
   class LoggingPin final : public PinnedFolder {
    public:
     LoggingPin(std::unique_ptr<PinnedFolder> inner, std::string path, SetupLog& log)
@@ -177,17 +186,53 @@ class LoggingFolderSecurity final : public FolderSecurity {
         log_.Line({"folder ", path_, ": owner ", access.owner});
       return ok;
     }
-    bool Protect() override {
-      const bool ok = inner_->Protect();
-      log_.Line({"folder ", path_, ": protected as Program Files is: ", ok ? "done" : "failed"});
-      return ok;
-    }
     bool InheritFromParent() override {
       const bool ok = inner_->InheritFromParent();
       log_.Line({"folder ", path_, ": access from the folder above: ", ok ? "done" : "failed"});
       return ok;
     }
     std::string FinalPath() override { return inner_->FinalPath(); }
+    bool RemoveIfEmpty() override {
+      const bool ok = inner_->RemoveIfEmpty();
+      log_.Line({"remove folder ", path_, ok ? ": removed" : ": not removed"});
+      return ok;
+    }
+    PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
+      return Opened(inner_->OpenFolder(name, pinned), path_ + "\\" + name, pinned, log_);
+    }
+    CreateDirResult MakeFolder(const std::string& name, NewFolder security,
+                               std::unique_ptr<PinnedFolder>& pinned) override {
+      const CreateDirResult result = inner_->MakeFolder(name, security, pinned);
+      const std::string path = path_ + "\\" + name;
+      log_.Line({"create folder ", path,
+                 security == NewFolder::Shut ? " shut to all but administrators: " : ": ",
+                 CreateResultText(result)});
+      if (result == CreateDirResult::Created) {
+        pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log_);
+      }
+      return result;
+    }
+    std::unique_ptr<OutputFile> OpenFile(const std::string& name, ShareMode share,
+                                         OpenMode mode) override {
+      return inner_->OpenFile(name, share, mode);
+    }
+    bool Has(const std::string& name) override { return inner_->Has(name); }
+    bool RemoveFile(const std::string& name) override { return inner_->RemoveFile(name); }
+    std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) override {
+      return inner_->HoldForReplacing(name);
+    }
+    bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
+      return inner_->RenameFile(from, to, replace);
+    }
+    bool LinkFile(const std::string& existing, const std::string& link) override {
+      return inner_->LinkFile(existing, link);
+    }
+    bool ReadOwnFile(const std::string& name, std::string& contents) override {
+      return inner_->ReadOwnFile(name, contents);
+    }
+    bool RemoveAtRestart(const std::string& name) override {
+      return inner_->RemoveAtRestart(name);
+    }
 
    private:
     std::unique_ptr<PinnedFolder> inner_;
@@ -380,6 +425,10 @@ SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, S
   LoggingFolderSecurity security(services.security, log);
   SetupServices logged{files,        services.resources, registry, services.folders, shell,
                        services.com, security,           &log,     services.holders};
+  // The install's own file work, done in the held folders, is logged as well.
+  logged.logFiles = [&log](FileSystem& inner) -> std::unique_ptr<FileSystem> {
+    return std::make_unique<LoggingFileSystem>(inner, log);
+  };
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
   logic.InitDialog();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "payload/paths.h"
+#include "system/system_folders.h"
 #include "system/text.h"
 
 namespace corvane {
@@ -20,6 +21,14 @@ constexpr std::uint32_t kChangeRights = 0x00000002 | 0x00000004 | 0x00000010 | 0
 // other right: delete child, delete, write DAC, write owner, maximum allowed, generic all.
 constexpr std::uint32_t kReplaceRights =
     0x00000040 | 0x00010000 | 0x00040000 | 0x00080000 | 0x02000000 | 0x10000000;
+// The same for the folder itself only: delete, write DAC, write owner, maximum allowed,
+// generic all. And on its parent: delete child, maximum allowed, generic all.
+constexpr std::uint32_t kRemoveItselfRights =
+    0x00010000 | 0x00040000 | 0x00080000 | 0x02000000 | 0x10000000;
+constexpr std::uint32_t kRemoveChildRights = 0x00000040 | 0x02000000 | 0x10000000;
+// File all access, and read and execute: the entries of a folder the guard made shut.
+constexpr std::uint32_t kFullControl = 0x001F01FF;
+constexpr std::uint32_t kReadAndRun = 0x001200A9;
 
 bool IsTrustedSid(const std::string& sid) {
   return sid == kAdministratorsSid || sid == kLocalSystemSid || sid == kTrustedInstallerSid;
@@ -31,10 +40,13 @@ bool IsTrusted(const FolderAccess& access, const std::string& sid) {
   return IsTrustedSid(sid) || (!access.ownerStored && sid == access.owner);
 }
 
-bool OnlyTrustedMay(const FolderAccess& access, std::uint32_t rights) {
+// Nobody but the trusted owners may use `rights`; with `ownOnly`, entries that only pass on to
+// what is made inside do not count.
+bool OnlyTrustedMay(const FolderAccess& access, std::uint32_t rights, bool ownOnly = false) {
   if (!IsTrusted(access, access.owner) || !access.hasAccessList) return false;
   return std::all_of(access.entries.begin(), access.entries.end(), [&](const AccessEntry& e) {
     if (!e.allow || (e.mask & rights) == 0 || IsTrusted(access, e.trustee)) return true;
+    if (ownOnly && e.inheritOnly) return true;
     // Stands for whoever creates a child; only the administrators can.
     return e.inheritOnly && e.trustee == kCreatorOwnerSid;
   });
@@ -42,156 +54,205 @@ bool OnlyTrustedMay(const FolderAccess& access, std::uint32_t rights) {
 
 using Check = bool (*)(const FolderAccess&);
 
-// The folder itself and the folders above it, outermost first, at most `count`. Stops at a
-// drive ("C:") or where no parent is left.
-std::vector<std::string> LevelsOf(const std::string& folder, int count) {
-  std::vector<std::string> levels;
-  std::string path = folder;
-  while (!path.empty() && path.back() == '\\') path.pop_back();  // "X\\" is the folder X
-  while (static_cast<int>(levels.size()) < count && !path.empty() && path.back() != ':') {
-    levels.insert(levels.begin(), path);
+void Note(SetupLog* log, std::initializer_list<std::string_view> parts) {
+  if (log != nullptr) log->Line(parts);
+}
+
+// The names of the levels of `folder` below `base`; empty when `folder` is not below it.
+std::vector<std::string> NamesBelow(const std::string& base, const std::string& folder) {
+  const std::string b = StripTrailingBackslash(base) + "\\";
+  const std::string f = StripTrailingBackslash(folder) + "\\";
+  std::vector<std::string> names;
+  if (f.size() <= b.size() || !SameText(f.substr(0, b.size()), b)) return names;
+  std::size_t start = b.size();
+  while (start < f.size()) {
+    const std::size_t end = f.find('\\', start);
+    names.push_back(f.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+// The folder `levels` levels above `folder` (no trailing backslash); empty when there is none.
+std::string Above(const std::string& folder, int levels) {
+  std::string path = StripTrailingBackslash(folder);
+  for (int k = 0; k < levels; ++k) {
     const std::size_t cut = path.rfind('\\');
-    if (cut == std::string::npos || cut == 0) break;
+    if (cut == std::string::npos) return {};
     path.resize(cut);
   }
-  return levels;
+  return path;
 }
 
-std::string ParentOf(const std::string& path) {
-  const std::size_t cut = path.rfind('\\');
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+// A drive letter, colon and backslash: the root of a local drive.
+std::string DriveRootOf(const std::string& path) {
+  if (path.size() < 3 || path[1] != ':' || path[2] != '\\') return {};
+  return path.substr(0, 3);
 }
 
-bool SameFolder(const std::string& a, const std::string& b) {
-  return SameText(StripTrailingBackslash(a), StripTrailingBackslash(b));
+// A chain being walked: the held folder at its end and that folder's path.
+struct Walk {
+  PinnedFolder* folder = nullptr;
+  std::string path;  // no trailing backslash
+};
+
+bool StartAt(FolderSecurity& security, FolderPins& pins, const std::string& base, Walk& walk,
+             SetupLog* log) {
+  std::unique_ptr<PinnedFolder> pinned;
+  if (base.empty() || security.OpenBase(base, pinned) != PinResult::Pinned) {
+    Note(log, {"folder ", base, ": the base folder cannot be opened"});
+    return false;
+  }
+  walk.folder = pinned.get();
+  walk.path = StripTrailingBackslash(base);
+  pins.held.push_back(std::move(pinned));
+  return true;
 }
 
-// Creates a missing level: with the security it inherits, or `shut` (administrators only).
-// False when it cannot be created.
-bool MakeLevel(FileSystem& fs, FolderSecurity& security, const std::string& level, bool shut,
-               bool& made) {
-  if (!IsValidPath(level)) return false;
-  switch (shut ? security.MakeProtectedFolder(level) : fs.MakeDirectory(level)) {
+void Hold(FolderPins& pins, std::unique_ptr<PinnedFolder> pinned, Walk& walk,
+          const std::string& name) {
+  walk.folder = pinned.get();
+  walk.path += "\\" + name;
+  pins.held.push_back(std::move(pinned));
+}
+
+// Makes the missing level `name` shut, relative to the end of the walk. `made` tells whether
+// this call made it; one someone made in the meantime is opened like any existing level.
+PinResult OpenOrMake(Walk& walk, const std::string& name, std::unique_ptr<PinnedFolder>& pinned,
+                     bool& made) {
+  made = false;
+  PinResult result = walk.folder->OpenFolder(name, pinned);
+  if (result != PinResult::Missing) return result;
+  switch (walk.folder->MakeFolder(name, NewFolder::Shut, pinned)) {
     case CreateDirResult::Created:
       made = true;
-      return true;
+      return PinResult::Pinned;
     case CreateDirResult::AlreadyExists:
-      return true;  // made by someone else in the meantime: checked like any existing folder
+      return walk.folder->OpenFolder(name, pinned);
     case CreateDirResult::PathNotFound:
     case CreateDirResult::OtherError:
       break;
   }
-  return false;
+  return PinResult::Failed;
 }
 
-// Pins the level and checks it; the pin is kept only when it passes. `shut` (when not null)
-// tells whether the level is administrators-only.
-bool PinAndCheck(FolderSecurity& security, FolderPins& pins, const std::string& level,
-                 PinResult& result, Check check, bool* shut = nullptr) {
-  std::unique_ptr<PinnedFolder> pin;
-  result = security.Pin(level, pin);
-  FolderAccess access;
-  if (result != PinResult::Pinned || !pin->ReadAccess(access) || !check(access)) return false;
-  if (shut != nullptr) *shut = IsAdministratorsOnly(access);
-  pins.held.push_back(std::move(pin));
-  return true;
+const char* PinText(PinResult result) {
+  switch (result) {
+    case PinResult::Pinned:
+      return "held";
+    case PinResult::Missing:
+      return "missing";
+    case PinResult::ReparsePoint:
+      return "a link or mount point, refused";
+    case PinResult::NotAFolder:
+      return "a file, not a folder";
+    case PinResult::Failed:
+      return "cannot be opened or made";
+  }
+  return "";
 }
 
-// A level that may hold more than this product's files: checked, never changed; made only
-// when missing and `mayCreate`, then shut when `shut`.
-bool GuardSharedLevel(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
-                      const std::string& level, bool mayCreate, Check check, bool shut) {
-  PinResult result;
-  if (PinAndCheck(security, pins, level, result, check)) return true;
+// A level above the product folder: made shut when missing, else it must be one standard users
+// cannot replace. `shut` collects the levels that are to be opened after the install (made
+// now, or left shut by a run that failed).
+bool GuardLevelAbove(FolderPins& pins, Walk& walk, const std::string& name,
+                     std::vector<PinnedFolder*>* shut, SetupLog* log) {
+  std::unique_ptr<PinnedFolder> pinned;
   bool made = false;
-  if (result != PinResult::Missing || !mayCreate || !MakeLevel(fs, security, level, shut, made)) {
+  const PinResult result = OpenOrMake(walk, name, pinned, made);
+  const std::string path = walk.path + "\\" + name;
+  if (result != PinResult::Pinned) {
+    Note(log, {"folder ", path, ": ", PinText(result)});
     return false;
   }
-  if (!PinAndCheck(security, pins, level, result, check)) return false;
-  if (made && shut) pins.shut.push_back(pins.held.back().get());
+  if (!made) {
+    FolderAccess level, parent;
+    if (!pinned->ReadAccess(level) || !walk.folder->ReadAccess(parent) ||
+        !LevelCannotBeReplaced(level, parent)) {
+      Note(log, {"folder ", path,
+                 ": others could rename, delete or take over this folder; not installed below it"});
+      return false;
+    }
+    made = IsLeftShut(level);
+  }
+  if (made && shut != nullptr) shut->push_back(pinned.get());
+  Hold(pins, std::move(pinned), walk, name);
   return true;
 }
 
-// Renames whatever has the level's name to a new name beside it; the contents are kept.
-bool MoveAside(FileSystem& fs, const std::string& level) {
+// Renames whatever has the name `name` in the walk's folder to a new name beside it; the
+// contents are kept. The new name, or empty when the rename failed.
+std::string MoveAside(FileSystem& fs, Walk& walk, const std::string& name) {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    const std::string aside = level + std::string(kMovedAsideMark) + RandomName(fs, 8);
-    if (fs.HasAttributes(aside)) continue;
-    if (fs.RenameFile(level, aside, false)) return true;
-    if (!fs.HasAttributes(aside)) return false;  // not a collision: the rename itself failed
+    const std::string aside = name + std::string(kMovedAsideMark) + RandomName(fs, 8);
+    if (walk.folder->Has(aside)) continue;
+    if (walk.folder->RenameFile(name, aside, false)) return aside;
+    if (!walk.folder->Has(aside)) return {};  // not a collision: the rename itself failed
   }
-  return false;
+  return {};
 }
 
-// The product's own default folder: made when missing (shut, when `shut`); one that fails the
-// check (made by someone else, open to others, or a file) is moved aside and made afresh; a
-// link there fails. A folder the guard has just made and that still fails got its access from
-// above: then it fails. With `shut`, a folder found shut (left so by a run that failed) is
-// opened after the install like one made now.
-bool GuardOwnLevel(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
-                   const std::string& level, Check check, bool shut) {
+// The product's own folder, the last level: one that passes `check` is used; missing, it is
+// made shut; one that fails (made by someone else, open to others, or a file) is moved aside
+// and made afresh, so that nothing anyone opened before can reach the folder written into. A
+// link there fails. With `shut`, a folder made now or left shut by a failed run is opened
+// after the install.
+PinnedFolder* GuardProductLevel(FileSystem& fs, FolderPins& pins, Walk& walk,
+                                const std::string& name, Check check, bool shut, SetupLog* log) {
+  const std::string path = walk.path + "\\" + name;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    PinResult result;
-    bool found = false;
-    if (PinAndCheck(security, pins, level, result, check, &found)) {
-      if (shut && found) pins.shut.push_back(pins.held.back().get());
-      return true;
+    std::unique_ptr<PinnedFolder> pinned;
+    bool made = false;
+    const PinResult result = OpenOrMake(walk, name, pinned, made);
+    FolderAccess access;
+    if (result == PinResult::Pinned && (made || (pinned->ReadAccess(access) && check(access)))) {
+      if (shut && (made || IsLeftShut(access))) pins.shut.push_back(pinned.get());
+      PinnedFolder* product = pinned.get();
+      pins.held.push_back(std::move(pinned));
+      return product;
     }
-    if (result == PinResult::Missing) {
-      bool made = false;
-      if (!MakeLevel(fs, security, level, shut, made)) return false;
-      if (PinAndCheck(security, pins, level, result, check, &found)) {
-        if (shut && found) pins.shut.push_back(pins.held.back().get());
-        return true;
-      }
-      if (made || result == PinResult::Missing) return false;
+    // A link is never moved: Wine renames a symbolic link's target rather than the link, which
+    // would move some other folder.
+    if (result != PinResult::Pinned && result != PinResult::NotAFolder) {
+      Note(log, {"folder ", path, ": ", PinText(result)});
+      return nullptr;
     }
-    // A link is never moved: Wine 8 renames a symbolic link's target rather than the link,
-    // which would move some other folder.
-    if (result == PinResult::ReparsePoint || !MoveAside(fs, level)) return false;
+    pinned.reset();  // a held folder cannot be renamed, not even by its holder
+    const std::string aside = MoveAside(fs, walk, name);
+    if (aside.empty()) {
+      Note(log, {"folder ", path, ": made by someone else and cannot be moved aside"});
+      return nullptr;
+    }
+    Note(log, {"folder ", path, ": made by someone else or open to others; moved aside to ",
+               walk.path, "\\", aside, " with what it held"});
+    std::unique_ptr<PinnedFolder> fresh;
+    if (walk.folder->MakeFolder(name, NewFolder::Shut, fresh) != CreateDirResult::Created) {
+      walk.folder->RenameFile(aside, name, false);  // someone took the name at once: put back
+      continue;
+    }
+    pins.moved.push_back({walk.folder, name, aside, fresh.get()});
+    if (shut) pins.shut.push_back(fresh.get());
+    PinnedFolder* product = fresh.get();
+    pins.held.push_back(std::move(fresh));
+    return product;
   }
-  return false;
+  return nullptr;
 }
 
-// The system's own folder above the checked levels (Program Files, ProgramData).
-bool EnsureBase(FileSystem& fs, const std::vector<std::string>& levels) {
-  if (levels.empty()) return false;
-  const std::string base = ParentOf(levels.front());
-  return base.empty() || EnsureFolder(fs, base);
-}
-
-// `inner` is `outer` or lies below it.
-bool Within(const std::string& inner, const std::string& outer) {
-  const std::string in = StripTrailingBackslash(inner) + "\\";
-  const std::string out = StripTrailingBackslash(outer) + "\\";
-  return in.size() >= out.size() && SameFolder(in.substr(0, out.size()), out);
-}
-
-// A previous installation outside the default layout, installed over in place. The lists of
-// the folders above do not matter: each is held from the drive root down, so none can be
-// renamed or replaced by a link while the install runs, and the install folder itself is
-// protected through its own handle before anything is written into it.
-bool GuardPreviousInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
-                                const std::string& installFolder) {
-  const std::vector<std::string> levels = LevelsOf(installFolder, 1 << 15);
-  if (levels.empty()) return false;
-  for (const std::string& level : levels) {
-    std::unique_ptr<PinnedFolder> pin;
-    PinResult result = security.Pin(level, pin);
-    if (result == PinResult::Missing) {
-      bool made = false;
-      if (!MakeLevel(fs, security, level, false, made)) return false;
-      result = security.Pin(level, pin);
-    }
-    if (result != PinResult::Pinned) return false;
-    pins.held.push_back(std::move(pin));
+// A folder the guard may install into at all: an absolute path on a local drive, without "."
+// or "..", that is none of the system's folders nor above one, nor inside the Windows folder.
+bool AcceptablePath(const std::string& folder, const std::vector<std::string>& systemFolders,
+                    SetupLog* log) {
+  if (DriveRootOf(folder).empty() || HasRelativeComponents(folder) ||
+      !IsValidPath(StripTrailingBackslash(folder))) {
+    Note(log, {"folder ", folder, ": not an absolute folder on a local drive"});
+    return false;
   }
-  PinnedFolder& own = *pins.held.back();
-  FolderAccess access;
-  if (!own.Protect() || !own.ReadAccess(access)) return false;
-  // Where the system keeps no lists (Wine), what is read back is made up from the Unix mode
-  // bits, not what was set: nothing to check there.
-  return IsAdministratorsOnly(access) || !access.ownerStored;
+  if (IsSystemFolderOrAbove(StripTrailingBackslash(folder), systemFolders)) {
+    Note(log, {"folder ", folder, ": a system folder, or above or inside one"});
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -204,37 +265,83 @@ bool UsersCannotReplace(const FolderAccess& access) {
   return OnlyTrustedMay(access, kReplaceRights);
 }
 
-bool IsSystemFolderOrAbove(const std::string& folder, const std::vector<std::string>& system) {
-  for (std::size_t k = 0; k < system.size(); ++k) {
-    if (system[k].empty()) continue;
-    if (Within(system[k], folder)) return true;            // the folder itself, or above it
-    if (k == 0 && Within(folder, system[k])) return true;  // inside the Windows folder
+bool LevelCannotBeReplaced(const FolderAccess& level, const FolderAccess& parent) {
+  if (!OnlyTrustedMay(level, kRemoveItselfRights, true)) return false;
+  // Only the parent's entries matter here, not who owns it: the base is the system's own.
+  FolderAccess entriesOnly = parent;
+  entriesOnly.owner = std::string(kLocalSystemSid);
+  return OnlyTrustedMay(entriesOnly, kRemoveChildRights, true);
+}
+
+bool IsLeftShut(const FolderAccess& access) {
+  const AccessEntry expected[] = {{true, false, kFullControl, std::string(kLocalSystemSid)},
+                                  {true, false, kFullControl, std::string(kAdministratorsSid)},
+                                  {true, false, kReadAndRun, std::string(kUsersSid)}};
+  if (!access.ownerStored || access.owner != kAdministratorsSid || !access.protectedList ||
+      !access.hasAccessList || access.entries.size() != std::size(expected)) {
+    return false;
   }
-  return false;
+  for (std::size_t k = 0; k < std::size(expected); ++k) {
+    const AccessEntry& e = access.entries[k];
+    if (e.allow != expected[k].allow || e.inheritOnly != expected[k].inheritOnly ||
+        e.mask != expected[k].mask || e.trustee != expected[k].trustee) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
                         const std::string& installFolder, const std::string& defaultInstallFolder,
-                        const std::vector<std::string>& systemFolders) {
-  // A share's folders belong to another machine, whose owners and access lists mean nothing
-  // here.
-  if (installFolder.rfind("\\\\", 0) == 0) return false;
-  if (SameFolder(installFolder, defaultInstallFolder)) {
-    const std::vector<std::string> levels = LevelsOf(installFolder, kProductLevels);
-    if (levels.size() != kProductLevels || !EnsureBase(fs, levels)) return false;
-    return GuardSharedLevel(fs, security, pins, levels[0], true, UsersCannotReplace, false) &&
-           GuardOwnLevel(fs, security, pins, levels[1], IsAdministratorsOnly, false);
+                        const std::vector<std::string>& systemFolders, SetupLog* log) {
+  // "C:\Apps\Corvane\\" names the folder "C:\Apps\Corvane" too.
+  std::string folder = installFolder;
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  const bool defaultLayout =
+      SameText(folder, StripTrailingBackslash(defaultInstallFolder));
+  // The default folder lies in Program Files, itself a system folder.
+  if (!defaultLayout && !AcceptablePath(folder, systemFolders, log)) return false;
+  const std::string base = defaultLayout ? Above(folder, kProductLevels) : DriveRootOf(folder);
+  const std::vector<std::string> names = NamesBelow(base, folder);
+  if (base.empty() || names.empty() || (defaultLayout && names.size() != kProductLevels)) {
+    Note(log, {"folder ", installFolder, ": not an absolute folder on a local drive"});
+    return false;
   }
-  if (IsSystemFolderOrAbove(installFolder, systemFolders)) return false;
-  return GuardPreviousInstallFolder(fs, security, pins, installFolder);
+  Walk walk;
+  if (!StartAt(security, pins, base, walk, log)) return false;
+  for (std::size_t k = 0; k + 1 < names.size(); ++k) {
+    if (!GuardLevelAbove(pins, walk, names[k], nullptr, log)) return false;
+  }
+  pins.install =
+      GuardProductLevel(fs, pins, walk, names.back(), IsAdministratorsOnly, false, log);
+  if (pins.install == nullptr) return false;
+  pins.installPath = installFolder;  // as the file list names it
+  // What the system resolves the held folder to must be what was asked for, and no system
+  // folder ("C:\Corvane\.." and the like are refused above; this catches what text cannot).
+  const std::string final = pins.install->FinalPath();
+  if (!defaultLayout && (!SameText(final, folder) ||
+                         IsSystemFolderOrAbove(final, systemFolders))) {
+    Note(log, {"folder ", installFolder, ": the system resolves it to ", final, "; refused"});
+    pins.install = nullptr;
+    return false;
+  }
+  return true;
 }
 
 bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
-                     const std::string& commonDataFolder) {
-  const std::vector<std::string> levels = LevelsOf(commonDataFolder, kProductLevels);
-  if (levels.size() != kProductLevels || !EnsureBase(fs, levels)) return false;
-  return GuardSharedLevel(fs, security, pins, levels[0], true, UsersCannotReplace, true) &&
-         GuardOwnLevel(fs, security, pins, levels[1], UsersCannotReplace, true);
+                     const std::string& commonDataFolder, SetupLog* log) {
+  const std::string base = Above(commonDataFolder, kProductLevels);
+  const std::vector<std::string> names = NamesBelow(base, commonDataFolder);
+  if (base.empty() || names.size() != kProductLevels) return false;
+  Walk walk;
+  if (!StartAt(security, pins, base, walk, log) ||
+      !GuardLevelAbove(pins, walk, names[0], &pins.shut, log)) {
+    return false;
+  }
+  pins.data = GuardProductLevel(fs, pins, walk, names[1], UsersCannotReplace, true, log);
+  if (pins.data == nullptr) return false;
+  pins.dataPath = StripTrailingBackslash(commonDataFolder) + "\\";
+  return true;
 }
 
 bool OpenShutFolders(FolderPins& pins) {
@@ -244,20 +351,50 @@ bool OpenShutFolders(FolderPins& pins) {
   return all;
 }
 
-bool EnsureUserFolder(FileSystem& fs, FolderSecurity& security, const std::string& folder,
-                      int levels) {
-  const std::vector<std::string> checked = LevelsOf(folder, levels);
-  for (const std::string& level : checked) {
-    if (security.IsReparsePoint(level)) return false;
+void UndoMovedAside(FolderPins& pins, SetupLog* log) {
+  for (auto move = pins.moved.rbegin(); move != pins.moved.rend(); ++move) {
+    if (!move->fresh->RemoveIfEmpty()) {
+      Note(log, {"folder ", move->name, ": not empty, ", move->aside, " keeps its name"});
+      continue;
+    }
+    // The fresh folder goes with its last handle: ours.
+    auto it = std::find_if(pins.held.begin(), pins.held.end(),
+                           [&](const auto& p) { return p.get() == move->fresh; });
+    if (it != pins.held.end()) pins.held.erase(it);
+    if (pins.install == move->fresh) pins.install = nullptr;
+    if (pins.data == move->fresh) pins.data = nullptr;
+    std::erase(pins.shut, move->fresh);
+    const bool back = move->parent->RenameFile(move->aside, move->name, false);
+    Note(log, {"folder ", move->aside, back ? ": given back its name " : ": could not be given "
+                                              "back its name ", move->name});
   }
-  if (!EnsureFolder(fs, folder)) return false;
-  // Made by name: each level is looked at again through a handle of its own before anything
-  // uses it, in case a link was put in its place meanwhile.
-  for (const std::string& level : checked) {
-    std::unique_ptr<PinnedFolder> pin;
-    if (security.Pin(level, pin) != PinResult::Pinned || !SameFolder(pin->FinalPath(), level)) {
+  pins.moved.clear();
+}
+
+bool EnsureUserFolder(FolderSecurity& security, const std::string& profileFolder,
+                      const std::string& folder, SetupLog* log) {
+  const std::vector<std::string> names = NamesBelow(profileFolder, folder);
+  if (profileFolder.empty() || names.empty() || HasRelativeComponents(folder)) {
+    Note(log, {"work folder ", folder, ": not made, it is not below the user's profile folder ",
+               profileFolder});
+    return false;
+  }
+  std::unique_ptr<PinnedFolder> level;
+  if (security.OpenBase(profileFolder, level) != PinResult::Pinned) return false;
+  std::string path = StripTrailingBackslash(profileFolder);
+  for (const std::string& name : names) {
+    path += "\\" + name;
+    std::unique_ptr<PinnedFolder> next;
+    PinResult result = level->OpenFolder(name, next);
+    if (result == PinResult::Missing &&
+        level->MakeFolder(name, NewFolder::Inherited, next) == CreateDirResult::Created) {
+      result = PinResult::Pinned;
+    }
+    if (result != PinResult::Pinned) {
+      Note(log, {"work folder ", path, ": ", PinText(result)});
       return false;
     }
+    level = std::move(next);
   }
   return true;
 }

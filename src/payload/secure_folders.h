@@ -1,12 +1,12 @@
-// The folders that the elevated setup writes into must not be someone else's. The product's own
-// default folders are created with the security the system gives them by inheritance; one found
-// made by someone else is moved aside and made afresh. A previous installation elsewhere is
-// installed over in place: its folder is given the protection Program Files gives. Data folder
-// levels the setup makes stay shut to everyone but the administrators until the product's files
-// are in them. Folders that may hold other products' data ("Tamarind Software") are only
-// checked, never changed. Every folder checked stays pinned (held open, so that nobody can move
-// it or put a link in its place) until the install is done. The per-user work folder stays the
-// user's.
+// The folders that the elevated setup writes into are reached only through a chain of held
+// folders that starts at a base no standard user can change (a drive's root, Program Files,
+// ProgramData), each level opened or created relative to the one above. Nothing that someone
+// else made or can change is adopted in place: a product folder that fails its check is moved
+// aside and made afresh (its access list set in the creating call, never changed afterwards),
+// and an existing level above that standard users could replace stops the install before
+// anything is written. Data folder levels the setup makes stay shut to everyone but the
+// administrators until the product's files are in them. Every level stays held until the
+// install is done, and the install's files are written relative to the held folders.
 #pragma once
 
 #include <memory>
@@ -16,6 +16,7 @@
 
 #include "payload/file_system.h"
 #include "payload/folder_security.h"
+#include "system/log.h"
 
 namespace corvane {
 
@@ -33,15 +34,30 @@ inline constexpr int kProductLevels = 2;
 // moved aside: "Corvane.moved-k3x9q2ab".
 inline constexpr std::string_view kMovedAsideMark = ".moved-";
 
-// The folders checked so far, held until the install is done.
+// The folders held for one install attempt.
 struct FolderPins {
+  // Bases and levels, outermost first; each stays open until the install is done.
   std::vector<std::unique_ptr<PinnedFolder>> held;
-  // Data folder levels made shut, outermost first; they get the access they inherit only once
-  // every product file is in place (OpenShutFolders).
+  PinnedFolder* install = nullptr;  // the install folder, once guarded
+  PinnedFolder* data = nullptr;     // the common data folder, once guarded
+  std::string installPath, dataPath;  // as the file list names them, with a backslash
+  // Data folder levels made shut, or found left shut by a run that failed, outermost first;
+  // they get the access they inherit only once every product file is in place.
   std::vector<PinnedFolder*> shut;
+  // A product folder found made by someone else and moved aside: `name` in `parent` is now
+  // `aside`, and `fresh` has its name. Put back if the install fails (UndoMovedAside).
+  struct Move {
+    PinnedFolder* parent = nullptr;
+    std::string name, aside;
+    PinnedFolder* fresh = nullptr;
+  };
+  std::vector<Move> moved;
   void clear() {
+    moved.clear();
     shut.clear();
-    held.clear();
+    install = data = nullptr;
+    // Innermost first, as a chain is let go.
+    while (!held.empty()) held.pop_back();
   }
 };
 
@@ -51,41 +67,50 @@ bool IsAdministratorsOnly(const FolderAccess& access);
 // Owned as above, and nobody else may delete, rename or re-own the folder, change its access
 // list or delete what it holds; others may still add files and folders to it.
 bool UsersCannotReplace(const FolderAccess& access);
+// A level above a product folder: owned as above, nobody else may delete it, change its list
+// or owner, and nobody else may delete what its `parent` holds (which would let them rename
+// the level away). Entries that apply only to what is made inside do not count here.
+bool LevelCannotBeReplaced(const FolderAccess& level, const FolderAccess& parent);
+// Exactly the list the guard gives a folder it makes shut: a level a failed run left shut.
+bool IsLeftShut(const FolderAccess& access);
 
-// The folder is one of `systemFolders` or lies above one; with the first entry (the Windows
-// folder) also when it lies inside it. Empty entries are passed over.
-bool IsSystemFolderOrAbove(const std::string& folder,
-                           const std::vector<std::string>& systemFolders);
-
-// The install folder, with the folders above it. In the default layout "Tamarind Software" is
-// checked (made when missing) and the install folder must be the administrators' only. A
-// previous installation elsewhere is installed over in place: missing folders above it are
-// made, every level from the drive root down is held and none may be a link, and the install
-// folder is given the protection Program Files gives, through its held handle, before anything
-// is written. False for a link, a UNC path, a drive root, one of `systemFolders` or a folder
-// above one (the first entry, the Windows folder, also for a folder inside it), and a folder
-// that cannot be protected; nothing has been changed in it then.
+// The install folder, with the folders above it, from its base: Program Files for the default
+// layout, the drive's root for a previous installation elsewhere. Missing levels are made shut
+// relative to the level above; an existing level above must be one standard users cannot
+// replace; the install folder itself must be the administrators' only, and one that is not (or
+// a file of that name) is moved aside and made afresh. False for a path that is not an
+// absolute local one, has "." or ".." in it, is or lies above one of `systemFolders` (the
+// first entry, the Windows folder, also for a folder inside it), for a link at any level, and
+// for a level above that users could replace; nothing has been written then. The reason goes
+// to `log` when there is one.
 bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
                         const std::string& installFolder, const std::string& defaultInstallFolder,
-                        const std::vector<std::string>& systemFolders);
+                        const std::vector<std::string>& systemFolders, SetupLog* log);
 
-// The common data folder and "Tamarind Software" above it (the folder above that is the
-// system's own). A level that is made, and a data folder left shut by a run that failed, is
-// shut (pins.shut) until OpenShutFolders; others may then add files to it, as the product
-// expects.
+// The common data folder and "Tamarind Software" above it, from ProgramData. A level that is
+// made, and one left shut by a run that failed, is shut (pins.shut) until OpenShutFolders;
+// others may then add files to it, as the product expects. The maker folder may hold other
+// products' data: only checked, never moved or changed (unless this setup left it shut).
 bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
-                     const std::string& commonDataFolder);
+                     const std::string& commonDataFolder, SetupLog* log);
 
 // Gives the shut levels the access they inherit, outermost first: call it only once every
-// product file in them is in place, since a folder that holds files cannot become a link. False
-// when one could not be changed; it then stays shut.
+// product file in them is in place. False when one could not be changed; it then stays shut.
 bool OpenShutFolders(FolderPins& pins);
 
-// The per-user work folder, made as by EnsureFolder with the user's own access, but never
-// through a reparse point at one of its `levels` lowest folders, checked before and, through
-// each level's own handle, after it is made (not a reparse point, and the path the system
-// resolves it to is the one asked for). False, with nothing more made, when one is.
-bool EnsureUserFolder(FileSystem& fs, FolderSecurity& security, const std::string& folder,
-                      int levels);
+// After a failed install: each product folder made afresh in place of one moved aside is
+// removed (it is empty again) and the moved one gets its name back, as it was.
+void UndoMovedAside(FolderPins& pins, SetupLog* log);
+
+// The install's file operations by path, done relative to the held install and data folders:
+// a path whose folder is not one of them, or whose name is not a plain name, fails.
+std::unique_ptr<FileSystem> HeldFolderFiles(FileSystem& fs, FolderPins& pins);
+
+// The per-user work folder: made, level by level relative to the one above, with what each
+// inherits, only below the user's own `profileFolder` (as the system records it, never as the
+// user's registry says); a folder anywhere else is skipped, and so is a link at any level.
+// True when it exists afterwards.
+bool EnsureUserFolder(FolderSecurity& security, const std::string& profileFolder,
+                      const std::string& folder, SetupLog* log);
 
 }  // namespace corvane

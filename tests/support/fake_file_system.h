@@ -24,6 +24,8 @@ class FakeFileSystem : public FileSystem {
   struct File {
     std::vector<std::uint8_t> bytes;
     std::optional<std::uint64_t> lastWriteTime;
+    std::string owner = "S-1-5-32-544";  // who made it (Administrators unless set)
+    std::uint64_t node = 0;              // the file itself: every hard link to it shares it
   };
   struct OpenCall {
     std::string path;
@@ -37,6 +39,7 @@ class FakeFileSystem : public FileSystem {
     std::string key = Key(path);
     while (true) {
       dirs_.insert(key);
+      if (!ids_.count(key)) ids_[key] = ++nextId_;
       const std::string parent = ParentKey(key);
       if (parent.empty() || parent == key) break;
       key = parent;
@@ -46,7 +49,11 @@ class FakeFileSystem : public FileSystem {
   void AddFile(const std::string& path, std::vector<std::uint8_t> bytes = {}) {
     const std::string parent = ParentKey(Key(path));
     if (!parent.empty()) AddDirectory(parent);
-    files_[Key(path)] = File{std::move(bytes), std::nullopt};
+    files_[Key(path)] = File{std::move(bytes), std::nullopt, "S-1-5-32-544", ++nextId_};
+  }
+  // The file was made by this account (a string SID).
+  void SetFileOwner(const std::string& path, const std::string& sid) {
+    files_.at(Key(path)).owner = sid;
   }
   void SetDriveType(const std::string& root, DriveType type) { drives_[Key(root)] = type; }
   // The open of this path fails (as for a file that another process holds open).
@@ -77,6 +84,20 @@ class FakeFileSystem : public FileSystem {
   }
   bool FileExists(const std::string& path) const { return FindFile(path) != nullptr; }
   bool DirectoryExists(const std::string& path) const { return dirs_.count(Key(path)) != 0; }
+  // The folder itself: made, it gets a number no other folder had; moved, it keeps it. 0 when
+  // there is no folder of that name.
+  std::uint64_t DirId(const std::string& path) const {
+    auto it = ids_.find(Key(path));
+    return it == ids_.end() ? 0 : it->second;
+  }
+  // How many names the file has (hard links); 0 when there is no file of that name.
+  int LinkCount(const std::string& path) const {
+    const File* file = FindFile(path);
+    if (file == nullptr) return 0;
+    return static_cast<int>(std::count_if(files_.begin(), files_.end(), [&](const auto& f) {
+      return f.second.node == file->node;
+    }));
+  }
   // Made by MakeDirectory (not set up by the test, nor moved here).
   bool MadeByCall(const std::string& path) const { return made_.count(Key(path)) != 0; }
   // Paths given to RemoveAtRestart.
@@ -118,6 +139,7 @@ class FakeFileSystem : public FileSystem {
     const bool createNew = mode == OpenMode::CreateNew || mode == OpenMode::CreateNewGone;
     if (createNew && exists) return nullptr;
     File& f = files_[key];
+    if (!exists) f.node = ++nextId_;
     if (mode == OpenMode::CreateAlways) f.bytes.clear();
     ++openHandles_;
     return std::make_unique<FakeOutputFile>(*this, path, mode == OpenMode::CreateNewGone);
@@ -208,7 +230,25 @@ class FakeFileSystem : public FileSystem {
     if (!ParentExists(key)) return CreateDirResult::PathNotFound;
     dirs_.insert(key);
     made_.insert(key);
+    ids_[key] = ++nextId_;
     return CreateDirResult::Created;
+  }
+
+  // Removes an empty folder (what the folder double does through a held handle).
+  bool RemoveEmptyDirectory(const std::string& path) {
+    Record("rmdir " + path);
+    const std::string key = Key(path);
+    const std::string prefix = key + "\\";
+    auto inside = [&](const std::string& k) { return k.rfind(prefix, 0) == 0; };
+    if (!dirs_.count(key) || std::any_of(files_.begin(), files_.end(),
+                                         [&](const auto& f) { return inside(f.first); }) ||
+        std::any_of(dirs_.begin(), dirs_.end(), inside)) {
+      return false;
+    }
+    dirs_.erase(key);
+    made_.erase(key);
+    ids_.erase(key);
+    return true;
   }
 
   // Lower-cased, one form per folder: "c:\" for a root, no trailing backslash otherwise.
@@ -292,6 +332,9 @@ class FakeFileSystem : public FileSystem {
     }
     dirs_ = std::move(dirs);
     made_ = std::move(made);
+    std::map<std::string, std::uint64_t> ids;
+    for (const auto& [key, id] : ids_) ids[moved(key) ? to + key.substr(from.size()) : key] = id;
+    ids_ = std::move(ids);
   }
   bool ParentExists(const std::string& key) const {
     const std::string parent = ParentKey(key);
@@ -300,6 +343,8 @@ class FakeFileSystem : public FileSystem {
 
   std::map<std::string, File> files_;
   std::set<std::string> dirs_, made_, atRestart_;
+  std::map<std::string, std::uint64_t> ids_;
+  std::uint64_t nextId_ = 0;
   bool noHardLinks_ = false;
   std::uint64_t next_ = 0;
   std::map<std::string, DriveType> drives_;

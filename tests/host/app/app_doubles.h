@@ -80,6 +80,7 @@ struct AppFakes {
     folders.special = {{38, "C:\\Program Files"},
                        {35, "C:\\ProgramData"},
                        {28, "C:\\users\\pat\\AppData\\Local"},
+                       {40, "C:\\users\\pat"},
                        {26, "C:\\users\\pat\\AppData\\Roaming"},
                        {25, "C:\\users\\Public\\Desktop"},
                        {23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}};

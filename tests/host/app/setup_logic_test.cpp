@@ -154,7 +154,7 @@ TEST_F(SetupLogicTest, InstallWritesEveryFileWithFixedTime) {
     return e.rfind("rename ", 0) == 0;
   });
   ASSERT_NE(lastRename, calls.rend());
-  EXPECT_LT(first("protect " + data), first("open " + std::string(kData)));
+  EXPECT_LT(first("shut " + data), first("open " + std::string(kData)));
   EXPECT_LT(lastRename.base(), first("inherit C:\\ProgramData\\Tamarind Software"));
   EXPECT_LT(first("inherit C:\\ProgramData\\Tamarind Software"), first("inherit " + data));
   EXPECT_TRUE(fs.DirectoryExists(kWork));

@@ -58,8 +58,9 @@ TEST_F(UnattendedTest, FreshInstallLogsEachStepAndStartsNothing) {
            "registry open HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
            "Paths\\kvx.exe: not found",
            "install folder: C:\\Program Files\\Tamarind Software\\Corvane",
-           "create folder C:\\Program Files\\Tamarind Software: created",
-           "folder C:\\Program Files\\Tamarind Software: held",
+           "folder C:\\Program Files: held",
+           "create folder C:\\Program Files\\Tamarind Software shut to all but administrators: "
+           "created",
            "open for writing C:\\Program Files\\Tamarind Software\\Corvane\\kvx.exe: ok, nothing "
            "written",
            "delete C:\\users\\Public\\Desktop\\KVX.lnk: not deleted",

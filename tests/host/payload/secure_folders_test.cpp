@@ -16,38 +16,31 @@ using testing::FakeFolderSecurity;
 
 constexpr const char* kCompany = "C:\\ProgramData\\Tamarind Software";
 constexpr const char* kData = "C:\\ProgramData\\Tamarind Software\\Corvane\\";
-constexpr const char* kProgramCompany = "C:\\Program Files\\Tamarind Software";
 constexpr const char* kInstall = "C:\\Program Files\\Tamarind Software\\Corvane\\";
-constexpr const char* kLocal = "C:\\users\\pat\\AppData\\Local";
+constexpr const char* kProfile = "C:\\users\\pat";
 constexpr const char* kWork = "C:\\users\\pat\\AppData\\Local\\Tamarind Software\\Corvane\\";
+const std::vector<std::string> kSystem = {"C:\\Windows", "C:\\Program Files (x86)",
+                                          "C:\\Program Files", "C:\\ProgramData", "C:\\users\\pat"};
 
 class SecureFoldersTest : public ::testing::Test {
  protected:
   SecureFoldersTest() {
-    for (const char* d : {"C:\\ProgramData", "C:\\Program Files", kLocal}) fs.AddDirectory(d);
-    fs.SetDriveType("C:\\", DriveType::Fixed);
+    for (const char* d : {"C:\\ProgramData", "C:\\Program Files", "C:\\users\\pat\\AppData"}) {
+      fs.AddDirectory(d);
+    }
   }
-  bool Guard() {
-    return GuardInstallFolder(fs, security, pins, kInstall, kInstall, {}) &&
-           GuardDataFolder(fs, security, pins, kData);
+  bool GuardElsewhere(const std::string& folder) {
+    return GuardInstallFolder(fs, security, pins, folder, kInstall, kSystem, nullptr);
   }
-  // Folders beside `path` that it was moved aside to.
+  bool Logged(const std::string& entry) const {
+    return std::find(fs.Log().begin(), fs.Log().end(), entry) != fs.Log().end();
+  }
+  // Folders `path` was moved aside to.
   std::vector<std::string> MovedAside(const std::string& path) {
     std::vector<std::string> out;
     for (const auto& e : fs.Log()) {
       const std::string prefix = "rename " + StripTrailingBackslash(path) + ">";
       if (e.rfind(prefix, 0) == 0) out.push_back(e.substr(prefix.size()));
-    }
-    return out;
-  }
-  bool Logged(const std::string& entry) const {
-    const auto& log = security.Log();
-    return std::find(log.begin(), log.end(), entry) != log.end();
-  }
-  std::vector<std::string> Calls(const std::string& op) const {
-    std::vector<std::string> out;
-    for (const auto& e : security.Log()) {
-      if (e.rfind(op + " ", 0) == 0) out.push_back(e.substr(op.size() + 1));
     }
     return out;
   }
@@ -61,6 +54,7 @@ TEST(AdministratorsOnlyTest, OwnerAndRightsOfOthersDecide) {
   const FolderAccess programFiles{std::string(kTrustedInstallerSid),
                                   true,
                                   true,
+                                  false,
                                   {{true, false, 0x1F01FF, std::string(kTrustedInstallerSid)},
                                    {true, false, 0x1301BF, std::string(kLocalSystemSid)},
                                    {true, false, 0x1301BF, std::string(kAdministratorsSid)},
@@ -102,6 +96,7 @@ TEST(UsersCannotReplaceTest, OthersMayAddButNotRemoveOrTakeOver) {
   const FolderAccess programData{std::string(kAdministratorsSid),
                                  true,
                                  true,
+                                 false,
                                  {{true, false, 0x1F01FF, std::string(kLocalSystemSid)},
                                   {true, false, 0x1F01FF, std::string(kAdministratorsSid)},
                                   {true, true, 0x10000000, std::string(kCreatorOwnerSid)},
@@ -123,6 +118,7 @@ TEST(UsersCannotReplaceTest, OthersMayAddButNotRemoveOrTakeOver) {
   FolderAccess unstored{"S-1-5-21-0-0-0-1000",
                         false,
                         true,
+                        false,
                         {{true, false, 0x1F01FF, std::string(kLocalSystemSid)},
                          {true, false, 0x1F01FF, "S-1-5-21-0-0-0-1000"}}};
   EXPECT_TRUE(IsAdministratorsOnly(unstored));
@@ -130,242 +126,227 @@ TEST(UsersCannotReplaceTest, OthersMayAddButNotRemoveOrTakeOver) {
   EXPECT_FALSE(UsersCannotReplace(unstored));
 }
 
-TEST_F(SecureFoldersTest, MissingLevelsAreMadeAndEveryLevelStaysHeld) {
-  ASSERT_TRUE(Guard());
-  for (const char* d : {kProgramCompany, kInstall, kCompany, kData}) {
-    EXPECT_TRUE(fs.MadeByCall(d)) << d;
-    EXPECT_TRUE(security.IsHeld(d)) << d;
+
+// A level above a product folder: what applies to the level itself and its parent's right to
+// delete children decide; what only passes on to children does not. Only the guard's own shut
+// list counts as left shut.
+TEST(LevelCannotBeReplacedTest, OwnRightsAndTheParentsDeleteChildDecide) {
+  const FolderAccess root = FakeFolderSecurity::SystemOwned();
+  FolderAccess driveRoot = root;  // C:\ lets users make folders and passes "modify" down
+  driveRoot.entries.push_back({true, false, 0x00000004, "S-1-5-11"});
+  driveRoot.entries.push_back({true, true, 0x1301BF, "S-1-5-11"});
+  EXPECT_TRUE(LevelCannotBeReplaced(FakeFolderSecurity::SystemOwned(), driveRoot));
+  EXPECT_FALSE(LevelCannotBeReplaced(FakeFolderSecurity::BelowDriveRoot(), driveRoot));
+  EXPECT_FALSE(LevelCannotBeReplaced(FakeFolderSecurity::UserOwned(), driveRoot));
+  FolderAccess deleteChild = root;
+  deleteChild.entries.push_back({true, false, 0x00000040, "S-1-5-11"});
+  EXPECT_FALSE(LevelCannotBeReplaced(root, deleteChild));
+
+  EXPECT_TRUE(IsLeftShut(FakeFolderSecurity::Protected()));
+  FolderAccess adminsOwn = FakeFolderSecurity::Protected();
+  adminsOwn.entries.pop_back();  // an administrator's own locked-down folder: no Users entry
+  EXPECT_FALSE(IsLeftShut(adminsOwn));
+  FolderAccess inherits = FakeFolderSecurity::Protected();
+  inherits.protectedList = false;
+  EXPECT_FALSE(IsLeftShut(inherits));
+}
+
+// From nothing: each level is made relative to the one above, shut in the creating call, and
+// held from its first moment until the install is done.
+TEST_F(SecureFoldersTest, MissingLevelsAreMadeShutRelativeToTheLevelAbove) {
+  ASSERT_TRUE(GuardInstallFolder(fs, security, pins, kInstall, kInstall, kSystem, nullptr));
+  ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData, nullptr));
+  for (const std::string& d : {std::string(kInstall), std::string(kData)}) {
+    const std::string folder = StripTrailingBackslash(d);
+    const std::string maker = folder.substr(0, folder.rfind('\\'));
+    for (const std::string& level : {maker, folder}) {
+      EXPECT_TRUE(security.IsHeld(level)) << level;
+      EXPECT_TRUE(Logged("shut " + level)) << level;
+    }
   }
-  EXPECT_EQ(security.Held(), 4);
+  EXPECT_EQ(security.Held(), 6);  // two bases and four levels
+  EXPECT_EQ(pins.shut.size(), 2u);  // the data folder's levels only
+  EXPECT_FALSE(fs.Called("inherit"));
   pins.clear();
   EXPECT_EQ(security.Held(), 0);
-  // The system's own folders above are neither checked nor held.
-  EXPECT_FALSE(Logged("pin C:\\ProgramData"));
 }
 
-TEST_F(SecureFoldersTest, ProductFolderMadeBySomeoneElseIsMovedAsideAndMadeAfresh) {
-  fs.AddFile(std::string(kData) + "default.rex", {'x'});
+// A product folder someone else made, with a handle kept to it from before: it is never
+// adopted (no list of it is changed, nothing is written into it); it is moved aside with what
+// it holds and a fresh, shut folder takes its name. A failed install gives it its name back.
+TEST_F(SecureFoldersTest, ProductFolderSomeoneElseMadeIsMovedAsideNeverAdopted) {
+  const std::string previous = "C:\\Corvane";
+  security.SetAccess(previous, FakeFolderSecurity::UserOwned());
+  fs.AddFile(previous + "\\version.dll", {'u'});
+  fs.AddFile(previous + "\\~working.lst", {'u'});
+  const std::uint64_t users = fs.DirId(previous);
   security.SetAccess(kData, FakeFolderSecurity::UserOwned());
-  fs.AddFile(kInstall + std::string("x"), {});  // a file where the install folder goes
-  fs.RemoveFile(kInstall + std::string("x"));
-  fs.AddFile(StripTrailingBackslash(kInstall), {'f'});
+  const std::uint64_t usersData = fs.DirId(kData);
 
-  ASSERT_TRUE(Guard());
-  for (const char* level : {kInstall, kData}) {
-    SCOPED_TRACE(level);
-    const std::vector<std::string> aside = MovedAside(level);
+  ASSERT_TRUE(GuardElsewhere(previous + "\\"));
+  ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData, nullptr));
+  for (const auto& [path, old] : {std::pair{previous, users}, std::pair{std::string(kData), usersData}}) {
+    SCOPED_TRACE(path);
+    EXPECT_NE(fs.DirId(path), old);
+    EXPECT_TRUE(IsAdministratorsOnly(security.Access(path)));
+    const std::vector<std::string> aside = MovedAside(path);
     ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(aside[0].rfind(StripTrailingBackslash(level) + ".moved-", 0), 0u) << aside[0];
-    EXPECT_TRUE(fs.MadeByCall(level));
-    EXPECT_TRUE(security.IsHeld(level));
+    EXPECT_EQ(fs.DirId(aside[0]), old);
+    EXPECT_FALSE(IsAdministratorsOnly(security.Access(aside[0])));  // its list as it was
   }
-  // What was in it is kept, under the new name.
-  EXPECT_TRUE(fs.FileExists(MovedAside(kData)[0] + "\\default.rex"));
-  EXPECT_FALSE(fs.FileExists(std::string(kData) + "default.rex"));
-  // "Tamarind Software" was the administrators' and stays as it was.
-  EXPECT_TRUE(MovedAside(kCompany).empty());
+  EXPECT_TRUE(fs.FileExists(MovedAside(previous)[0] + "\\version.dll"));
+  EXPECT_FALSE(fs.FileExists(previous + "\\version.dll"));
+  std::string list;
+  auto files = HeldFolderFiles(fs, pins);
+  EXPECT_FALSE(files->ReadSmallFile(previous + "\\~working.lst", list));
+
+  UndoMovedAside(pins, nullptr);
+  EXPECT_EQ(fs.DirId(previous), users);
+  EXPECT_EQ(fs.DirId(kData), usersData);
+  EXPECT_TRUE(fs.FileExists(previous + "\\version.dll"));
+  EXPECT_EQ(std::count_if(fs.Log().begin(), fs.Log().end(),
+                          [](const std::string& e) { return e.find(".moved-") != std::string::npos &&
+                                                            e.rfind("rename ", 0) == 0; }),
+            4);
 }
 
-TEST_F(SecureFoldersTest, SharedFolderThatFailsItsCheckStopsWithNothingChanged) {
-  for (const char* company : {kCompany, kProgramCompany}) {
-    SCOPED_TRACE(company);
-    FakeFileSystem freshFs;
-    FakeFolderSecurity sec(freshFs);
+// A level above that standard users could rename away afterwards (theirs, or an
+// administrator's that inherits "modify" from the drive's root) stops the install with nothing
+// made or written; a level made for the install, even when someone makes it first, is checked.
+TEST_F(SecureFoldersTest, LevelsAboveThatUsersCouldReplaceAreRefused) {
+  for (const FolderAccess& apps : {FakeFolderSecurity::UserOwned(), FakeFolderSecurity::BelowDriveRoot()}) {
+    FakeFileSystem machine;
+    FakeFolderSecurity sec(machine);
     FolderPins held;
-    for (const char* d : {"C:\\ProgramData", "C:\\Program Files"}) freshFs.AddDirectory(d);
-    freshFs.AddDirectory(company);
-    sec.SetAccess(company, FakeFolderSecurity::UserOwned());
-    const bool data = std::string(company) == kCompany;
-    EXPECT_FALSE(data ? GuardDataFolder(freshFs, sec, held, kData)
-                      : GuardInstallFolder(freshFs, sec, held, kInstall, kInstall, {}));
-    EXPECT_FALSE(freshFs.Called("mkdir") || freshFs.Called("rename"));
-    EXPECT_EQ(sec.Held(), 0);
-
-    // A link there is refused the same way, and never moved.
-    FakeFileSystem linkFs;
-    FakeFolderSecurity linkSec(linkFs);
-    for (const char* d : {"C:\\ProgramData", "C:\\Program Files"}) linkFs.AddDirectory(d);
-    linkSec.MakeReparsePoint(company);
-    EXPECT_FALSE(data ? GuardDataFolder(linkFs, linkSec, held, kData)
-                      : GuardInstallFolder(linkFs, linkSec, held, kInstall, kInstall, {}));
-    EXPECT_FALSE(linkFs.Called("rename"));
+    sec.SetAccess("C:\\Apps", apps);
+    machine.AddFile("C:\\Apps\\Corvane\\kvx.exe", {'o'});
+    EXPECT_FALSE(GuardInstallFolder(machine, sec, held, "C:\\Apps\\Corvane\\", kInstall, kSystem, nullptr));
+    EXPECT_FALSE(machine.Called("mkdir") || machine.Called("rename"));
+    EXPECT_EQ(held.install, nullptr);
   }
-}
-
-TEST_F(SecureFoldersTest, FreshFolderThatInheritsOthersRightsFails) {
-  FolderAccess inherited = FakeFolderSecurity::Protected();
-  inherited.entries.push_back({true, false, 0x1F01FF, "S-1-1-0"});
-  security.SetInheritedAccess(inherited);
-  EXPECT_FALSE(GuardInstallFolder(fs, security, pins, kInstall, kInstall, {}));
-  EXPECT_TRUE(MovedAside(kInstall).empty());
-  EXPECT_EQ(security.Held(), 0);
-}
-
-// A previous installation outside the default layout is installed over in place, whatever the
-// lists above it: Windows gives a folder made below a drive root "Authenticated Users: Modify",
-// and another may carry a stranger's own entry. Each is protected through its held handle,
-// never moved; missing folders above it are made.
-TEST_F(SecureFoldersTest, PreviousInstallationElsewhereIsProtectedInPlace) {
-  FolderAccess belowRoot = FakeFolderSecurity::Protected();
-  belowRoot.entries.push_back({true, false, 0x1301BF, "S-1-5-11"});
-  FolderAccess stranger = FakeFolderSecurity::Protected();
-  stranger.entries.push_back({true, false, 0x1F01FF, "S-1-5-21-1-2-3-1001"});
-  const std::string missing = "D:\\Pr\xC3\xB6gramme\\Tamarind S\xC3\xB3" "ftware\\Corvan\xC3\xAB";
-  struct Case {
-    std::string folder;
-    FolderAccess access;
-    std::size_t levels;
+  // Made by someone else between the look and the make: found, checked, refused.
+  fs.beforeCall = [this](const std::string& e) {
+    if (e == "mkdir C:\\Prog\\A") security.SetAccess("C:\\Prog\\A", FakeFolderSecurity::UserOwned());
   };
-  for (const Case& c : {Case{"C:\\Corvane", belowRoot, 1}, Case{"D:\\Tools\\Corvane", stranger, 2},
-                        Case{missing, {}, 3}}) {
-    SCOPED_TRACE(c.folder);
-    fs = FakeFileSystem();
-    FakeFolderSecurity sec(fs);
-    FolderPins held;
-    fs.AddDirectory("D:\\");
-    if (c.levels != 3) {
-      fs.AddFile(c.folder + "\\kvx.exe", {'o', 'l', 'd'});
-      sec.SetAccess(c.folder, c.access);
-      sec.SetAccess("D:\\Tools", FakeFolderSecurity::UserOwned());  // does not matter
-    }
-    ASSERT_TRUE(GuardInstallFolder(fs, sec, held, c.folder + "\\", kInstall, {}));
-    EXPECT_TRUE(IsAdministratorsOnly(sec.Access(c.folder)));
-    EXPECT_EQ(sec.Held(), static_cast<int>(c.levels));
-    EXPECT_TRUE(sec.IsHeld(c.folder));
-    EXPECT_TRUE(fs.DirectoryExists(c.folder));
-    EXPECT_FALSE(fs.Called("rename"));
-    if (c.levels != 3) {
-      ASSERT_TRUE(fs.FileExists(c.folder + "\\kvx.exe"));
-      EXPECT_EQ(fs.FindFile(c.folder + "\\kvx.exe")->bytes.size(), 3u);
-    }
-  }
+  EXPECT_FALSE(GuardElsewhere("C:\\Prog\\A\\Corvane\\"));
+  EXPECT_FALSE(fs.DirectoryExists("C:\\Prog\\A\\Corvane"));
+  fs.beforeCall = nullptr;
+  // Missing levels of a previous path are made shut, never open for a moment.
+  pins.clear();
+  ASSERT_TRUE(GuardElsewhere("C:\\Neu\\Pr\xc3\xb6gramme\\Corvane\\"));
+  EXPECT_TRUE(Logged("shut C:\\Neu"));
+  EXPECT_TRUE(Logged("shut C:\\Neu\\Pr\xc3\xb6gramme"));
+  EXPECT_TRUE(IsAdministratorsOnly(security.Access("C:\\Neu\\Pr\xc3\xb6gramme\\Corvane")));
 }
 
-// Refused with nothing made, moved or protected: a link at the folder or above it, a share, a
-// drive root, a system folder or one above it or inside the Windows folder, and a folder that
-// cannot be protected (its list stays as it was).
-TEST_F(SecureFoldersTest, PreviousInstallationElsewhereRefusals) {
-  const std::vector<std::string> system = {"C:\\Windows", kLocal};
-  fs.AddDirectory("C:\\Windows\\Corvane");
-  fs.AddDirectory("C:\\Linked\\Corvane");
-  security.MakeReparsePoint("C:\\Linked");
-  security.MakeReparsePoint("C:\\Tools\\Corvane");
-  fs.AddDirectory("C:\\Shut\\Corvane");
-  security.SetAccess("C:\\Shut\\Corvane", FakeFolderSecurity::UserOwned());
-  security.FailProtect("C:\\Shut\\Corvane");
-  fs.ClearLog();
-  for (const char* folder : {"C:\\Linked\\Corvane\\", "C:\\Tools\\Corvane\\",
-                             "\\\\server\\share\\Corvane\\", "C:\\", "C:\\Windows\\",
-                             "C:\\users\\", "C:\\Windows\\Corvane\\", "C:\\Shut\\Corvane\\"}) {
+// System folders and paths whose text hides one are refused before anything is opened; what
+// the held folder resolves to is checked as well.
+TEST_F(SecureFoldersTest, SystemFoldersAndDisguisedPathsAreRefused) {
+  for (const char* folder : {"D:\\.\\", "C:\\.\\", "C:\\Program Files\\", "C:\\Program Files (x86)\\",
+                             "C:\\users\\Public\\..\\..\\ProgramData\\", "C:\\", "C:\\Windows\\Temp\\x\\",
+                             "C:\\users\\", "\\\\server\\share\\Corvane\\", "C:/Corvane/"}) {
     SCOPED_TRACE(folder);
-    EXPECT_FALSE(GuardInstallFolder(fs, security, pins, folder, kInstall, system));
-    pins.clear();
+    EXPECT_FALSE(GuardElsewhere(folder));
   }
-  EXPECT_FALSE(fs.Called("mkdir") || fs.Called("rename") || fs.Called("protect"));
-  EXPECT_FALSE(IsAdministratorsOnly(security.Access("C:\\Shut\\Corvane")));
-  EXPECT_EQ(security.Held(), 0);
+  EXPECT_TRUE(security.Log().empty());
+  fs.AddDirectory("C:\\Corvane");
+  security.ResolveTo("C:\\Corvane", "C:\\Windows\\System32");
+  EXPECT_FALSE(GuardElsewhere("C:\\Corvane\\"));
+  EXPECT_EQ(pins.install, nullptr);
 }
 
-// The data folder levels the guard makes are shut to all but the administrators from their
-// first moment, and get the access they inherit only when asked, outermost first. A data
-// folder a failed run left shut is opened the same way; "Tamarind Software" found in place is
-// never changed.
-TEST_F(SecureFoldersTest, NewDataFolderLevelsStayShutUntilOpened) {
-  // What a folder made in ProgramData inherits: users may add files and folders.
-  FolderAccess programData = FakeFolderSecurity::Protected();
+// An empty maker folder made a mount point while the setup holds it (Windows allows it on an
+// empty folder whose attributes someone may write): the product level is made relative to the
+// held folder, which then fails; nothing is made through the mount point.
+TEST_F(SecureFoldersTest, MakerFolderMadeAMountPointWhileHeldRedirectsNothing) {
+  fs.AddDirectory(kCompany);
+  fs.AddDirectory("C:\\Elsewhere");
+  bool mounted = false;
+  security.beforeCall = [&](const std::string& e) {
+    if (!mounted && e == "make " + StripTrailingBackslash(kData)) {
+      security.MakeReparsePoint(kCompany);
+      mounted = true;
+    }
+  };
+  EXPECT_FALSE(GuardDataFolder(fs, security, pins, kData, nullptr));
+  security.beforeCall = nullptr;
+  EXPECT_TRUE(mounted);
+  EXPECT_FALSE(fs.DirectoryExists(kData));
+  EXPECT_FALSE(fs.DirectoryExists("C:\\Elsewhere\\Corvane"));
+}
+
+// Data folder levels stay shut until opened, outermost first; the next run opens what a failed
+// run left shut, the maker folder included; an administrator's own locked-down folder is not
+// touched.
+TEST_F(SecureFoldersTest, ShutLevelsAreOpenedOnceAndThoseAFailedRunLeftToo) {
+  FolderAccess programData = FakeFolderSecurity::SystemOwned();
   programData.entries.push_back({true, false, 0x116, std::string(kUsersSid)});
   security.SetInheritedAccess(programData);
-  auto changes = [this] {
+  auto opened = [this] {
     std::vector<std::string> out;
     for (const auto& e : fs.Log()) {
-      if (e.rfind("inherit ", 0) == 0 || e.rfind("protect ", 0) == 0) out.push_back(e);
+      if (e.rfind("inherit ", 0) == 0) out.push_back(e.substr(8));
     }
     return out;
   };
-  ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData));
-  for (const char* level : {kCompany, kData}) {
-    EXPECT_TRUE(IsAdministratorsOnly(security.Access(level))) << level;
-  }
-  ASSERT_EQ(pins.shut.size(), 2u);
-  fs.ClearLog();
+  ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData, nullptr));
+  pins.clear();  // the install failed: both stay shut
+  EXPECT_TRUE(opened().empty());
+  ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData, nullptr));
   EXPECT_TRUE(OpenShutFolders(pins));
-  EXPECT_EQ(changes(), (std::vector<std::string>{"inherit " + std::string(kCompany),
-                                                 "inherit " + StripTrailingBackslash(kData)}));
+  EXPECT_EQ(opened(), (std::vector<std::string>{kCompany, StripTrailingBackslash(kData)}));
+  EXPECT_TRUE(UsersCannotReplace(security.Access(kData)));
   EXPECT_FALSE(IsAdministratorsOnly(security.Access(kData)));
-  EXPECT_TRUE(pins.shut.empty());
   pins.clear();
 
-  // The next run: "Tamarind Software" as the product left it (users may add), the data folder
-  // shut by a run that failed.
-  fs = FakeFileSystem();
-  FakeFolderSecurity next(fs);
-  next.SetAccess(kCompany, programData);
-  fs.AddDirectory(kData);
-  ASSERT_TRUE(GuardDataFolder(fs, next, pins, kData));
-  ASSERT_EQ(pins.shut.size(), 1u);
+  fs.ClearLog();
+  FolderAccess adminsOwn = FakeFolderSecurity::Protected();
+  adminsOwn.entries.pop_back();
+  security.SetAccess(kCompany, adminsOwn);
+  security.SetAccess(kData, adminsOwn);
+  ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData, nullptr));
   EXPECT_TRUE(OpenShutFolders(pins));
-  EXPECT_EQ(changes(), std::vector<std::string>{"inherit " + StripTrailingBackslash(kData)});
-  pins.clear();  // its pins belong to `next`, which goes first
+  EXPECT_TRUE(opened().empty());
 }
 
-// A level made by someone else between the look and the make is checked like any found
-// folder: never taken for one the guard made, never shut or moved. One that cannot be opened
-// is moved aside; a name taken by the first name tried for it is left alone.
-TEST_F(SecureFoldersTest, RacesAndFoldersThatCannotBeOpened) {
-  fs.beforeCall = [this](const std::string& e) {
-    if (e != "mkdir " + std::string(kCompany)) return;
-    fs.AddDirectory(kCompany);
-    security.SetAccess(kCompany, FakeFolderSecurity::UserOwned());
-  };
-  EXPECT_FALSE(GuardDataFolder(fs, security, pins, kData));
-  fs.beforeCall = nullptr;
-  EXPECT_FALSE(fs.MadeByCall(kCompany));
-  EXPECT_TRUE(pins.shut.empty());
-  EXPECT_EQ(security.Held(), 0);
-  EXPECT_FALSE(fs.Called("protect"));
-
-  fs = FakeFileSystem();
-  fs.AddDirectory(kData);
-  security.SetAccess(kCompany, FakeFolderSecurity::Protected());
-  security.FailPin(kData);
-  std::string taken;
-  fs.beforeCall = [&](const std::string& e) {
-    const std::string probe = "attr " + StripTrailingBackslash(kData) + ".moved-";
-    if (taken.empty() && e.rfind(probe, 0) == 0) fs.AddDirectory(taken = e.substr(5));
-  };
-  fs.AddFile(std::string(kData) + "default.rex", {'x'});
-  EXPECT_TRUE(GuardDataFolder(fs, security, pins, kData));
-  fs.beforeCall = nullptr;
-  ASSERT_FALSE(taken.empty());
-  const std::vector<std::string> aside = MovedAside(kData);
-  ASSERT_EQ(aside.size(), 1u);
-  EXPECT_NE(FakeFileSystem::Key(aside[0]), FakeFileSystem::Key(taken));
-  EXPECT_TRUE(fs.FileExists(aside[0] + "\\default.rex"));
-  EXPECT_TRUE(fs.DirectoryExists(taken));
+// The install's files go only into the held folders; the working list, and what is deleted at
+// the next restart, only when the administrators made it: a plain file with one name.
+TEST_F(SecureFoldersTest, HeldFolderFilesTrustOnlyTheAdministratorsFiles) {
+  ASSERT_TRUE(GuardInstallFolder(fs, security, pins, kInstall, kInstall, kSystem, nullptr));
+  const std::unique_ptr<FileSystem> files = HeldFolderFiles(fs, pins);
+  const std::string list = std::string(kInstall) + "~working.lst";
+  const std::string planted = std::string(kInstall) + "~o0abcdefg";
+  fs.AddFile(list, {'x'});
+  fs.AddFile(planted, {'u'});
+  fs.SetFileOwner(planted, "S-1-5-21-1-2-3-1001");
+  std::string text;
+  EXPECT_TRUE(files->ReadSmallFile(list, text));
+  EXPECT_FALSE(files->RemoveAtRestart(planted));
+  ASSERT_TRUE(fs.LinkFile(list, std::string(kInstall) + "second"));
+  EXPECT_FALSE(files->ReadSmallFile(list, text));
+  EXPECT_FALSE(files->RemoveAtRestart(list));
+  EXPECT_TRUE(fs.RemovedAtRestart().empty());
+  EXPECT_EQ(files->OpenForWriting(std::string(kData) + "default.rex", ShareMode::None,
+                                  OpenMode::CreateNew),
+            nullptr);  // the data folder is not held here
+  EXPECT_EQ(files->OpenForWriting(std::string(kInstall) + "..\\x", ShareMode::None,
+                                  OpenMode::CreateNew),
+            nullptr);
 }
 
-TEST_F(SecureFoldersTest, WorkFolderStaysTheUsersAndIsNotMadeThroughAReparsePoint) {
-  EXPECT_TRUE(EnsureUserFolder(fs, security, kWork, kProductLevels));
+// The work folder is the user's: made level by level below the profile folder the system
+// records, with what each inherits; anywhere else, or through a link, nothing is made.
+TEST_F(SecureFoldersTest, WorkFolderOnlyBelowTheUsersProfile) {
+  EXPECT_TRUE(EnsureUserFolder(security, kProfile, kWork, nullptr));
   EXPECT_TRUE(fs.DirectoryExists(kWork));
+  EXPECT_FALSE(fs.Called("shut"));
   EXPECT_EQ(security.Held(), 0);
-
-  FakeFileSystem fs2;
-  FakeFolderSecurity sec2(fs2);
-  fs2.SetDriveType("C:\\", DriveType::Fixed);
-  sec2.MakeReparsePoint(std::string(kLocal) + "\\Tamarind Software");
-  fs2.ClearLog();
-  EXPECT_FALSE(EnsureUserFolder(fs2, sec2, kWork, kProductLevels));
-  EXPECT_FALSE(fs2.DirectoryExists(kWork));
-  EXPECT_FALSE(fs2.Called("mkdir"));
-
-  // Made, then turned into a link before it is used: its handle resolves elsewhere.
-  FakeFileSystem fs3;
-  FakeFolderSecurity sec3(fs3);
-  fs3.SetDriveType("C:\\", DriveType::Fixed);
-  fs3.AddDirectory(kLocal);
-  sec3.ResolveTo(std::string(kLocal) + "\\Tamarind Software", "C:\\users\\mallory\\x");
-  EXPECT_FALSE(EnsureUserFolder(fs3, sec3, kWork, kProductLevels));
-  EXPECT_EQ(sec3.Held(), 0);
+  fs.ClearLog();
+  EXPECT_FALSE(EnsureUserFolder(security, kProfile, "C:\\ProgramData\\Evil\\Corvane\\", nullptr));
+  EXPECT_FALSE(EnsureUserFolder(security, kProfile, "C:\\users\\pat\\..\\sam\\x\\", nullptr));
+  security.MakeReparsePoint("C:\\users\\pat\\Link");
+  EXPECT_FALSE(EnsureUserFolder(security, kProfile, "C:\\users\\pat\\Link\\Corvane\\", nullptr));
+  EXPECT_FALSE(fs.Called("mkdir"));
 }
 
 }  // namespace
