@@ -5,6 +5,7 @@
 
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
+#include "system/system_folders.h"
 #include "system/product.h"
 #include "system/text.h"
 
