@@ -1,6 +1,8 @@
-// What the folder guard needs of the system's file security: reparse points, owners and access
-// lists, and folders held open so that nobody can move them. The Windows adapter makes one
-// security call per operation where it can; tests use an in-memory double.
+// What the folder guard needs of the system: folders held open as themselves, reached as a
+// chain of handles from a base folder that no standard user can change, and everything below a
+// held folder done relative to its handle (never by a path walked again). Owners and access
+// lists are read from the held handles. The Windows adapter makes one system call per operation
+// where it can; tests use an in-memory double.
 #pragma once
 
 #include <cstdint>
@@ -26,25 +28,8 @@ struct FolderAccess {
   // every file): then the owner, and the entries naming it, say nothing about who made it.
   bool ownerStored = true;
   bool hasAccessList = true;  // false: a null access list, which lets everyone do anything
+  bool protectedList = false;  // nothing inherited from above
   std::vector<AccessEntry> entries;
-};
-
-// A folder held open: while it is, nobody can delete, rename or replace it (a link put in its
-// place included). Closed when destroyed.
-class PinnedFolder {
- public:
-  virtual ~PinnedFolder() = default;
-  // Owner and access list of the folder that is held, read from the open handle.
-  virtual bool ReadAccess(FolderAccess& access) = 0;
-  // Gives the held folder the protection Program Files gives, through this handle: owner
-  // Administrators; the system and Administrators may do anything, Users read and run; nothing
-  // inherited from above.
-  virtual bool Protect() = 0;
-  // Drops the folder's own list, through this handle: it then has what it inherits from the
-  // folder above, as a folder made there would.
-  virtual bool InheritFromParent() = 0;
-  // The path the system resolves the handle to; empty when it cannot tell.
-  virtual std::string FinalPath() = 0;
 };
 
 enum class PinResult {
@@ -55,17 +40,73 @@ enum class PinResult {
   Failed,        // it exists but cannot be opened (no access, or opened by someone without sharing)
 };
 
+// How a folder the guard creates starts out.
+enum class NewFolder {
+  Shut,       // owner Administrators; the system and Administrators may do anything, Users read
+              // and run; nothing inherited (what Program Files gives a folder made in it)
+  Inherited,  // what the folder above passes on
+};
+
+// A folder held open as itself: while it is, nobody can delete, rename or replace it (a link
+// put in its place included). Everything below it is reached relative to this handle, by a
+// bare name (no separators, not "." or ".."): a name with anything else is refused. Closed
+// when destroyed.
+class PinnedFolder {
+ public:
+  virtual ~PinnedFolder() = default;
+
+  // --- the folder itself ---
+  // Owner and access list of the folder that is held, read from the open handle.
+  virtual bool ReadAccess(FolderAccess& access) = 0;
+  // Drops the folder's own list, through this handle: it then has what it inherits from the
+  // folder above, as a folder made there would. Only for a folder this setup made shut.
+  virtual bool InheritFromParent() = 0;
+  // The path the system resolves the handle to, without a trailing backslash; empty when it
+  // cannot tell.
+  virtual std::string FinalPath() = 0;
+  // Deletes the held folder when it is empty (through this handle); false otherwise.
+  virtual bool RemoveIfEmpty() = 0;
+
+  // --- folders in it ---
+  // Opens the folder `name` as itself (never a reparse point's target) and holds it.
+  // `pinned` is set only for PinResult::Pinned.
+  virtual PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) = 0;
+  // Creates the folder `name` with the given security in the same call (never a folder that
+  // exists already: AlreadyExists then) and holds it from its first moment.
+  virtual CreateDirResult MakeFolder(const std::string& name, NewFolder security,
+                                     std::unique_ptr<PinnedFolder>& pinned) = 0;
+
+  // --- files (or, for RenameFile without `replace`, folders) in it ---
+  virtual std::unique_ptr<OutputFile> OpenFile(const std::string& name, ShareMode share,
+                                               OpenMode mode) = 0;
+  // True when something (file or folder) has the name.
+  virtual bool Has(const std::string& name) = 0;
+  // Deletes the file `name` itself (a link as itself) through a handle of its own.
+  virtual bool RemoveFile(const std::string& name) = 0;
+  // Opens the file itself for deleting, sharing read, write and delete; null when it is
+  // missing or someone holds it open without delete sharing.
+  virtual std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) = 0;
+  // Renames `from` to `to`, both in this folder; with `replace` an existing file `to` is
+  // replaced in the same step; without it the rename fails when the name is taken.
+  virtual bool RenameFile(const std::string& from, const std::string& to, bool replace) = 0;
+  // Gives the existing file `existing` the second name `link` in this folder.
+  virtual bool LinkFile(const std::string& existing, const std::string& link) = 0;
+  // The contents of a small file (at most 64 KB) that only the administrators can have made
+  // and changed: a plain file (no link) with one name, owned by Administrators or the system.
+  // False for anything else.
+  virtual bool ReadOwnFile(const std::string& name, std::string& contents) = 0;
+  // Has the file `name` deleted when the system next starts, only when it passes the checks of
+  // ReadOwnFile (looked at through its own handle): never someone else's file, never a folder.
+  virtual bool RemoveAtRestart(const std::string& name) = 0;
+};
+
 class FolderSecurity {
  public:
   virtual ~FolderSecurity() = default;
-  // True when the path exists and is a reparse point (junction, symbolic link, mount point).
-  virtual bool IsReparsePoint(const std::string& path) = 0;
-  // Opens the folder itself, never a reparse point's target, so that nobody else can delete or
-  // rename it while `pinned` holds it. `pinned` is set only for PinResult::Pinned.
-  virtual PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) = 0;
-  // Creates a folder that has PinnedFolder::Protect's list from its first moment, so that
-  // nobody else can write into it or change it, not even while it is empty.
-  virtual CreateDirResult MakeProtectedFolder(const std::string& path) = 0;
+  // Opens and holds a base folder by its path: a drive's root or a folder the system owns
+  // (Program Files, ProgramData, a user's profile folder). The system may put one behind a
+  // link of its own, so the path is followed; the chain starts here.
+  virtual PinResult OpenBase(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) = 0;
 };
 
 }  // namespace corvane
