@@ -8,44 +8,22 @@
 #include "system/win32/wide.h"
 
 namespace corvane {
-namespace {
 
-class Win32OutputFile : public OutputFile {
- public:
-  explicit Win32OutputFile(HANDLE handle) : handle_(handle) {}
-  ~Win32OutputFile() override { CloseHandle(handle_); }
-  Win32OutputFile(const Win32OutputFile&) = delete;
-  Win32OutputFile& operator=(const Win32OutputFile&) = delete;
+// A write that reports success but wrote fewer bytes (a volume that ran out of room on some
+// file systems) counts as failed: the file would be installed cut short.
+bool Win32OutputFile::Write(std::span<const std::uint8_t> bytes) {
+  DWORD written = 0;
+  const BOOL ok =
+      WriteFile(handle_.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return ok != FALSE && written == bytes.size();
+}
 
-  // A write that reports success but wrote fewer bytes (a volume that ran out of room on some
-  // file systems) counts as failed: the file would be installed cut short.
-  bool Write(std::span<const std::uint8_t> bytes) override {
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    return ok != FALSE && written == bytes.size();
-  }
-
-  bool SetLastWriteTime(std::uint64_t fileTime) override {
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
-    ft.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
-    return SetFileTime(handle_, nullptr, nullptr, &ft) != FALSE;
-  }
-
- private:
-  HANDLE handle_;
-};
-
-class Win32HeldFile final : public HeldFile {
- public:
-  explicit Win32HeldFile(HANDLE handle) : handle_(handle) {}
-
- private:
-  Handle handle_;
-};
-
-}  // namespace
+bool Win32OutputFile::SetLastWriteTime(std::uint64_t fileTime) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(fileTime & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+  return SetFileTime(handle_.Get(), nullptr, nullptr, &ft) != FALSE;
+}
 
 std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& path,
                                                             ShareMode share, OpenMode mode) {
@@ -71,7 +49,7 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& p
   HANDLE h =
       CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32OutputFile>(h);
+  return std::make_unique<Win32OutputFile>(Handle(h));
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
@@ -86,7 +64,7 @@ std::unique_ptr<HeldFile> Win32FileSystem::HoldForReplacing(const std::string& p
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32HeldFile>(h);
+  return std::make_unique<Win32HeldFile>(Handle(h));
 }
 
 bool Win32FileSystem::ReadSmallFile(const std::string& path, std::string& contents) {

@@ -3,9 +3,31 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "payload/file_system.h"
+#include "system/win32/handle.h"
 
 namespace corvane {
+
+// An open file that the install writes, by path or relative to a held folder.
+class Win32OutputFile final : public OutputFile {
+ public:
+  explicit Win32OutputFile(Handle handle) : handle_(std::move(handle)) {}
+  bool Write(std::span<const std::uint8_t> bytes) override;
+  bool SetLastWriteTime(std::uint64_t fileTime) override;
+
+ private:
+  Handle handle_;
+};
+
+class Win32HeldFile final : public HeldFile {
+ public:
+  explicit Win32HeldFile(Handle handle) : handle_(std::move(handle)) {}
+
+ private:
+  Handle handle_;
+};
 
 // One CreateDirectoryW with the given security (null: the default), its outcome told apart as
 // the folder code needs it.

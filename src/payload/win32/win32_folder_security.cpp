@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "payload/win32/relative_files.h"
 #include "payload/win32/win32_file_system.h"
 #include "system/win32/file_paths.h"
 #include "system/win32/handle.h"
@@ -46,10 +47,14 @@ bool SystemStoresOwners() {
 }
 
 // Reads a descriptor's owner and access list into `access`.
-bool ToFolderAccess(PSID owner, PACL dacl, FolderAccess& access) {
+bool ToFolderAccess(PSECURITY_DESCRIPTOR sd, PSID owner, PACL dacl, FolderAccess& access) {
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!GetSecurityDescriptorControl(sd, &control, &revision)) return false;
   access.owner = SidText(owner);
   access.ownerStored = SystemStoresOwners();
   access.hasAccessList = dacl != nullptr;
+  access.protectedList = (control & SE_DACL_PROTECTED) != 0;
   access.entries.clear();
   for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
     void* raw = nullptr;
@@ -76,68 +81,61 @@ bool ToFolderAccess(PSID owner, PACL dacl, FolderAccess& access) {
 constexpr wchar_t kProtectedSddl[] =
     L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
-// The protected descriptor, with its owner and list; null parts when it cannot be built.
+// The protected descriptor in self-relative form; null when it cannot be built.
 class ProtectedDescriptor {
  public:
   ProtectedDescriptor() {
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedSddl, SDDL_REVISION_1, &sd,
-                                                              nullptr)) {
-      return;
-    }
-    memory_ = std::make_unique<LocalMemory>(sd);
-    BOOL present = FALSE, defaulted = FALSE;
-    if (!GetSecurityDescriptorOwner(sd, &owner_, &defaulted) ||
-        !GetSecurityDescriptorDacl(sd, &present, &dacl_, &defaulted) || !present) {
-      owner_ = nullptr;
-      dacl_ = nullptr;
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedSddl, SDDL_REVISION_1, &sd,
+                                                             nullptr)) {
+      memory_ = std::make_unique<LocalMemory>(sd);
     }
   }
   PSECURITY_DESCRIPTOR Get() const { return memory_ ? memory_->get() : nullptr; }
-  PSID Owner() const { return owner_; }
-  PACL Dacl() const { return dacl_; }
 
  private:
   std::unique_ptr<LocalMemory> memory_;
-  PSID owner_ = nullptr;
-  PACL dacl_ = nullptr;
 };
 
-// A second handle to the very folder `folder` holds (never opened by name again), with the
-// rights to change its owner and list.
-Handle ReopenToChange(HANDLE folder) {
-  HANDLE h = ReOpenFile(folder, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
-  return Handle(h);
+// A held folder: its listing and attributes, its owner and list, and DELETE, so that
+// RemoveIfEmpty works through this very handle. No delete sharing: nobody can rename, delete
+// or replace the folder while it is open, and nobody else can open it for deleting. Sharing
+// is only checked against handles with data access (Windows and Wine alike: with READ_CONTROL
+// and attributes alone the folder could still be renamed under Wine 8), hence
+// FILE_LIST_DIRECTORY. A process whose current folder it is holds it without delete sharing,
+// so the open fails there (Failed): the folder is in use.
+constexpr ACCESS_MASK kHeldAccess =
+    FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kAllSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Attributes read through the handle; INVALID_FILE_ATTRIBUTES when they cannot be read.
+DWORD AttributesOf(HANDLE handle, DWORD* links = nullptr) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return INVALID_FILE_ATTRIBUTES;
+  if (links != nullptr) *links = info.nNumberOfLinks;
+  return info.dwFileAttributes;
+}
+
+PinResult FolderResult(RelativeResult result) {
+  switch (result) {
+    case RelativeResult::Missing:
+      return PinResult::Missing;
+    case RelativeResult::WrongKind:
+      return PinResult::NotAFolder;
+    default:
+      return PinResult::Failed;
+  }
+}
+
+bool IsAdministratorsOrSystem(PSID owner) {
+  return owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                              IsWellKnownSid(owner, WinLocalSystemSid));
 }
 
 class Win32PinnedFolder final : public PinnedFolder {
  public:
-  explicit Win32PinnedFolder(HANDLE handle) : handle_(handle) {}
-
-  bool Protect() override {
-    const ProtectedDescriptor sd;
-    Handle change = ReopenToChange(handle_.Get());
-    if (sd.Dacl() == nullptr || !change.Valid()) return false;
-    return SetSecurityInfo(change.Get(), SE_FILE_OBJECT,
-                           OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                               PROTECTED_DACL_SECURITY_INFORMATION,
-                           sd.Owner(), nullptr, sd.Dacl(), nullptr) == ERROR_SUCCESS;
-  }
-
-  // An empty list of its own, no longer protected: the system fills in what the folder above
-  // passes on.
-  bool InheritFromParent() override {
-    ACL empty;
-    Handle change = ReopenToChange(handle_.Get());
-    if (!change.Valid() || !InitializeAcl(&empty, sizeof(empty), ACL_REVISION)) return false;
-    return SetSecurityInfo(change.Get(), SE_FILE_OBJECT,
-                           DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                           nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
-  }
-
-  std::string FinalPath() override { return FromWide(FinalPathOf(handle_.Get())); }
+  explicit Win32PinnedFolder(Handle handle) : handle_(std::move(handle)) {}
 
   bool ReadAccess(FolderAccess& access) override {
     PSID owner = nullptr;
@@ -149,55 +147,229 @@ class Win32PinnedFolder final : public PinnedFolder {
       return false;
     }
     LocalMemory hold(sd);
-    return ToFolderAccess(owner, dacl, access);
+    return ToFolderAccess(sd, owner, dacl, access);
+  }
+
+  // An empty list of its own, no longer protected: the system fills in what the folder above
+  // passes on. Changed through a second handle to the very folder held (never opened by name).
+  bool InheritFromParent() override {
+    ACL empty;
+    Handle change(ReOpenFile(handle_.Get(), READ_CONTROL | WRITE_DAC, kAllSharing,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!change.Valid() || !InitializeAcl(&empty, sizeof(empty), ACL_REVISION)) return false;
+    return SetSecurityInfo(change.Get(), SE_FILE_OBJECT,
+                           DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                           nullptr, nullptr, &empty, nullptr) == ERROR_SUCCESS;
+  }
+
+  // A drive's root comes back as "C:\"; every other folder without the backslash.
+  std::string FinalPath() override {
+    std::wstring path = FinalPathOf(handle_.Get());
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    return FromWide(path);
+  }
+
+  // Only an empty folder can be marked; it goes when this handle closes.
+  bool RemoveIfEmpty() override { return MarkForDeletion(handle_.Get()) == RelativeResult::Done; }
+
+  PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
+    RelativeOpen how;
+    how.access = kHeldAccess | DELETE;
+    how.share = kHeldShare;
+    how.options = FILE_DIRECTORY_FILE;
+    Handle opened;
+    const RelativeResult result = OpenRelative(handle_.Get(), ToWide(name), how, opened);
+    if (result != RelativeResult::Done) return FolderResult(result);
+    // Looked at once it is held (from then on nothing else can be put at its name), through the
+    // handle and by the name relative to this folder.
+    const DWORD attributes = AttributesOf(opened.Get());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PinResult::Failed;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        NameIsReparsePoint(handle_.Get(), ToWide(name))) {
+      return PinResult::ReparsePoint;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return PinResult::NotAFolder;
+    pinned = std::make_unique<Win32PinnedFolder>(std::move(opened));
+    return PinResult::Pinned;
+  }
+
+  // The descriptor goes into the creating call: there is no moment in which the new folder
+  // has what the folder above passes on, and the handle that made it is the one held.
+  CreateDirResult MakeFolder(const std::string& name, NewFolder security,
+                             std::unique_ptr<PinnedFolder>& pinned) override {
+    const ProtectedDescriptor shut;
+    RelativeOpen how;
+    how.access = kHeldAccess | DELETE;
+    how.share = kHeldShare;
+    how.disposition = FILE_CREATE;
+    how.options = FILE_DIRECTORY_FILE;
+    if (security == NewFolder::Shut) {
+      how.security = shut.Get();
+      if (how.security == nullptr) return CreateDirResult::OtherError;
+    }
+    Handle made;
+    switch (OpenRelative(handle_.Get(), ToWide(name), how, made)) {
+      case RelativeResult::Done:
+        pinned = std::make_unique<Win32PinnedFolder>(std::move(made));
+        return CreateDirResult::Created;
+      case RelativeResult::Exists:
+        return CreateDirResult::AlreadyExists;
+      case RelativeResult::Missing:
+        return CreateDirResult::PathNotFound;
+      default:
+        return CreateDirResult::OtherError;
+    }
+  }
+
+  std::unique_ptr<OutputFile> OpenFile(const std::string& name, ShareMode share,
+                                       OpenMode mode) override {
+    RelativeOpen how;
+    how.access = GENERIC_WRITE;
+    how.share = share == ShareMode::Read ? FILE_SHARE_READ : 0;
+    how.options = FILE_NON_DIRECTORY_FILE;
+    switch (mode) {
+      case OpenMode::CreateAlways:
+        how.disposition = FILE_OVERWRITE_IF;
+        break;
+      case OpenMode::OpenExisting:
+        how.disposition = FILE_OPEN;
+        break;
+      case OpenMode::CreateNew:
+        how.disposition = FILE_CREATE;
+        break;
+      case OpenMode::CreateNewGone:
+        how.access |= DELETE;
+        how.disposition = FILE_CREATE;
+        how.options |= FILE_DELETE_ON_CLOSE;
+        break;
+    }
+    Handle file;
+    if (OpenRelative(handle_.Get(), ToWide(name), how, file) != RelativeResult::Done) {
+      return nullptr;
+    }
+    return std::make_unique<Win32OutputFile>(std::move(file));
+  }
+
+  // Attributes alone: no sharing is checked, so a file held open by anyone still counts.
+  bool Has(const std::string& name) override {
+    RelativeOpen how;
+    how.share = kAllSharing;
+    Handle found;
+    const RelativeResult result = OpenRelative(handle_.Get(), ToWide(name), how, found);
+    return result == RelativeResult::Done || result == RelativeResult::Denied;
+  }
+
+  bool RemoveFile(const std::string& name) override {
+    Handle file;
+    return OpenForChange(name, DELETE, FILE_NON_DIRECTORY_FILE, file) &&
+           MarkForDeletion(file.Get()) == RelativeResult::Done;
+  }
+
+  // DELETE access: the open fails with a sharing violation when another process holds the file
+  // without delete sharing, which is what would stop its replacement later; while this handle
+  // is open, nobody can open it that way.
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) override {
+    Handle file;
+    if (!OpenForChange(name, DELETE, FILE_NON_DIRECTORY_FILE, file)) return nullptr;
+    return std::make_unique<Win32HeldFile>(std::move(file));
+  }
+
+  // The file (or, without `replace`, a folder) is opened as itself and renamed through its own
+  // handle, to a name relative to the held folder.
+  bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
+    Handle file;
+    return OpenForChange(from, DELETE, replace ? FILE_NON_DIRECTORY_FILE : 0, file) &&
+           RenameRelative(file.Get(), handle_.Get(), ToWide(to), replace);
+  }
+
+  bool LinkFile(const std::string& existing, const std::string& link) override {
+    Handle file;
+    return OpenForChange(existing, FILE_WRITE_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, file) &&
+           LinkRelative(file.Get(), handle_.Get(), ToWide(link));
+  }
+
+  bool ReadOwnFile(const std::string& name, std::string& contents) override {
+    constexpr DWORD kLimit = 64 * 1024;
+    Handle file;
+    if (!OpenOwnFile(name, FILE_READ_DATA, FILE_SHARE_READ, file)) return false;
+    contents.assign(kLimit + 1, '\0');
+    DWORD read = 0;
+    if (!ReadFile(file.Get(), contents.data(), kLimit + 1, &read, nullptr) || read > kLimit) {
+      return false;
+    }
+    contents.resize(read);
+    return true;
+  }
+
+  // The system takes a path for this; the file was looked at through its own handle just
+  // before, and the path is the held folder's own. The file stays open (all sharing, no data
+  // access) until its name is recorded.
+  bool RemoveAtRestart(const std::string& name) override {
+    Handle file;
+    if (!OpenOwnFile(name, 0, kAllSharing, file)) return false;
+    const std::string folder = FinalPath();
+    if (folder.empty()) return false;
+    return MoveFileExW(ToWide(folder + "\\" + name).c_str(), nullptr,
+                       MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
   }
 
  private:
+  bool OpenForChange(const std::string& name, ACCESS_MASK access, ULONG options, Handle& file) {
+    RelativeOpen how;
+    how.access = access;
+    how.share = kAllSharing;
+    how.options = options;
+    return OpenRelative(handle_.Get(), ToWide(name), how, file) == RelativeResult::Done;
+  }
+
+  // The file `name` itself, when only the administrators can have made and changed it: no
+  // link of any kind (a second hard link could be another user's name for it), owned by
+  // Administrators or the system. Where the system keeps no owners (Wine reports the caller's
+  // user for every file) the owner says nothing, and only the other checks count.
+  bool OpenOwnFile(const std::string& name, ACCESS_MASK access, DWORD share, Handle& file) {
+    RelativeOpen how;
+    how.access = access | READ_CONTROL;
+    how.share = share;
+    how.options = FILE_NON_DIRECTORY_FILE;
+    if (OpenRelative(handle_.Get(), ToWide(name), how, file) != RelativeResult::Done) return false;
+    DWORD links = 0;
+    const DWORD attributes = AttributesOf(file.Get(), &links);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        NameIsReparsePoint(handle_.Get(), ToWide(name)) || links != 1) {
+      return false;
+    }
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetSecurityInfo(file.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &sd) != ERROR_SUCCESS) {
+      return false;
+    }
+    LocalMemory hold(sd);
+    return !SystemStoresOwners() || IsAdministratorsOrSystem(owner);
+  }
+
   Handle handle_;
 };
 
 }  // namespace
 
-CreateDirResult Win32FolderSecurity::MakeProtectedFolder(const std::string& path) {
-  const ProtectedDescriptor sd;
-  if (sd.Get() == nullptr) return CreateDirResult::OtherError;
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), sd.Get(), FALSE};
-  return CreateDirectoryWith(path, &attributes);
-}
-
-bool Win32FolderSecurity::IsReparsePoint(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// The handle refuses delete sharing, so that the folder cannot be renamed, deleted or replaced
-// by a link while it is open; it is opened with FILE_FLAG_OPEN_REPARSE_POINT, so that a link
-// found at the name is looked at itself and never followed. READ_CONTROL reads the owner and
-// access list from this very handle, not again by name. Sharing is only checked against
-// handles with data access (Windows and Wine alike: with READ_CONTROL and attributes alone the
-// folder could still be renamed under Wine 8), hence FILE_LIST_DIRECTORY.
-PinResult Win32FolderSecurity::Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) {
-  HANDLE raw =
-      CreateFileW(ToWide(path).c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (raw == INVALID_HANDLE_VALUE) {
+// A drive's root or a folder the system owns, followed through any link the system put there.
+// Held like every other folder, but without DELETE: a base is never removed, and a process
+// whose current folder is the base (C:\ is a common one) holds it without delete sharing, so
+// an open with DELETE would fail there.
+PinResult Win32FolderSecurity::OpenBase(const std::string& path,
+                                        std::unique_ptr<PinnedFolder>& pinned) {
+  Handle base(CreateFileW(ToWide(path).c_str(), kHeldAccess, kHeldShare, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!base.Valid()) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PinResult::Missing
                                                                           : PinResult::Failed;
   }
-  auto folder = std::make_unique<Win32PinnedFolder>(raw);
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(raw, &info)) return PinResult::Failed;
-  // Wine 8 opens a symbolic link's target even with FILE_FLAG_OPEN_REPARSE_POINT and reports
-  // the target's attributes through the handle; only the name's attributes show the link.
-  const DWORD named = GetFileAttributesW(ToWide(path).c_str());
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-      (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT))) {
-    return PinResult::ReparsePoint;
-  }
-  if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return PinResult::NotAFolder;
-  pinned = std::move(folder);
+  const DWORD attributes = AttributesOf(base.Get());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PinResult::Failed;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return PinResult::NotAFolder;
+  pinned = std::make_unique<Win32PinnedFolder>(std::move(base));
   return PinResult::Pinned;
 }
 

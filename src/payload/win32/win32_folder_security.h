@@ -1,4 +1,5 @@
-// FolderSecurity on the Windows security API.
+// FolderSecurity on the Windows file and security API: a base folder opened by its path, and
+// everything below it through NtCreateFile and NtSetInformationFile relative to held handles.
 #pragma once
 
 #include "payload/folder_security.h"
@@ -7,9 +8,7 @@ namespace corvane {
 
 class Win32FolderSecurity : public FolderSecurity {
  public:
-  bool IsReparsePoint(const std::string& path) override;
-  PinResult Pin(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override;
-  CreateDirResult MakeProtectedFolder(const std::string& path) override;
+  PinResult OpenBase(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override;
 };
 
 }  // namespace corvane

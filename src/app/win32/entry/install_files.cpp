@@ -2,6 +2,6 @@
 
 namespace corvane {
 
-std::unique_ptr<FileSystem> WrapInstallFiles(FileSystem&) { return nullptr; }
+std::unique_ptr<FolderSecurity> WrapFolderSecurity(FolderSecurity&) { return nullptr; }
 
 }  // namespace corvane

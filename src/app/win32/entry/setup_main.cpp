@@ -31,15 +31,15 @@ namespace {
 
 // The system services of one run, for the dialog or the unattended install.
 struct Win32Services {
-  Win32FileSystem systemFiles;
-  std::unique_ptr<FileSystem> wrappedFiles = WrapInstallFiles(systemFiles);
-  FileSystem& files = wrappedFiles ? *wrappedFiles : systemFiles;
+  Win32FileSystem files;
   ModuleResources resources;
   Win32Registry registry;
   Win32KnownFolderSource folders;
   Win32Shell shell;
   Win32ComApartment com;
-  Win32FolderSecurity security;
+  Win32FolderSecurity systemSecurity;
+  std::unique_ptr<FolderSecurity> wrappedSecurity = WrapFolderSecurity(systemSecurity);
+  FolderSecurity& security = wrappedSecurity ? *wrappedSecurity : systemSecurity;
   Win32FileHolders holders;
   SetupServices services{files, resources, registry, folders, shell,
                          com,   security,  nullptr,  &holders};
