@@ -64,7 +64,8 @@ class PinnedFolder {
   // The path the system resolves the handle to, without a trailing backslash; empty when it
   // cannot tell.
   virtual std::string FinalPath() = 0;
-  // Deletes the held folder when it is empty (through this handle); false otherwise.
+  // Deletes the held folder when it is empty (through this handle), only for one made with
+  // MakeFolder; false otherwise. It goes when this handle is closed.
   virtual bool RemoveIfEmpty() = 0;
 
   // --- folders in it ---

@@ -97,13 +97,14 @@ class ProtectedDescriptor {
   std::unique_ptr<LocalMemory> memory_;
 };
 
-// A held folder: its listing and attributes, its owner and list, and DELETE, so that
-// RemoveIfEmpty works through this very handle. No delete sharing: nobody can rename, delete
-// or replace the folder while it is open, and nobody else can open it for deleting. Sharing
-// is only checked against handles with data access (Windows and Wine alike: with READ_CONTROL
-// and attributes alone the folder could still be renamed under Wine 8), hence
-// FILE_LIST_DIRECTORY. A process whose current folder it is holds it without delete sharing,
-// so the open fails there (Failed): the folder is in use.
+// A held folder: its listing and attributes, its owner and list. No delete sharing: nobody
+// can rename, delete or replace the folder while it is open, and nobody else can open it for
+// deleting. Sharing is only checked against handles with data access (Windows and Wine alike:
+// with READ_CONTROL and attributes alone the folder could still be renamed under Wine 8), hence
+// FILE_LIST_DIRECTORY. A folder found is opened without DELETE: a process whose current folder
+// it is (kvxh.exe runs in the install folder) holds it without delete sharing, and an open with
+// DELETE would fail there. Only a folder made here, which nobody else can have open yet, is
+// held with DELETE, so that RemoveIfEmpty can take it away again through this very handle.
 constexpr ACCESS_MASK kHeldAccess =
     FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -174,7 +175,7 @@ class Win32PinnedFolder final : public PinnedFolder {
 
   PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
     RelativeOpen how;
-    how.access = kHeldAccess | DELETE;
+    how.access = kHeldAccess;
     how.share = kHeldShare;
     how.options = FILE_DIRECTORY_FILE;
     Handle opened;
