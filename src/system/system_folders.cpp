@@ -45,9 +45,11 @@ std::vector<std::string> SystemFolders(KnownFolderSource& source) {
        {kCsidlCommonAppData, kCsidlProfile, kCsidlDesktop, kCsidlCommonDesktopDirectory,
         kCsidlPersonal, kCsidlCommonDocuments, kCsidlMyPictures, kCsidlPrograms,
         kCsidlCommonPrograms, kCsidlStartup, kCsidlCommonStartup, kCsidlAppData,
-        kCsidlLocalAppData, kCsidlCdBurnArea}) {
+        kCsidlLocalAppData}) {
     add(source.SpecialFolder(csidl));
   }
+  // Not the CD burning folder: asking for it creates it (and the uninstaller asks before it
+  // refuses a folder, when it must change nothing), and it lies inside Local AppData anyway.
   // The product's data folders: an install folder there, or above one, would mix the programs
   // with data that users may change.
   for (const int csidl : {kCsidlCommonAppData, kCsidlAppData, kCsidlLocalAppData}) {

@@ -14,7 +14,7 @@ namespace corvane {
 // The Windows folder first, then System, Program Files and Common Files (the 32-bit program's
 // "(x86)" ones and, on 64-bit Windows, the system's own), ProgramData, the profile, the
 // desktops, documents, pictures, start menus and startup folders, the application data
-// folders with the product's data folders in them, the CD burning folder and the temp folder.
+// folders with the product's data folders in them, and the temp folder.
 // Paths without a trailing backslash; folders the system does not supply are left out.
 std::vector<std::string> SystemFolders(KnownFolderSource& source);
 
