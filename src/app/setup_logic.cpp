@@ -4,6 +4,7 @@
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
 #include "system/log.h"
+#include "system/system_folders.h"
 
 #ifndef CORVANE_UPDATE_HOST
 #define CORVANE_UPDATE_HOST "updates.corvane.example"
@@ -11,27 +12,6 @@
 
 namespace corvane {
 namespace {
-
-// Folders that are the system's, not a product's: an install folder that is one of them, or
-// lies above one, is refused rather than given the product's protection. The Windows folder
-// comes first: nothing inside it is a product's folder either.
-std::vector<std::string> SystemFoldersOf(KnownFolderSource& source, const KnownFolders& k) {
-  std::vector<std::string> folders{StripTrailingBackslash(source.SpecialFolder(kCsidlWindows))};
-  for (const std::string* f :
-       {&k.userData, &k.commonData, &k.desktop, &k.programs, &k.commonPrograms, &k.commonDesktop,
-        &k.pictures, &k.documents, &k.commonDocuments, &k.commonStartup, &k.startup, &k.cdBurn,
-        &k.localData, &k.lowData, &k.tempPath}) {
-    if (!f->empty()) folders.push_back(StripTrailingBackslash(*f));
-  }
-  // Program Files, above the default install folder's maker folder.
-  std::string programFiles = StripTrailingBackslash(k.defaultInstall);
-  for (int level = 0; level < kProductLevels; ++level) {
-    programFiles = programFiles.substr(0, programFiles.rfind('\\') + 1);
-    programFiles = StripTrailingBackslash(programFiles);
-  }
-  if (!programFiles.empty()) folders.push_back(programFiles);
-  return folders;
-}
 
 // Extraction reports its failures through the dialog's message boxes.
 class ViewErrorReporter final : public ErrorReporter {
@@ -233,10 +213,11 @@ SetupOutcome SetupLogic::CheckTargetFolders() {
 // The install folder is checked and held before the probe; nothing has changed in the data
 // folder when either fails.
 SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
+  // A system folder, or one above it, is refused rather than given the product's protection.
   if (!IsAbsolutePath(paths_.installFolder) ||
       !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
                           paths_.known.defaultInstall,
-                          SystemFoldersOf(services_.folders, paths_.known), services_.log)) {
+                          SystemFolders(services_.folders), services_.log)) {
     return SetupOutcome::FolderNotWritable;
   }
   if (!InstallFolderWritable(HeldFiles(services_, pins).Get())) {

@@ -243,7 +243,7 @@ PinnedFolder* GuardProductLevel(FileSystem& fs, FolderPins& pins, Walk& walk,
 // or "..", that is none of the system's folders nor above one, nor inside the Windows folder.
 bool AcceptablePath(const std::string& folder, const std::vector<std::string>& systemFolders,
                     SetupLog* log) {
-  if (DriveRootOf(folder).empty() || HasRelativeComponents(folder) ||
+  if (DriveRootOf(folder).empty() || HasAmbiguousComponents(folder) ||
       !IsValidPath(StripTrailingBackslash(folder))) {
     Note(log, {"folder ", folder, ": not an absolute folder on a local drive"});
     return false;
@@ -374,7 +374,7 @@ void UndoMovedAside(FolderPins& pins, SetupLog* log) {
 bool EnsureUserFolder(FolderSecurity& security, const std::string& profileFolder,
                       const std::string& folder, SetupLog* log) {
   const std::vector<std::string> names = NamesBelow(profileFolder, folder);
-  if (profileFolder.empty() || names.empty() || HasRelativeComponents(folder)) {
+  if (profileFolder.empty() || names.empty() || HasAmbiguousComponents(folder)) {
     Note(log, {"work folder ", folder, ": not made, it is not below the user's profile folder ",
                profileFolder});
     return false;

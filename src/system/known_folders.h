@@ -25,6 +25,7 @@ inline constexpr int kCsidlMyPictures = 39;
 inline constexpr int kCsidlProfile = 40;
 inline constexpr int kCsidlProgramFilesX86 = 42;
 inline constexpr int kCsidlProgramFilesCommon = 43;
+inline constexpr int kCsidlProgramFilesCommonX86 = 44;
 inline constexpr int kCsidlCommonDocuments = 46;
 inline constexpr int kCsidlCdBurnArea = 59;
 
@@ -39,12 +40,9 @@ class KnownFolderSource {
   // The name FindFirstFileW finds for the path (its long name); empty when nothing is found.
   virtual std::string FindName(const std::string& path) = 0;
   // The 64-bit system's own Program Files folder, or its Common Files, which a 32-bit program
-  // on 64-bit Windows cannot name by CSIDL (those give the "(x86)" folders): the ProgramW6432
-  // and CommonProgramW6432 variables. Empty where there is none.
-  virtual std::string NativeProgramFiles(bool common) {
-    static_cast<void>(common);
-    return {};
-  }
+  // on 64-bit Windows cannot name by CSIDL (those give the "(x86)" folders): read from the
+  // 64-bit registry view. Empty where there is none.
+  virtual std::string NativeProgramFiles(bool common) = 0;
 };
 
 // Every folder entry ends with a backslash; helpFile names a file.

@@ -1,34 +1,89 @@
 #include "system/system_folders.h"
 
+#include <algorithm>
+#include <utility>
+
+#include "system/product.h"
 #include "system/text.h"
 
 namespace corvane {
 namespace {
-bool Within(const std::string& inner, const std::string& outer) {
-  const std::string in = Fold(inner) + "\\";
-  std::string out = Fold(outer);
-  if (out.empty() || out.back() != '\\') out += "\\";
-  return in.size() >= out.size() && in.compare(0, out.size(), out) == 0;
+
+std::string WithoutBackslash(std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
 }
+
+// Folded, with one trailing backslash, so that a prefix is a whole folder.
+std::string FolderKey(std::string_view path) {
+  return Fold(WithoutBackslash(std::string(path))) + "\\";
+}
+
+// `inner` is `outer` or lies below it.
+bool Within(std::string_view inner, std::string_view outer) {
+  const std::string in = FolderKey(inner), out = FolderKey(outer);
+  return in.compare(0, out.size(), out) == 0;
+}
+
 }  // namespace
-bool IsSystemFolderOrAbove(const std::string& folder, const std::vector<std::string>& system) {
-  for (std::size_t k = 0; k < system.size(); ++k) {
-    if (system[k].empty()) continue;
-    if (Within(system[k], folder)) return true;
-    if (k == 0 && Within(folder, system[k])) return true;
+
+std::vector<std::string> SystemFolders(KnownFolderSource& source) {
+  std::vector<std::string> folders;
+  auto add = [&folders](std::string folder) {
+    folder = WithoutBackslash(std::move(folder));
+    if (!folder.empty()) folders.push_back(std::move(folder));
+  };
+  for (const int csidl :
+       {kCsidlWindows, kCsidlSystem, kCsidlProgramFiles, kCsidlProgramFilesX86,
+        kCsidlProgramFilesCommon, kCsidlProgramFilesCommonX86}) {
+    add(source.SpecialFolder(csidl));
+  }
+  // A 32-bit program on 64-bit Windows is given the "(x86)" folders above.
+  add(source.NativeProgramFiles(false));
+  add(source.NativeProgramFiles(true));
+  for (const int csidl :
+       {kCsidlCommonAppData, kCsidlProfile, kCsidlDesktop, kCsidlCommonDesktopDirectory,
+        kCsidlPersonal, kCsidlCommonDocuments, kCsidlMyPictures, kCsidlPrograms,
+        kCsidlCommonPrograms, kCsidlStartup, kCsidlCommonStartup, kCsidlAppData,
+        kCsidlLocalAppData}) {
+    add(source.SpecialFolder(csidl));
+  }
+  // Not the CD burning folder: asking for it creates it (and the uninstaller asks before it
+  // refuses a folder, when it must change nothing), and it lies inside Local AppData anyway.
+  // The product's data folders: an install folder there, or above one, would mix the programs
+  // with data that users may change.
+  for (const int csidl : {kCsidlCommonAppData, kCsidlAppData, kCsidlLocalAppData}) {
+    const std::string base = WithoutBackslash(source.SpecialFolder(csidl));
+    if (!base.empty()) {
+      add(base + "\\" + std::string(kMakerFolderName) + "\\" + std::string(kProductFolderName));
+    }
+  }
+  add(ExpandLongPath(source, source.TempPath()));
+  return folders;
+}
+
+bool HasAmbiguousComponents(std::string_view path) {
+  if (path.find('/') != std::string_view::npos) return true;
+  // A UNC path starts with two backslashes; anywhere else they are an empty component.
+  if (path.find("\\\\", 1) != std::string_view::npos) return true;
+  std::size_t begin = 0;
+  while (begin < path.size()) {
+    const std::size_t end = std::min(path.find('\\', begin), path.size());
+    const std::string_view component = path.substr(begin, end - begin);
+    if (!component.empty() && (component.back() == '.' || component.back() == ' ')) return true;
+    begin = end + 1;
   }
   return false;
 }
-bool HasRelativeComponents(const std::string& path) {
-  if (path.find('/') != std::string::npos) return true;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find('\\', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string part = path.substr(start, end - start);
-    if (part == "." || part == "..") return true;
-    start = end + 1;
+
+bool IsSystemFolderOrAbove(std::string_view folder, const std::vector<std::string>& systemFolders) {
+  if (HasAmbiguousComponents(folder)) return true;
+  for (std::size_t k = 0; k < systemFolders.size(); ++k) {
+    if (systemFolders[k].empty()) continue;
+    if (Within(systemFolders[k], folder)) return true;            // the folder itself, or above it
+    if (k == 0 && Within(folder, systemFolders[k])) return true;  // inside the Windows folder
   }
   return false;
 }
+
 }  // namespace corvane

@@ -4,9 +4,8 @@
 #include <utility>
 
 #include "payload/paths.h"
-#include "payload/secure_folders.h"
-#include "system/system_folders.h"
 #include "system/product.h"
+#include "system/system_folders.h"
 #include "system/text.h"
 
 namespace corvane {
@@ -316,23 +315,6 @@ std::vector<RemovalTree> PlanRemoval(const std::string& installFolder, const Kno
     trees.push_back(RemovalTree{shortcuts, {}, {std::string(kShortcutFileName)}, 0});
   }
   return trees;
-}
-
-std::vector<std::string> SystemFolders(KnownFolderSource& source) {
-  std::vector<std::string> folders;
-  for (const int csidl :
-       {kCsidlWindows, kCsidlSystem, kCsidlProgramFiles, kCsidlProgramFilesX86,
-        kCsidlProgramFilesCommon, kCsidlCommonAppData, kCsidlProfile, kCsidlCommonDocuments,
-        kCsidlCommonDesktopDirectory, kCsidlCommonPrograms}) {
-    std::string folder = StripTrailingBackslash(source.SpecialFolder(csidl));
-    if (!folder.empty()) folders.push_back(folder);
-  }
-  // A 32-bit uninstaller on 64-bit Windows is given the "(x86)" folders above.
-  for (const bool common : {false, true}) {
-    std::string folder = StripTrailingBackslash(source.NativeProgramFiles(common));
-    if (!folder.empty()) folders.push_back(folder);
-  }
-  return folders;
 }
 
 bool InstallFolderAcceptable(const std::string& installFolder,

@@ -118,12 +118,9 @@ struct RemovalTree {
 // uninstaller leaves it alone.
 std::vector<RemovalTree> PlanRemoval(const std::string& installFolder, const KnownFolders& known);
 
-// Folders an install folder must be neither, nor contain: the Windows, program-files, data and
-// profile folders. Paths without a trailing backslash.
-std::vector<std::string> SystemFolders(KnownFolderSource& source);
-
 // An absolute folder on a local fixed drive, below its root, with no "." or ".." in it, that
-// is not inside the Windows folder and is neither one of `systemFolders` nor above one.
+// is not inside the Windows folder and is neither one of `systemFolders` (SystemFolders in
+// system/system_folders.h, the setup's list) nor above one.
 bool InstallFolderAcceptable(const std::string& installFolder,
                              const std::vector<std::string>& systemFolders,
                              RemovalFileSystem& files);

@@ -66,6 +66,7 @@ class FakeKnownFolderSource : public KnownFolderSource {
  public:
   std::map<int, std::string> special;
   std::string temp;
+  std::string nativeProgramFiles, nativeCommonFiles;  // 64-bit Windows' own, for a 32-bit program
   std::map<std::string, std::string> longNames;  // path -> found name
   std::vector<int> asked;
   std::vector<std::string> lookedUp;
@@ -80,6 +81,9 @@ class FakeKnownFolderSource : public KnownFolderSource {
     lookedUp.push_back(path);
     auto it = longNames.find(path);
     return it == longNames.end() ? std::string() : it->second;
+  }
+  std::string NativeProgramFiles(bool common) override {
+    return common ? nativeCommonFiles : nativeProgramFiles;
   }
 };
 

@@ -9,7 +9,19 @@
 namespace corvane {
 namespace {
 constexpr DWORD kPathUnits = 261;
-}
+
+class RegistryKey {
+ public:
+  explicit RegistryKey(HKEY key) : key_(key) {}
+  ~RegistryKey() { RegCloseKey(key_); }
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+
+ private:
+  HKEY key_;
+};
+
+}  // namespace
 
 std::string Win32KnownFolderSource::SpecialFolder(int csidl) {
   // The result is not examined: an unavailable folder leaves the zeroed buffer empty.
@@ -20,11 +32,30 @@ std::string Win32KnownFolderSource::SpecialFolder(int csidl) {
 }
 
 std::string Win32KnownFolderSource::NativeProgramFiles(bool common) {
-  wchar_t buffer[kPathUnits] = {};
-  const DWORD n = GetEnvironmentVariableW(common ? L"CommonProgramW6432" : L"ProgramW6432",
-                                          buffer, kPathUnits);
-  if (n == 0 || n >= kPathUnits) return {};
-  return FromWide(std::wstring_view(buffer, n));
+  // The 64-bit registry view names the system's own folders; a 32-bit process reads it with
+  // KEY_WOW64_64KEY (ignored on 32-bit Windows, where the plain values are the only folders).
+  // Not the ProgramW6432 variables: an elevated process gets its environment partly from the
+  // user, who can set them.
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return {};
+  }
+  const RegistryKey owner(key);
+  // Windows 7 and later record the W6432 values; Wine records only the plain ones, which in
+  // the 64-bit view are the same folders.
+  const wchar_t* const names[] = {common ? L"CommonW6432Dir" : L"ProgramW6432Dir",
+                                  common ? L"CommonFilesDir" : L"ProgramFilesDir"};
+  for (const wchar_t* name : names) {
+    wchar_t buffer[kPathUnits] = {};
+    DWORD bytes = sizeof(buffer);
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) ==
+            ERROR_SUCCESS &&
+        buffer[0] != L'\0') {
+      return FromWide(buffer);
+    }
+  }
+  return {};
 }
 
 std::string Win32KnownFolderSource::TempPath() {

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <ntsecapi.h>
 #include <sddl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,34 +23,65 @@ std::wstring Number(HANDLE handle) {
   return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle));
 }
 
-// A name nobody can guess ahead: time, counter and ids.
-std::wstring FreshName() {
-  LARGE_INTEGER counter{};
-  QueryPerformanceCounter(&counter);
-  const unsigned long long mix =
-      static_cast<unsigned long long>(counter.QuadPart) * 0x9E3779B97F4A7C15ULL ^
-      (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
+// Frees what ConvertStringSecurityDescriptorToSecurityDescriptorW allocated.
+struct LocalMemoryFree {
+  void operator()(void* memory) const { LocalFree(memory); }
+};
+using SecurityDescriptor = std::unique_ptr<void, LocalMemoryFree>;
+
+// A name nobody can guess ahead: 128 bits from the system's generator (RtlGenRandom, without
+// the crypto providers' DLLs). Users may create files in the Windows temp folder, so a
+// predictable name could be taken first, as a file or as a link.
+bool FreshName(std::wstring& name) {
+  unsigned char bits[16] = {};
+  if (!RtlGenRandom(bits, sizeof(bits))) return false;
   static const wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring name = L"corvane-uninstall-";
-  for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(mix >> shift) & 0xF];
-  return name + L".exe";
+  name = L"corvane-uninstall-";
+  for (const unsigned char b : bits) {
+    name += kDigits[b >> 4];
+    name += kDigits[b & 0xF];
+  }
+  name += L".exe";
+  return true;
 }
 
-// Writes `image` to a new file at `path` that only Administrators and SYSTEM can open.
-bool WriteAdminsOnly(const std::wstring& path, const std::vector<char>& image) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &descriptor, nullptr)) {
-    return false;
-  }
-  SECURITY_ATTRIBUTES adminsOnly{sizeof(adminsOnly), descriptor, FALSE};
-  Handle out(CreateFileW(path.c_str(), GENERIC_WRITE, 0, &adminsOnly, CREATE_NEW,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  LocalFree(descriptor);
+bool WriteWhole(HANDLE file, const std::vector<char>& bytes) {
   DWORD done = 0;
-  return out.Valid() &&
-         WriteFile(out.Get(), image.data(), static_cast<DWORD>(image.size()), &done, nullptr) &&
-         done == image.size();
+  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+         done == bytes.size();
+}
+
+// The copy of `image`: a new file at `path` (CREATE_NEW: an existing name, a dangling link
+// included, fails) that only Administrators and SYSTEM can open, deleted when its last handle
+// is closed. Returns the one handle made by that path: inheritable, read and delete access.
+//
+// The kept handle has no write access, and cannot have: CreateProcessW opens the image sharing
+// only read and delete, so any open handle with write access makes it fail with
+// ERROR_SHARING_VIOLATION (Windows, and Wine 10 alike: seen). The bytes therefore go through a
+// second handle opened from the kept one (ReOpenFile, not by path) and closed before the check.
+// The kept handle must share writing for that second open; after it is closed only
+// administrators and SYSTEM could open the file to write, and the started copy's image then
+// refuses writers anyway.
+Handle WriteAdminsOnlyCopy(const std::wstring& path, const std::vector<char>& image) {
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &raw, nullptr)) {
+    return Handle();
+  }
+  const SecurityDescriptor descriptor(raw);
+  SECURITY_ATTRIBUTES adminsOnly{sizeof(adminsOnly), descriptor.get(), TRUE};
+  Handle keep(CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &adminsOnly, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!keep.Valid()) return keep;
+  {
+    const Handle writer(
+        ReOpenFile(keep.Get(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, 0));
+    // A partial file goes with the kept handle.
+    if (!writer.Valid() || !WriteWhole(writer.Get(), image)) return Handle();
+  }
+  std::vector<char> check;
+  if (!ReadWholeFile(keep.Get(), check) || check != image) return Handle();
+  return keep;
 }
 
 }  // namespace
@@ -64,17 +97,12 @@ bool StartCleanupCopy(const std::vector<std::uint64_t>& folders) {
   const UINT n = GetSystemWindowsDirectoryW(windows, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return false;
   const std::wstring folder = std::wstring(windows, n) + L"\\Temp\\";
-  const std::wstring copy = folder + FreshName();
-  const bool written = WriteAdminsOnly(copy, image);
-
-  // Inherited by the copy; deletes the file when the copy, its last holder, ends.
-  // A partial file is removed by the same open.
-  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-  Handle keep(CreateFileW(copy.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, &inherit,
-                          OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  std::wstring name;
+  if (!FreshName(name)) return false;
+  const std::wstring copy = folder + name;
+  // Inherited by the copy: the file goes when the copy, its last holder, ends.
+  const Handle keep = WriteAdminsOnlyCopy(copy, image);
   if (!keep.Valid()) return false;
-  std::vector<char> check;
-  if (!written || !ReadWholeFile(keep.Get(), check) || check != image) return false;
 
   HANDLE me = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,

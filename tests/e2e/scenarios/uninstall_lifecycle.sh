@@ -77,6 +77,8 @@ check "shortcuts gone" test ! -e "$DESKTOP_DIR/Corvane.lnk" -a ! -e "$PROGRAMS_D
 check "App Paths key gone" eq "$(reg_value "$APP" Path)" ""
 check "uninstall entry gone" eq "$(reg_value "$ENTRY" DisplayName)" ""
 snapshot removed
+# The copy's file goes with the copy, its last holder (delete-on-close).
+check "the cleanup copy's file is gone" eq "$(ls "$DRIVE_C/windows/temp" | grep -ci '^corvane-uninstall-')" 0
 check "registry as in the fresh prefix" no_difference fresh.reg removed.reg
 check "files as in the fresh prefix" no_difference fresh.files removed.files
 

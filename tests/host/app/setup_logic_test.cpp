@@ -369,10 +369,19 @@ TEST_F(SetupLogicTest, HeldMainProgramGivesFailureAAndTouchesNothingElse) {
 }
 
 // A "Path" that is not absolute would be taken from the current folder (System32 when the
-// setup is elevated): the Administrator message, and nothing created or written anywhere.
-TEST_F(SetupLogicTest, RelativePreviousPathGivesFailureAWithNothingWritten) {
+// setup is elevated), and a system folder is not the product's to protect: the Administrator
+// message, and nothing created or written anywhere. The 32-bit setup on 64-bit Windows refuses
+// the system's own Program Files and Common Files too, as the uninstaller does.
+TEST_F(SetupLogicTest, RelativeOrSystemPreviousPathGivesFailureAWithNothingWritten) {
+  folders.special[38] = folders.special[42] = "C:\\Program Files (x86)";
+  folders.special[43] = "C:\\Program Files (x86)\\Common Files";
+  folders.nativeProgramFiles = "C:\\Program Files";
+  folders.nativeCommonFiles = "C:\\Program Files\\Common Files";
+  fs.AddDirectory("C:\\Program Files\\Common Files");
   for (const char* stored :
-       {"Corvane", "\\", "\\Corvane", "C:Corvane", "\\\\server", "\\\\?\\C:\\Corvane"}) {
+       {"Corvane", "\\", "\\Corvane", "C:Corvane", "\\\\server", "\\\\?\\C:\\Corvane",
+        "C:\\Program Files", "C:\\Program Files\\Common Files",
+        "C:\\Program Files (x86)\\Common Files"}) {
     SCOPED_TRACE(stored);
     FakeSetupView v;
     GlobalPaths p;

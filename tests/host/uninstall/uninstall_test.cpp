@@ -10,6 +10,7 @@
 #include "support/fake_registry.h"
 #include "support/fake_shell.h"
 #include "system/product.h"
+#include "system/system_folders.h"
 
 namespace corvane {
 namespace {
@@ -212,18 +213,17 @@ TEST(InstallFolderTest, OnlyAbsoluteLocalNonSystemFolders) {
   }
 
   // The 32-bit uninstaller on 64-bit Windows: the special folders are the "(x86)" ones, and the
-  // system's own Program Files is refused as well.
-  struct Wow64Folders : Folders {
-    std::string NativeProgramFiles(bool common) override {
-      return common ? "C:\\Program Files\\Common Files" : "C:\\Program Files";
-    }
-  } wow64;
+  // system's own Program Files is refused as well: the setup's list (system/system_folders.h).
+  Folders wow64;
+  wow64.nativeProgramFiles = "C:\\Program Files";
+  wow64.nativeCommonFiles = "C:\\Program Files\\Common Files";
   wow64.special[kCsidlProgramFiles] = wow64.special[kCsidlProgramFilesX86] =
       "C:\\Program Files (x86)";
   wow64.special[kCsidlProgramFilesCommon] = "C:\\Program Files (x86)\\Common Files";
   const std::vector<std::string> wow64System = SystemFolders(wow64);
   for (const char* bad : {"C:\\Program Files", "C:\\Program Files\\Common Files\\",
-                          "C:\\Program Files (x86)", "C:\\Program Files (x86)\\Common Files"}) {
+                          "C:\\Program Files (x86)", "C:\\Program Files (x86)\\Common Files",
+                          "E:\\.", "C:\\users\\Public\\..\\..\\ProgramData"}) {
     EXPECT_FALSE(InstallFolderAcceptable(bad, wow64System, files)) << bad;
   }
   EXPECT_TRUE(InstallFolderAcceptable("C:\\Program Files (x86)\\Tamarind Software\\Corvane",
