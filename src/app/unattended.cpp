@@ -374,10 +374,7 @@ void LogStart(SetupLog& log, const char* what, const std::string& path, const st
     case StartWay::ShellUser:
       way = "the desktop shell did not answer, started as the user of its process";
       break;
-    case StartWay::Direct:
-      way = "there is no desktop shell, started by the setup itself by its full path";
-      break;
-    case StartWay::NotStarted:
+    case StartWay::NotStarted:  // no shell process, or its token is not an ordinary user's
       way = "the desktop shell did not answer, not started by the elevated setup";
       break;
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace corvane {
@@ -17,7 +18,6 @@ inline constexpr int kShowRestore = 9;  // SW_RESTORE
 enum class StartWay {
   DesktopShell,  // the signed-in user's desktop shell took the request
   ShellUser,     // the desktop shell did not answer: started with the token of its process
-  Direct,        // there is no desktop shell process: started by its full path from the setup
   NotStarted,    // not started from the elevated setup (see StartProgram and OpenPage)
 };
 struct ShellStart {
@@ -43,7 +43,10 @@ class Shell {
 // The named version-record string with surrounding white space removed.
 std::string VersionString(Shell& shell, const std::string& name);
 
-// The ways an elevated program can start something, from the one it prefers to the last resort.
+// The integrity level of a signed-in user's unelevated programs (SECURITY_MANDATORY_MEDIUM_RID).
+inline constexpr std::uint32_t kMediumIntegrity = 0x2000;
+
+// The ways an elevated program can start something as the signed-in user.
 class StartWays {
  public:
   virtual ~StartWays() = default;
@@ -52,17 +55,31 @@ class StartWays {
   // time. NoAnswer: there is no such shell, or it did not take the request in time; a request
   // given up then is never carried out later.
   virtual Desktop AskDesktop(const std::string& file, const std::string& folder, int show) = 0;
-  enum class AsUser { Started, Failed, NoShellProcess };
-  // Starts the program with the token of the desktop shell's process, when there is one.
-  virtual AsUser StartAsShellUser(const std::string& program, const std::string& folder,
-                                  int show) = 0;
-  // Starts the program by its full path as the caller: no shell lookup, no file association.
-  virtual bool StartByPath(const std::string& program, const std::string& folder, int show) = 0;
+
+  // What is known of a process's token. The defaults are what a token that cannot be read
+  // counts as: elevated, above medium integrity and the setup's own.
+  struct TokenFacts {
+    bool elevated = true;                  // TokenElevation
+    std::uint32_t integrity = 0xFFFFFFFF;  // the last RID of TokenIntegrityLevel's label
+    bool setupsOwn = true;                 // the same token object as the caller's process
+  };
+  // A process held open (so its id cannot pass to another one), with its token.
+  class ShellProcess {
+   public:
+    virtual ~ShellProcess() = default;
+    virtual TokenFacts Token() = 0;
+    // Starts the program by its full path with a primary copy of the process's token.
+    virtual bool Start(const std::string& program, const std::string& folder, int show) = 0;
+  };
+  // The id of the process that owns the desktop shell's window, or 0 where there is none.
+  virtual std::uint32_t ShellProcessId() = 0;
+  // Opens the process and its token; null where either cannot be opened.
+  virtual std::unique_ptr<ShellProcess> OpenShellProcess(std::uint32_t processId) = 0;
 };
 
 // Through the desktop shell; where it does not answer but its process is there (hung,
-// suspended), with that process's token; where there is no shell process at all, by its full
-// path. Never elevated while a user's shell is there to be asked.
+// suspended), with that process's token, once the token is shown to be an ordinary user's.
+// Never with the setup's own token: without a shell process the program is not started.
 ShellStart StartProgram(StartWays& ways, const std::string& program, const std::string& folder,
                         int show);
 // Through the desktop shell only: opening an address elevated would run whatever the user's

@@ -24,7 +24,7 @@ class FakeShell : public Shell {
   std::vector<std::string> folders;  // the working folder of each start
   std::map<std::string, std::string> versionStrings;
   std::intptr_t openResult = 42;
-  StartWay way = StartWay::Direct;
+  StartWay way = StartWay::DesktopShell;
   std::function<void()> duringOpen;  // runs inside OpenPage (the system's call is synchronous)
   // When set, also told "shell link PATH", "shell launch PATH in FOLDER" and "shell version
   // NAME" (a log shared with other doubles).

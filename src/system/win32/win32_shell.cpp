@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cwchar>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "system/win32/file_paths.h"
@@ -186,25 +187,70 @@ constexpr DWORD kDesktopWait = 8000;
 // How long a request the shell has already taken may take to come back.
 constexpr DWORD kExecuteWait = 30000;
 
-// Starts `program` by its full path, with `userToken` when given, else as the caller.
-bool StartProcess(const std::wstring& program, const std::wstring& folder, int show,
-                  HANDLE userToken) {
-  std::wstring commandLine = L"\"" + program + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(show);
-  PROCESS_INFORMATION process{};
-  const wchar_t* dir = folder.empty() ? nullptr : folder.c_str();
-  const BOOL ok = userToken != nullptr
-                      ? CreateProcessWithTokenW(userToken, 0, program.c_str(), commandLine.data(),
-                                                0, nullptr, dir, &startup, &process)
-                      : CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                       0, nullptr, dir, &startup, &process);
-  if (!ok) return false;
-  const Handle processHandle(process.hProcess), threadHandle(process.hThread);
-  return true;
-}
+// The desktop shell's process and its token, both held while the token is read and used.
+class Win32ShellProcess final : public StartWays::ShellProcess {
+ public:
+  Win32ShellProcess(Handle process, Handle token)
+      : process_(std::move(process)), token_(std::move(token)) {}
+
+  StartWays::TokenFacts Token() override {
+    StartWays::TokenFacts facts;  // unread: refused
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (GetTokenInformation(token_.Get(), TokenElevation, &elevation, sizeof elevation, &size)) {
+      facts.elevated = elevation.TokenIsElevated != 0;
+    }
+    // The label holds one SID, at most SECURITY_MAX_SID_SIZE bytes, after the structure.
+    alignas(TOKEN_MANDATORY_LABEL) unsigned char
+        label[sizeof(TOKEN_MANDATORY_LABEL) + SECURITY_MAX_SID_SIZE];
+    if (GetTokenInformation(token_.Get(), TokenIntegrityLevel, label, sizeof label, &size)) {
+      const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(label)->Label.Sid;
+      if (IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0) {
+        facts.integrity = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
+      }
+    }
+    // The token id names one token object: equal only when the shell's window is the setup's.
+    TOKEN_STATISTICS theirs{}, ours{};
+    HANDLE raw = nullptr;
+    if (GetTokenInformation(token_.Get(), TokenStatistics, &theirs, sizeof theirs, &size) &&
+        OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+      const Handle own(raw);
+      if (GetTokenInformation(own.Get(), TokenStatistics, &ours, sizeof ours, &size)) {
+        facts.setupsOwn = theirs.TokenId.LowPart == ours.TokenId.LowPart &&
+                          theirs.TokenId.HighPart == ours.TokenId.HighPart;
+      }
+    }
+    return facts;
+  }
+
+  bool Start(const std::string& program, const std::string& folder, int show) override {
+    HANDLE raw = nullptr;
+    if (!DuplicateTokenEx(token_.Get(),
+                          TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
+                              TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
+                          nullptr, SecurityImpersonation, TokenPrimary, &raw)) {
+      return false;
+    }
+    const Handle primary(raw);
+    const std::wstring path = ToWide(program), dir = ToWide(folder);
+    std::wstring commandLine = L"\"" + path + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessWithTokenW(primary.Get(), 0, path.c_str(), commandLine.data(), 0, nullptr,
+                                 dir.empty() ? nullptr : dir.c_str(), &startup, &started)) {
+      return false;
+    }
+    const Handle processHandle(started.hProcess), threadHandle(started.hThread);
+    return true;
+  }
+
+ private:
+  Handle process_;  // held so that its id names no other process while the token is used
+  Handle token_;
+};
 
 }  // namespace
 
@@ -243,32 +289,19 @@ StartWays::Desktop Win32StartWays::AskDesktop(const std::string& file, const std
   return answer;
 }
 
-StartWays::AsUser Win32StartWays::StartAsShellUser(const std::string& program,
-                                                   const std::string& folder, int show) {
+std::uint32_t Win32StartWays::ShellProcessId() {
   const HWND desktop = GetShellWindow();
   DWORD processId = 0;
-  if (desktop == nullptr || GetWindowThreadProcessId(desktop, &processId) == 0 || processId == 0) {
-    return AsUser::NoShellProcess;
-  }
-  const Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  if (!process.Valid()) return AsUser::Failed;
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw)) return AsUser::Failed;
-  const Handle token(raw);
-  raw = nullptr;
-  if (!DuplicateTokenEx(token.Get(),
-                        TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
-                            TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
-                        nullptr, SecurityImpersonation, TokenPrimary, &raw)) {
-    return AsUser::Failed;
-  }
-  const Handle primary(raw);
-  return StartProcess(ToWide(program), ToWide(folder), show, primary.Get()) ? AsUser::Started
-                                                                            : AsUser::Failed;
+  if (desktop == nullptr || GetWindowThreadProcessId(desktop, &processId) == 0) return 0;
+  return processId;
 }
 
-bool Win32StartWays::StartByPath(const std::string& program, const std::string& folder, int show) {
-  return StartProcess(ToWide(program), ToWide(folder), show, nullptr);
+std::unique_ptr<StartWays::ShellProcess> Win32StartWays::OpenShellProcess(std::uint32_t processId) {
+  Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process.Valid()) return nullptr;
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw)) return nullptr;
+  return std::make_unique<Win32ShellProcess>(std::move(process), Handle(raw));
 }
 
 ShellStart Win32Shell::OpenPage(const std::string& address, WindowRef) {

@@ -1,9 +1,11 @@
 // Shell on the shell-link object, the desktop shell's ShellExecute (or, where it does not
-// answer, the processes the setup starts itself) and the version-information library.
+// answer, the token of its process) and the version-information library.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "system/shell.h"
@@ -13,9 +15,8 @@ namespace corvane {
 class Win32StartWays final : public StartWays {
  public:
   Desktop AskDesktop(const std::string& file, const std::string& folder, int show) override;
-  AsUser StartAsShellUser(const std::string& program, const std::string& folder,
-                          int show) override;
-  bool StartByPath(const std::string& program, const std::string& folder, int show) override;
+  std::uint32_t ShellProcessId() override;
+  std::unique_ptr<ShellProcess> OpenShellProcess(std::uint32_t processId) override;
 };
 
 class Win32Shell : public Shell {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,79 +29,131 @@ TEST(VersionString, TrimsWhiteSpaceAroundTheValue) {
 class FakeStartWays : public StartWays {
  public:
   Desktop desktop = Desktop::NoAnswer;
-  AsUser asUser = AsUser::NoShellProcess;
-  bool byPath = true;
+  // The owner of the shell window at each lookup in turn; the last one stays. Empty: none.
+  std::vector<std::uint32_t> shellIds;
+  bool opens = true;
+  TokenFacts token{false, kMediumIntegrity, false};
+  bool starts = true;
   std::vector<std::string> tried;
 
   Desktop AskDesktop(const std::string& file, const std::string& folder, int show) override {
     tried.push_back("desktop " + file + "|" + folder + "|" + std::to_string(show));
     return desktop;
   }
-  AsUser StartAsShellUser(const std::string& program, const std::string& folder,
-                          int show) override {
-    tried.push_back("as user " + program + "|" + folder + "|" + std::to_string(show));
-    return asUser;
+  std::uint32_t ShellProcessId() override {
+    const std::uint32_t id = shellIds.empty() ? 0 : shellIds.front();
+    if (shellIds.size() > 1) shellIds.erase(shellIds.begin());
+    tried.push_back("shell window of " + std::to_string(id));
+    return id;
   }
-  bool StartByPath(const std::string& program, const std::string& folder, int show) override {
-    tried.push_back("by path " + program + "|" + folder + "|" + std::to_string(show));
-    return byPath;
+  std::unique_ptr<ShellProcess> OpenShellProcess(std::uint32_t processId) override {
+    tried.push_back("open " + std::to_string(processId));
+    if (!opens) return nullptr;
+    return std::make_unique<Process>(*this, processId);
   }
+
+ private:
+  class Process : public ShellProcess {
+   public:
+    Process(FakeStartWays& ways, std::uint32_t id) : ways_(ways), id_(id) {}
+    TokenFacts Token() override { return ways_.token; }
+    bool Start(const std::string& program, const std::string& folder, int show) override {
+      ways_.tried.push_back("start as " + std::to_string(id_) + " " + program + "|" + folder + "|" +
+                            std::to_string(show));
+      return ways_.starts;
+    }
+
+   private:
+    FakeStartWays& ways_;
+    std::uint32_t id_;
+  };
 };
 
-// The elevated setup starts a program itself only where no user's shell process exists; while
-// one is there (hung, suspended) the program runs with its token or not at all.
-TEST(StartProgramTest, ElevatedOnlyWithoutAnyShellProcess) {
-  const std::string kvx = "C:\\P\\kvx.exe";
-  const std::string asked = kvx + "|C:\\P|9";
+const std::string kKvx = "C:\\P\\kvx.exe";
+
+// The elevated setup starts a program through the user's desktop shell, or, where that does not
+// answer, with the token of the shell's process; never with its own token, so without a shell
+// process nothing starts (a user can end their own shell).
+TEST(StartProgramTest, NeverWithTheSetupsOwnToken) {
+  const std::string asked = kKvx + "|C:\\P|9";
+  const std::vector<std::string> asShell7 = {"desktop " + asked, "shell window of 7", "open 7",
+                                             "shell window of 7", "start as 7 " + asked};
   struct Case {
     StartWays::Desktop desktop;
-    StartWays::AsUser asUser;
-    bool started;
-    StartWay way;
+    std::vector<std::uint32_t> shellIds;
+    bool starts;
+    ShellStart result;
     std::vector<std::string> tried;
   } cases[] = {
       {StartWays::Desktop::Started,
-       StartWays::AsUser::Started,
+       {7},
        true,
-       StartWay::DesktopShell,
+       {true, StartWay::DesktopShell},
        {"desktop " + asked}},
       {StartWays::Desktop::Failed,
-       StartWays::AsUser::Started,
-       false,
-       StartWay::DesktopShell,
+       {7},
+       true,
+       {false, StartWay::DesktopShell},
        {"desktop " + asked}},
+      {StartWays::Desktop::NoAnswer, {7}, true, {true, StartWay::ShellUser}, asShell7},
+      {StartWays::Desktop::NoAnswer, {7}, false, {false, StartWay::NotStarted}, asShell7},
       {StartWays::Desktop::NoAnswer,
-       StartWays::AsUser::Started,
+       {},
        true,
-       StartWay::ShellUser,
-       {"desktop " + asked, "as user " + asked}},
-      {StartWays::Desktop::NoAnswer,
-       StartWays::AsUser::Failed,
-       false,
-       StartWay::NotStarted,
-       {"desktop " + asked, "as user " + asked}},
-      {StartWays::Desktop::NoAnswer,
-       StartWays::AsUser::NoShellProcess,
-       true,
-       StartWay::Direct,
-       {"desktop " + asked, "as user " + asked, "by path " + asked}},
+       {false, StartWay::NotStarted},
+       {"desktop " + asked, "shell window of 0"}},
   };
   for (const Case& c : cases) {
     FakeStartWays ways;
     ways.desktop = c.desktop;
-    ways.asUser = c.asUser;
-    const ShellStart start = StartProgram(ways, kvx, "C:\\P", kShowRestore);
-    EXPECT_EQ(start.started, c.started) << ways.tried.size();
-    EXPECT_EQ(start.way, c.way) << ways.tried.size();
+    ways.shellIds = c.shellIds;
+    ways.starts = c.starts;
+    const ShellStart start = StartProgram(ways, kKvx, "C:\\P", kShowRestore);
+    EXPECT_EQ(start.started, c.result.started) << ways.tried.size();
+    EXPECT_EQ(start.way, c.result.way) << ways.tried.size();
     EXPECT_EQ(ways.tried, c.tried);
+  }
+}
+
+// The shell's token is taken only while the shell's window still belongs to the process that was
+// opened, and only where it is an ordinary user's; a token that cannot be read is refused.
+TEST(StartProgramTest, ShellTokenOnlyWhereItIsAnOrdinaryUsers) {
+  using Token = StartWays::TokenFacts;
+  const Token medium{false, kMediumIntegrity, false};
+  struct Case {
+    const char* name;
+    std::vector<std::uint32_t> shellIds;
+    bool opens;
+    Token token;
+    bool started;
+  } cases[] = {
+      {"medium", {7}, true, medium, true},
+      {"low integrity", {7}, true, {false, 0x1000, false}, true},
+      {"not opened", {7}, false, medium, false},
+      {"window now another process's", {7, 8}, true, medium, false},
+      {"elevated", {7}, true, {true, kMediumIntegrity, false}, false},
+      {"high integrity", {7}, true, {false, 0x3000, false}, false},
+      {"medium plus", {7}, true, {false, kMediumIntegrity + 0x100, false}, false},
+      {"the setup's own", {7}, true, {false, kMediumIntegrity, true}, false},
+      {"not read", {7}, true, Token{}, false},
+  };
+  for (const Case& c : cases) {
+    FakeStartWays ways;
+    ways.shellIds = c.shellIds;
+    ways.opens = c.opens;
+    ways.token = c.token;
+    const ShellStart start = StartProgram(ways, kKvx, "C:\\P", kShowRestore);
+    EXPECT_EQ(start.started, c.started) << c.name;
+    EXPECT_EQ(start.way, c.started ? StartWay::ShellUser : StartWay::NotStarted) << c.name;
+    EXPECT_EQ(ways.tried.back() == "start as 7 " + kKvx + "|C:\\P|9", c.started) << c.name;
   }
 }
 
 // An address is opened only by the user's desktop shell, whether or not its process is there.
 TEST(OpenPageTest, NeverOpenedByTheElevatedSetup) {
-  for (const auto asUser : {StartWays::AsUser::Started, StartWays::AsUser::NoShellProcess}) {
+  for (const std::uint32_t shellId : {7u, 0u}) {
     FakeStartWays ways;
-    ways.asUser = asUser;
+    ways.shellIds = {shellId};
     const ShellStart start = OpenPage(ways, "http://example/init.asp");
     EXPECT_FALSE(start.started);
     EXPECT_EQ(start.way, StartWay::NotStarted);

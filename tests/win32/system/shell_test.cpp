@@ -3,11 +3,13 @@
 
 #include <windows.h>
 
+#include <exdisp.h>
 #include <objidl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -173,9 +175,20 @@ class TopWindow {
   HWND hwnd_;
 };
 
-// As the signed-in user: through the desktop shell, or, while a just-started Wine desktop does not
-// answer yet, with the token of its process; never by path while a shell is there. A batch file
-// writes the folder it was started in. A program that is not there is not started either way.
+// Whether a desktop shell serves the shell windows list at all (asked directly).
+bool ShellWindowsServed() {
+  IShellWindows* windows = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                              reinterpret_cast<void**>(&windows)))) {
+    return false;
+  }
+  windows->Release();
+  return true;
+}
+
+// As the signed-in user: through the desktop shell, or, where it does not answer yet, with the
+// token of its process. A batch file writes the folder it was started in. A program that is not
+// there is not started either way.
 TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
   const std::wstring script = L"C:\\links\\mark.cmd";
   HANDLE h = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -190,6 +203,12 @@ TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
   ASSERT_NE(window.Get(), nullptr);
 
   const ShellStart start = shell.Launch("C:\\links\\mark.cmd", "C:\\links\\work", kShowNormal);
+  if (start.way == StartWay::NotStarted && !ShellWindowsServed()) {
+    // Wine 10, in about one fresh prefix in four: the desktop shell the window above started never
+    // serves its windows list (CoCreateInstance gives REGDB_E_KEYMISSING for 15 s and more), and
+    // Wine's shell token is refused (high integrity, see below), so nothing can start.
+    GTEST_SKIP() << "the desktop shell serves no windows list";
+  }
   EXPECT_TRUE(start.started);
   EXPECT_TRUE(start.way == StartWay::DesktopShell || start.way == StartWay::ShellUser)
       << static_cast<int>(start.way);
@@ -202,10 +221,27 @@ TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
       << static_cast<int>(missing.way);
 }
 
-// The two ways the setup starts a program itself when the desktop shell does not answer: with
-// the token of the shell's process, and by its full path. The product's stand-in, copied in,
-// records its path and current folder in CORVANE_START_LOG, which it inherits from here.
-TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
+// The setup's ways with a desktop shell that does not answer (hung or suspended): what is left
+// is the token of the shell's process.
+class SilentDesktop final : public StartWays {
+ public:
+  Desktop AskDesktop(const std::string&, const std::string&, int) override {
+    return Desktop::NoAnswer;
+  }
+  std::uint32_t ShellProcessId() override { return ways_.ShellProcessId(); }
+  std::unique_ptr<ShellProcess> OpenShellProcess(std::uint32_t processId) override {
+    return ways_.OpenShellProcess(processId);
+  }
+
+ private:
+  Win32StartWays ways_;
+};
+
+// Without an answering desktop shell the program starts with the token of the shell's process,
+// only where that is an ordinary user's, and never by the setup itself: without a shell process
+// nothing runs. The product's stand-in, copied in, records its path and current folder in
+// CORVANE_START_LOG, which it inherits from here.
+TEST_F(ShellTest, WithoutTheDesktopShellOnlyTheShellUsersTokenStartsTheProgram) {
   const char* build = std::getenv("CORVANE_BINARY_DIR");
   ASSERT_NE(build, nullptr) << "CORVANE_BINARY_DIR names the build folder";
   const std::wstring standIn = L"Z:" + ToWide(build) + L"/product/kvx.exe";
@@ -213,6 +249,7 @@ TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
   CreateDirectoryW(L"C:\\links\\work", nullptr);
   ASSERT_TRUE(CopyFileW(standIn.c_str(), L"C:\\links\\prog\\kvx.exe", FALSE)) << FromWide(standIn);
   ASSERT_TRUE(SetEnvironmentVariableW(L"CORVANE_START_LOG", L"C:\\links\\start.log"));
+  const std::string kvx = "C:\\links\\prog\\kvx.exe";
 
   // Wine 10's desktop shell registers its window, as Windows' does, once a window has started
   // it; Wine 8's registers none, and there this process plays the shell's process.
@@ -226,25 +263,49 @@ TEST_F(ShellTest, WithoutTheDesktopShellTheProgramStartsByItsPathInItsFolder) {
     ASSERT_NE(setShellWindow, nullptr);
     ASSERT_TRUE(setShellWindow(window->Get()));
   }
-  Win32StartWays ways;
+  SilentDesktop ways;
+  const std::uint32_t shellId = ways.ShellProcessId();
+  ASSERT_NE(shellId, 0u);
+  const std::unique_ptr<StartWays::ShellProcess> shellProcess = ways.OpenShellProcess(shellId);
+  ASSERT_NE(shellProcess, nullptr);
+  const StartWays::TokenFacts token = shellProcess->Token();
+  EXPECT_NE(token.integrity, StartWays::TokenFacts{}.integrity) << "integrity level not read";
+  EXPECT_EQ(token.setupsOwn, shellId == GetCurrentProcessId());
+  const std::unique_ptr<StartWays::ShellProcess> self =
+      ways.OpenShellProcess(GetCurrentProcessId());
+  ASSERT_NE(self, nullptr);
+  EXPECT_TRUE(self->Token().setupsOwn);
+
   DeleteFileW(L"C:\\links\\start.log");
-  ASSERT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
-            StartWays::AsUser::Started);
-  std::string line = WaitForLine(L"C:\\links\\start.log");
-  EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
-  EXPECT_EQ(ways.StartAsShellUser("C:\\links\\missing.exe", "C:\\links", kShowNormal),
-            StartWays::AsUser::Failed);
+  const ShellStart start = StartProgram(ways, kvx, "C:\\links\\work", kShowNormal);
+  // Windows: the shell of a user whose programs run unelevated has a medium, unelevated token,
+  // and the program starts with it. Wine 10 gives every process, its shell too, a token at high
+  // integrity (not marked elevated), so there it is refused and nothing runs; so is this process's
+  // own token where it plays the shell (Wine 8).
+  const bool ordinary = !token.elevated && token.integrity <= kMediumIntegrity && !token.setupsOwn;
+  if (ordinary) {
+    EXPECT_TRUE(start.started);
+    EXPECT_EQ(start.way, StartWay::ShellUser);
+    const std::string line = WaitForLine(L"C:\\links\\start.log");
+    EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
+    EXPECT_FALSE(StartProgram(ways, "C:\\links\\missing.exe", "C:\\links", kShowNormal).started);
+  } else {
+    EXPECT_FALSE(start.started);
+    EXPECT_EQ(start.way, StartWay::NotStarted);
+    Sleep(1000);
+    EXPECT_FALSE(Exists(L"C:\\links\\start.log")) << "the stand-in ran";
+  }
 
   if (playingShell) {
     window.reset();
-    EXPECT_EQ(ways.StartAsShellUser("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal),
-              StartWays::AsUser::NoShellProcess);
+    ASSERT_EQ(ways.ShellProcessId(), 0u);
+    DeleteFileW(L"C:\\links\\start.log");
+    const ShellStart none = StartProgram(ways, kvx, "C:\\links\\work", kShowNormal);
+    EXPECT_FALSE(none.started);
+    EXPECT_EQ(none.way, StartWay::NotStarted);
+    Sleep(1000);
+    EXPECT_FALSE(Exists(L"C:\\links\\start.log")) << "the stand-in ran";
   }
-  DeleteFileW(L"C:\\links\\start.log");
-  ASSERT_TRUE(ways.StartByPath("C:\\links\\prog\\kvx.exe", "C:\\links\\work", kShowNormal));
-  line = WaitForLine(L"C:\\links\\start.log");
-  EXPECT_EQ(line.rfind("kvx.exe|C:\\links\\prog\\kvx.exe|C:\\links\\work|", 0), 0u) << line;
-  EXPECT_FALSE(ways.StartByPath("C:\\links\\missing.exe", "C:\\links", kShowNormal));
   SetEnvironmentVariableW(L"CORVANE_START_LOG", nullptr);
 }
 
