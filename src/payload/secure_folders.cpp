@@ -42,8 +42,9 @@ bool IsTrusted(const FolderAccess& access, const std::string& sid) {
 
 // Nobody but the trusted owners may use `rights`; with `ownOnly`, entries that only pass on to
 // what is made inside do not count.
-bool OnlyTrustedMay(const FolderAccess& access, std::uint32_t rights, bool ownOnly = false) {
-  if (!IsTrusted(access, access.owner) || !access.hasAccessList) return false;
+bool OnlyTrustedMay(const FolderAccess& access, std::uint32_t rights, bool ownOnly = false,
+                    bool ownerCounts = true) {
+  if ((ownerCounts && !IsTrusted(access, access.owner)) || !access.hasAccessList) return false;
   return std::all_of(access.entries.begin(), access.entries.end(), [&](const AccessEntry& e) {
     if (!e.allow || (e.mask & rights) == 0 || IsTrusted(access, e.trustee)) return true;
     if (ownOnly && e.inheritOnly) return true;
@@ -268,9 +269,7 @@ bool UsersCannotReplace(const FolderAccess& access) {
 bool LevelCannotBeReplaced(const FolderAccess& level, const FolderAccess& parent) {
   if (!OnlyTrustedMay(level, kRemoveItselfRights, true)) return false;
   // Only the parent's entries matter here, not who owns it: the base is the system's own.
-  FolderAccess entriesOnly = parent;
-  entriesOnly.owner = std::string(kLocalSystemSid);
-  return OnlyTrustedMay(entriesOnly, kRemoveChildRights, true);
+  return OnlyTrustedMay(parent, kRemoveChildRights, true, false);
 }
 
 bool IsLeftShut(const FolderAccess& access) {

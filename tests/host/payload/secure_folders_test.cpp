@@ -141,6 +141,11 @@ TEST(LevelCannotBeReplacedTest, OwnRightsAndTheParentsDeleteChildDecide) {
   FolderAccess deleteChild = root;
   deleteChild.entries.push_back({true, false, 0x00000040, "S-1-5-11"});
   EXPECT_FALSE(LevelCannotBeReplaced(root, deleteChild));
+  // Where the system keeps no owners (Wine), the owner it reports for every folder, and its
+  // entry, are no one's, the parent's included.
+  FolderAccess unstored{"S-1-5-21-0-0-0-1000", false, true, false,
+                        {{true, false, 0x1F01FF, "S-1-5-21-0-0-0-1000"}}};
+  EXPECT_TRUE(LevelCannotBeReplaced(unstored, unstored));
 
   EXPECT_TRUE(IsLeftShut(FakeFolderSecurity::Protected()));
   FolderAccess adminsOwn = FakeFolderSecurity::Protected();
