@@ -192,11 +192,6 @@ class LoggingFolderSecurity final : public FolderSecurity {
       return ok;
     }
     std::string FinalPath() override { return inner_->FinalPath(); }
-    bool RemoveIfEmpty() override {
-      const bool ok = inner_->RemoveIfEmpty();
-      log_.Line({"remove folder ", path_, ok ? ": removed" : ": not removed"});
-      return ok;
-    }
     PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
       return Opened(inner_->OpenFolder(name, pinned), path_ + "\\" + name, pinned, log_);
     }
@@ -218,6 +213,11 @@ class LoggingFolderSecurity final : public FolderSecurity {
     }
     bool Has(const std::string& name) override { return inner_->Has(name); }
     bool RemoveFile(const std::string& name) override { return inner_->RemoveFile(name); }
+    bool RemoveFolder(const std::string& name) override {
+      const bool ok = inner_->RemoveFolder(name);
+      log_.Line({"remove folder ", path_, "\\", name, ok ? ": removed" : ": not removed"});
+      return ok;
+    }
     std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) override {
       return inner_->HoldForReplacing(name);
     }

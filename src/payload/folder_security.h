@@ -64,9 +64,6 @@ class PinnedFolder {
   // The path the system resolves the handle to, without a trailing backslash; empty when it
   // cannot tell.
   virtual std::string FinalPath() = 0;
-  // Deletes the held folder when it is empty (through this handle), only for one made with
-  // MakeFolder; false otherwise. It goes when this handle is closed.
-  virtual bool RemoveIfEmpty() = 0;
 
   // --- folders in it ---
   // Opens the folder `name` as itself (never a reparse point's target) and holds it.
@@ -84,6 +81,9 @@ class PinnedFolder {
   virtual bool Has(const std::string& name) = 0;
   // Deletes the file `name` itself (a link as itself) through a handle of its own.
   virtual bool RemoveFile(const std::string& name) = 0;
+  // Deletes the folder `name` itself through a handle of its own when it is empty; false when
+  // it is not, is a link, or someone (this program included) holds it.
+  virtual bool RemoveFolder(const std::string& name) = 0;
   // Opens the file itself for deleting, sharing read, write and delete; null when it is
   // missing or someone holds it open without delete sharing.
   virtual std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) = 0;

@@ -352,17 +352,18 @@ bool OpenShutFolders(FolderPins& pins) {
 
 void UndoMovedAside(FolderPins& pins, SetupLog* log) {
   for (auto move = pins.moved.rbegin(); move != pins.moved.rend(); ++move) {
-    if (!move->fresh->RemoveIfEmpty()) {
-      Note(log, {"folder ", move->name, ": not empty, ", move->aside, " keeps its name"});
-      continue;
-    }
-    // The fresh folder goes with its last handle: ours.
+    // Let go of the fresh folder first: nobody but the administrators can delete or rename it
+    // meanwhile (it is shut), and nobody can take its name while the parent is held.
     auto it = std::find_if(pins.held.begin(), pins.held.end(),
                            [&](const auto& p) { return p.get() == move->fresh; });
     if (it != pins.held.end()) pins.held.erase(it);
     if (pins.install == move->fresh) pins.install = nullptr;
     if (pins.data == move->fresh) pins.data = nullptr;
     std::erase(pins.shut, move->fresh);
+    if (!move->parent->RemoveFolder(move->name)) {
+      Note(log, {"folder ", move->name, ": not empty, ", move->aside, " keeps its name"});
+      continue;
+    }
     const bool back = move->parent->RenameFile(move->aside, move->name, false);
     Note(log, {"folder ", move->aside, back ? ": given back its name " : ": could not be given "
                                               "back its name ", move->name});

@@ -130,7 +130,6 @@ class FakeFolderSecurity : public FolderSecurity {
       auto it = owner_.finalPaths_.find(id_);
       return it == owner_.finalPaths_.end() ? path_ : it->second;
     }
-    bool RemoveIfEmpty() override { return Usable() && owner_.fs_.RemoveEmptyDirectory(path_); }
     PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
       owner_.Record("open " + Child(name));
       if (!Usable() || !Plain(name)) return PinResult::Failed;
@@ -158,6 +157,10 @@ class FakeFolderSecurity : public FolderSecurity {
     }
     bool RemoveFile(const std::string& name) override {
       return Usable() && Plain(name) && owner_.fs_.RemoveFile(Child(name));
+    }
+    bool RemoveFolder(const std::string& name) override {
+      return Usable() && Plain(name) && !owner_.IsHeld(Child(name)) &&
+             owner_.fs_.RemoveEmptyDirectory(Child(name));
     }
     std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) override {
       if (!Usable() || !Plain(name)) return nullptr;

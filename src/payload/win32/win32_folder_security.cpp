@@ -101,10 +101,9 @@ class ProtectedDescriptor {
 // can rename, delete or replace the folder while it is open, and nobody else can open it for
 // deleting. Sharing is only checked against handles with data access (Windows and Wine alike:
 // with READ_CONTROL and attributes alone the folder could still be renamed under Wine 8), hence
-// FILE_LIST_DIRECTORY. A folder found is opened without DELETE: a process whose current folder
-// it is (kvxh.exe runs in the install folder) holds it without delete sharing, and an open with
-// DELETE would fail there. Only a folder made here, which nobody else can have open yet, is
-// held with DELETE, so that RemoveIfEmpty can take it away again through this very handle.
+// FILE_LIST_DIRECTORY. No DELETE: a process whose current folder it is (kvxh.exe runs in the
+// install folder, started while the setup still holds it) opens it without delete sharing, and
+// neither open may ask for what the other refuses to share.
 constexpr ACCESS_MASK kHeldAccess =
     FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -170,8 +169,6 @@ class Win32PinnedFolder final : public PinnedFolder {
     return FromWide(path);
   }
 
-  // Only an empty folder can be marked; it goes when this handle closes.
-  bool RemoveIfEmpty() override { return MarkForDeletion(handle_.Get()) == RelativeResult::Done; }
 
   PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
     RelativeOpen how;
@@ -200,7 +197,7 @@ class Win32PinnedFolder final : public PinnedFolder {
                              std::unique_ptr<PinnedFolder>& pinned) override {
     const ProtectedDescriptor shut;
     RelativeOpen how;
-    how.access = kHeldAccess | DELETE;
+    how.access = kHeldAccess;
     how.share = kHeldShare;
     how.disposition = FILE_CREATE;
     how.options = FILE_DIRECTORY_FILE;
@@ -264,6 +261,14 @@ class Win32PinnedFolder final : public PinnedFolder {
     Handle file;
     return OpenForChange(name, DELETE, FILE_NON_DIRECTORY_FILE, file) &&
            MarkForDeletion(file.Get()) == RelativeResult::Done;
+  }
+
+  // Only an empty folder can be marked (ERROR_DIR_NOT_EMPTY otherwise); it goes with this
+  // handle, and never while anyone else has it open.
+  bool RemoveFolder(const std::string& name) override {
+    Handle folder;
+    return OpenForChange(name, DELETE, FILE_DIRECTORY_FILE, folder) &&
+           MarkForDeletion(folder.Get()) == RelativeResult::Done;
   }
 
   // DELETE access: the open fails with a sharing violation when another process holds the file

@@ -47,7 +47,7 @@ class KillingPinnedFolder final : public PinnedFolder {
   bool ReadAccess(FolderAccess& access) override { return inner_->ReadAccess(access); }
   bool InheritFromParent() override { return inner_->InheritFromParent(); }
   std::string FinalPath() override { return inner_->FinalPath(); }
-  bool RemoveIfEmpty() override { return inner_->RemoveIfEmpty(); }
+  bool RemoveFolder(const std::string& name) override { return inner_->RemoveFolder(name); }
   PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
     const PinResult result = inner_->OpenFolder(name, pinned);
     if (pinned) pinned = std::make_unique<KillingPinnedFolder>(std::move(pinned), counter_);

@@ -39,7 +39,7 @@ check "installed" eq "$SETUP_STATUS" 0
 ASIDE=$(ls -d "$DATA_DIR".moved-* 2>/dev/null | head -n 1)
 check "the found folder was moved aside" test -n "$ASIDE"
 check "what was in it is kept there" test -f "$ASIDE/planted.txt"
-check "the move is logged" logged_like "^rename .*\\\\Corvane to .*\\\\Corvane\\.moved-[a-z0-9]{8}: ok$"
+check "the move is logged" logged_like "^folder .*\\\\Corvane: made by someone else or open to others; moved aside to .*\\\\Corvane\\.moved-[a-z0-9]{8} with what it held$"
 check "the data files are in a fresh folder" \
   cmp -s "$CORVANE_BINARY_DIR/product/default.rex" "$DATA_DIR/default.rex"
 check "the fresh folder is not the other user's" test ! -e "$DATA_DIR/planted.txt"

@@ -253,14 +253,11 @@ TEST(Win32FolderSecurityTest, ChainOfHeldFoldersWorksRelativeToEachHandle) {
   EXPECT_TRUE(held->RenameFile("Old", "Aside", false));
   EXPECT_TRUE(IsFolder(folder + "\\Aside"));
   EXPECT_TRUE(held->Has("Aside"));
-  EXPECT_FALSE(held->RemoveIfEmpty());
   ASSERT_EQ(held->OpenFolder("Aside", inner), PinResult::Pinned);
-  EXPECT_FALSE(inner->RemoveIfEmpty());  // a folder found is held without DELETE
+  EXPECT_FALSE(held->RemoveFolder("Aside"));  // held, by this program too
   inner.reset();
-  ASSERT_EQ(held->MakeFolder("Fresh", NewFolder::Shut, inner), CreateDirResult::Created);
-  EXPECT_TRUE(inner->RemoveIfEmpty());
-  inner.reset();
-  EXPECT_FALSE(held->Has("Fresh"));
+  EXPECT_TRUE(held->RemoveFolder("Aside"));
+  EXPECT_FALSE(held->Has("Aside"));
 
   EXPECT_EQ(held->OpenFolder("a.txt", none), PinResult::NotAFolder);
   EXPECT_TRUE(held->RemoveAtRestart("a.txt"));
