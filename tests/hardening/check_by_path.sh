@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # The elevated programs (the setup and the uninstaller) create, rename, link and delete files
 # and folders relative to folders they hold, never by a path walked again. Every call that still
-# takes a path is listed in by_path_calls.txt with the reason it is safe; this check fails on a
-# call that is not listed there, and on a listed one that is gone (the list stays true).
+# takes a path is in the table of docs/security.md with the reason it is safe; this check fails
+# on a call that is not in it, and on a row whose call is gone (the table stays true).
 #   check_by_path.sh [SRC_DIR]
 # It also runs itself once on a copy of the sources with one more such call, which must fail.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 src=${1:-$here/../../src}
-list=$here/by_path_calls.txt
+list=${BY_PATH_LIST:-$here/../../docs/security.md}
 calls='CreateFileW|CreateDirectoryW|CreateDirectoryExW|MoveFileExW|MoveFileW|DeleteFileW|RemoveDirectoryW|CreateHardLinkW|CopyFileW|CopyFileExW|ReplaceFileW|SetFileSecurityW|SetNamedSecurityInfoW|SHFileOperationW'
 
 # "file call count" for every by-path call in the sources of the elevated programs.
@@ -16,7 +16,11 @@ found() {
   (cd "$1" && grep -rnoE "\\b($calls)\\s*\\(" app payload system uninstall 2>/dev/null) |
     sed -E 's/^([^:]+):[0-9]+:([A-Za-z]+).*/\1 \2/' | sort | uniq -c | awk '{ print $2, $3, $1 }'
 }
-listed() { grep -vE '^\s*(#|$)' "$list" | awk -F'|' '{ gsub(/ +$/, "", $1); print $1 }' | sort; }
+# The table's rows: "| `file` | `call` | count | reason |".
+listed() {
+  sed -n '/<!-- by-path calls/,/<!-- end of by-path calls/p' "$list" | grep '^| `' |
+    awk -F'|' '{ gsub(/[` ]/, "", $2); gsub(/[` ]/, "", $3); gsub(/ /, "", $4); print $2, $3, $4 }' | sort
+}
 
 check() {
   local diff
@@ -28,6 +32,7 @@ check() {
   fi
 }
 
+[ -n "$(listed)" ] || { echo "FAIL - no table of by-path calls in $list"; exit 1; }
 check "$src" || { echo "FAIL - by-path file calls"; exit 1; }
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
