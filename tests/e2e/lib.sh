@@ -63,11 +63,12 @@ trap cleanup EXIT
 drv() { wine 'C:\e2e\driver.exe' "$@" 2>/dev/null | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # Starts the setup (or another exe of C:\e2e, with arguments) in the background.
-start_setup() { # [exe [arguments...]]
+start_setup() { # [exe in C:\e2e, or a full Windows path [arguments...]]
   local exe=${1:-CorvaneSetup.exe}
   shift 2>/dev/null
   : >"$SETUP_ERR"
-  wine "C:\\e2e\\$exe" "$@" >/dev/null 2>>"$SETUP_ERR" &
+  case $exe in *\\*) ;; *) exe="C:\\e2e\\$exe" ;; esac
+  wine "$exe" "$@" >/dev/null 2>>"$SETUP_ERR" &
   SETUP_PID=$!
 }
 

@@ -53,8 +53,23 @@ drv close "$TITLE" >/dev/null
 check "first setup ends with 0" wait_setup_exit 30
 check "first setup: exit status 0" eq "$SETUP_STATUS" 0
 
-# While the uninstaller asks its question, a setup brings the question forward and ends.
+# An uninstaller of that name which is not the recorded one (another product's; here a copy
+# outside the install folder) is not brought forward: the setup's message says to try again.
 start_setup uninstall.exe
+FIRST_PID=$SETUP_PID
+check "an uninstaller elsewhere asks its question" drv wait uninstall 30000
+start_setup
+check "a setup beside it says so instead of bringing that one forward" \
+  eval '[ "$(drv box uninstall 20000 | sed -n 2p)" = "Corvane is being installed or removed. Try again when that has finished." ]'
+drv answer uninstall 1 >/dev/null
+check "that setup ends: 1618 (low byte 82)" eval 'wait_setup_exit 30 && [ "$SETUP_STATUS" = 82 ]'
+SETUP_PID=$FIRST_PID
+drv answer "$TITLE" 7 >/dev/null
+check "the uninstaller elsewhere ends" wait_setup_exit 30
+
+# While the installed uninstaller asks its question, a setup brings the question forward and
+# ends.
+start_setup "$INSTALL\\uninstall.exe"
 FIRST_PID=$SETUP_PID
 check "the uninstaller asks its question" drv wait uninstall 30000
 check "another window holds the foreground" steal_front 20000

@@ -11,6 +11,7 @@
 #include "app/win32/com_apartment.h"
 #include "app/win32/entry/install_files.h"
 #include "app/win32/setup_dialog.h"
+#include "payload/paths.h"
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
 #include "payload/win32/win32_folder_security.h"
@@ -60,14 +61,16 @@ BOOL CALLBACK FindProgramWindow(HWND window, LPARAM parameter) {
   if (!process.Valid() || !QueryFullProcessImageNameW(process.Get(), 0, path, &length)) {
     return TRUE;
   }
-  const wchar_t* name = path + length;
-  while (name > path && name[-1] != L'\\') --name;
-  if (CompareStringOrdinal(name, -1, search.program.c_str(), -1, TRUE) != CSTR_EQUAL) return TRUE;
+  if (CompareStringOrdinal(path, static_cast<int>(length), search.program.c_str(), -1, TRUE) !=
+      CSTR_EQUAL) {
+    return TRUE;
+  }
   search.found = window;
   return FALSE;
 }
 
-// A visible top-level window of a process whose program file is named `program`, or null.
+// A visible top-level window of a process whose program file is `program` (its full path), or
+// null.
 HWND WindowOfProgram(const std::wstring& program) {
   ProgramWindowSearch search{program};
   EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
@@ -114,10 +117,19 @@ class Win32StartHost final : public StartHost {
   InstanceLock LockInstance() override { return lock_.Acquire(0); }
   std::string_view LockHeld() override { return lock_.Held(); }
 
-  // The first setup's dialog, else a window of the uninstaller (its question or its message).
+  // The first setup's dialog, else a window of the uninstaller (its question or its message):
+  // the one in the install folder the registry records, since other products' uninstallers
+  // have the same file name.
   bool ShowRunningSetup() override {
     HWND running = FindWindowW(L"#32770", L"Setup Corvane");
-    if (running == nullptr) running = WindowOfProgram(ToWide(std::string(kUninstallerName)));
+    if (running == nullptr) {
+      Win32Registry registry;
+      const std::string folder = ReadAppPath(registry, std::string(kMainProgram), "Path");
+      if (IsAbsolutePath(folder)) {
+        running = WindowOfProgram(
+            ToWide(StripTrailingBackslash(folder) + "\\" + std::string(kUninstallerName)));
+      }
+    }
     if (running == nullptr) return false;
     if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
     SetForegroundWindow(running);
