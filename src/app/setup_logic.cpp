@@ -270,8 +270,12 @@ void SetupLogic::RunInstall() {
     return;
   }
   // Every product file is in place: the data folder levels made shut get the access the
-  // product expects.
-  OpenShutFolders(pins);
+  // product expects. The product is installed either way; the log says when users cannot add
+  // files to its data folder.
+  if (!OpenShutFolders(pins) && services_.log != nullptr) {
+    services_.log->Line({"data folder ", paths_.known.commonData,
+                         ": stays shut, users cannot add files to it"});
+  }
 
   ShowInstalledLook();
   RegisterProduct();

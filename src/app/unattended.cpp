@@ -150,27 +150,12 @@ class LoggingFolderSecurity final : public FolderSecurity {
   }
 
  private:
-  static const char* ResultText(PinResult result) {
-    switch (result) {
-      case PinResult::Pinned:
-        return "held";
-      case PinResult::Missing:
-        return "missing";
-      case PinResult::ReparsePoint:
-        return "reparse point, not used";
-      case PinResult::NotAFolder:
-        return "a file, not a folder";
-      case PinResult::Failed:
-        return "cannot be opened";
-    }
-    return "";
-  }
   static PinResult Opened(PinResult result, const std::string& path,
                           std::unique_ptr<PinnedFolder>& pinned, SetupLog& log) {
     if (result == PinResult::Pinned) {
       pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log);
     }
-    log.Line({"folder ", path, ": ", ResultText(result)});
+    log.Line({"folder ", path, ": ", PinResultText(result)});
     return result;
   }
 
@@ -192,6 +177,11 @@ class LoggingFolderSecurity final : public FolderSecurity {
       return ok;
     }
     std::string FinalPath() override { return inner_->FinalPath(); }
+    bool HoldsOnlyAdministratorsEntries() override {
+      const bool ok = inner_->HoldsOnlyAdministratorsEntries();
+      if (!ok) log_.Line({"folder ", path_, ": holds files or folders others made"});
+      return ok;
+    }
     PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
       return Opened(inner_->OpenFolder(name, pinned), path_ + "\\" + name, pinned, log_);
     }

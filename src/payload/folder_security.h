@@ -65,6 +65,11 @@ class PinnedFolder {
   // cannot tell.
   virtual std::string FinalPath() = 0;
 
+  // True when everything directly in the folder is the administrators' own: each file and
+  // folder owned by Administrators or the system and no link (each looked at through a handle
+  // of its own). False when something is not, or the folder cannot be listed.
+  virtual bool HoldsOnlyAdministratorsEntries() = 0;
+
   // --- folders in it ---
   // Opens the folder `name` as itself (never a reparse point's target) and holds it.
   // `pinned` is set only for PinResult::Pinned.
@@ -81,8 +86,9 @@ class PinnedFolder {
   virtual bool Has(const std::string& name) = 0;
   // Deletes the file `name` itself (a link as itself) through a handle of its own.
   virtual bool RemoveFile(const std::string& name) = 0;
-  // Deletes the folder `name` itself through a handle of its own when it is empty; false when
-  // it is not, is a link, or someone (this program included) holds it.
+  // Deletes the folder `name` itself through a handle of its own when it is empty (a link is
+  // deleted as itself, never what it points to); false when it is not empty, or someone (this
+  // program included) holds it.
   virtual bool RemoveFolder(const std::string& name) = 0;
   // Opens the file itself for deleting, sharing read, write and delete; null when it is
   // missing or someone holds it open without delete sharing.

@@ -97,11 +97,24 @@ struct Walk {
   std::string path;  // no trailing backslash
 };
 
+// Opens the base of a chain. It must keep access lists (a FAT volume keeps none: every folder
+// on it is open to everyone); with `asked`, the system must resolve it to that very path (a
+// drive letter that stands for a folder elsewhere is refused before anything is made).
 bool StartAt(FolderSecurity& security, FolderPins& pins, const std::string& base, Walk& walk,
-             SetupLog* log) {
+             SetupLog* log, bool asked = false) {
   std::unique_ptr<PinnedFolder> pinned;
   if (base.empty() || security.OpenBase(base, pinned) != PinResult::Pinned) {
     Note(log, {"folder ", base, ": the base folder cannot be opened"});
+    return false;
+  }
+  FolderAccess access;
+  if (!pinned->ReadAccess(access) || !access.hasAccessList) {
+    Note(log, {"folder ", base, ": keeps no access lists; not installed there"});
+    return false;
+  }
+  if (asked && !SameText(StripTrailingBackslash(pinned->FinalPath()),
+                         StripTrailingBackslash(base))) {
+    Note(log, {"folder ", base, ": the system resolves it to ", pinned->FinalPath(), "; refused"});
     return false;
   }
   walk.folder = pinned.get();
@@ -137,22 +150,6 @@ PinResult OpenOrMake(Walk& walk, const std::string& name, std::unique_ptr<Pinned
   return PinResult::Failed;
 }
 
-const char* PinText(PinResult result) {
-  switch (result) {
-    case PinResult::Pinned:
-      return "held";
-    case PinResult::Missing:
-      return "missing";
-    case PinResult::ReparsePoint:
-      return "a link or mount point, refused";
-    case PinResult::NotAFolder:
-      return "a file, not a folder";
-    case PinResult::Failed:
-      return "cannot be opened or made";
-  }
-  return "";
-}
-
 // A level above the product folder: made shut when missing, else it must be one standard users
 // cannot replace. `shut` collects the levels that are to be opened after the install (made
 // now, or left shut by a run that failed).
@@ -163,7 +160,7 @@ bool GuardLevelAbove(FolderPins& pins, Walk& walk, const std::string& name,
   const PinResult result = OpenOrMake(walk, name, pinned, made);
   const std::string path = walk.path + "\\" + name;
   if (result != PinResult::Pinned) {
-    Note(log, {"folder ", path, ": ", PinText(result)});
+    Note(log, {"folder ", path, ": ", PinResultText(result)});
     return false;
   }
   if (!made) {
@@ -194,19 +191,31 @@ std::string MoveAside(FileSystem& fs, Walk& walk, const std::string& name) {
 }
 
 // The product's own folder, the last level: one that passes `check` is used; missing, it is
-// made shut; one that fails (made by someone else, open to others, or a file) is moved aside
-// and made afresh, so that nothing anyone opened before can reach the folder written into. A
-// link there fails. With `shut`, a folder made now or left shut by a failed run is opened
-// after the install.
+// made shut; one that fails (made by someone else, open to others, a file, or one the setup
+// cannot open) is moved aside and made afresh, so that nothing anyone opened before can reach
+// the folder written into. With `ownEntries`, everything in a folder found must be the
+// administrators' too (a folder a user made once and an older setup protected in place may
+// still hold the user's files). A link there fails, and so does a parent from which others may
+// delete (they could rename the folder away once the setup has ended). With `shut`, a folder
+// made now or left shut by a failed run is opened after the install.
 PinnedFolder* GuardProductLevel(FileSystem& fs, FolderPins& pins, Walk& walk,
-                                const std::string& name, Check check, bool shut, SetupLog* log) {
+                                const std::string& name, Check check, bool ownEntries, bool shut,
+                                SetupLog* log) {
   const std::string path = walk.path + "\\" + name;
+  FolderAccess parent;
+  if (!walk.folder->ReadAccess(parent) || !OnlyTrustedMay(parent, kRemoveChildRights, true, false)) {
+    Note(log, {"folder ", walk.path, ": others could rename ", name,
+               " away; not installed below it"});
+    return nullptr;
+  }
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::unique_ptr<PinnedFolder> pinned;
     bool made = false;
     const PinResult result = OpenOrMake(walk, name, pinned, made);
     FolderAccess access;
-    if (result == PinResult::Pinned && (made || (pinned->ReadAccess(access) && check(access)))) {
+    if (result == PinResult::Pinned &&
+        (made || (pinned->ReadAccess(access) && check(access) &&
+                  (!ownEntries || pinned->HoldsOnlyAdministratorsEntries())))) {
       if (shut && (made || IsLeftShut(access))) pins.shut.push_back(pinned.get());
       PinnedFolder* product = pinned.get();
       pins.held.push_back(std::move(pinned));
@@ -214,8 +223,8 @@ PinnedFolder* GuardProductLevel(FileSystem& fs, FolderPins& pins, Walk& walk,
     }
     // A link is never moved: Wine renames a symbolic link's target rather than the link, which
     // would move some other folder.
-    if (result != PinResult::Pinned && result != PinResult::NotAFolder) {
-      Note(log, {"folder ", path, ": ", PinText(result)});
+    if (result == PinResult::Missing || result == PinResult::ReparsePoint) {
+      Note(log, {"folder ", path, ": ", PinResultText(result)});
       return nullptr;
     }
     pinned.reset();  // a held folder cannot be renamed, not even by its holder
@@ -257,6 +266,22 @@ bool AcceptablePath(const std::string& folder, const std::vector<std::string>& s
 }
 
 }  // namespace
+
+const char* PinResultText(PinResult result) {
+  switch (result) {
+    case PinResult::Pinned:
+      return "held";
+    case PinResult::Missing:
+      return "missing";
+    case PinResult::ReparsePoint:
+      return "a link or mount point, refused";
+    case PinResult::NotAFolder:
+      return "a file, not a folder";
+    case PinResult::Failed:
+      return "cannot be opened";
+  }
+  return "";
+}
 
 bool IsAdministratorsOnly(const FolderAccess& access) {
   return OnlyTrustedMay(access, kChangeRights);
@@ -306,24 +331,16 @@ bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pi
     Note(log, {"folder ", installFolder, ": not an absolute folder on a local drive"});
     return false;
   }
+  // Program Files may lie behind a link of the system's own; a drive's root may not.
   Walk walk;
-  if (!StartAt(security, pins, base, walk, log)) return false;
+  if (!StartAt(security, pins, base, walk, log, !defaultLayout)) return false;
   for (std::size_t k = 0; k + 1 < names.size(); ++k) {
     if (!GuardLevelAbove(pins, walk, names[k], nullptr, log)) return false;
   }
   pins.install =
-      GuardProductLevel(fs, pins, walk, names.back(), IsAdministratorsOnly, false, log);
+      GuardProductLevel(fs, pins, walk, names.back(), IsAdministratorsOnly, true, false, log);
   if (pins.install == nullptr) return false;
   pins.installPath = installFolder;  // as the file list names it
-  // What the system resolves the held folder to must be what was asked for, and no system
-  // folder ("C:\Corvane\.." and the like are refused above; this catches what text cannot).
-  const std::string final = pins.install->FinalPath();
-  if (!defaultLayout && (!SameText(final, folder) ||
-                         IsSystemFolderOrAbove(final, systemFolders))) {
-    Note(log, {"folder ", installFolder, ": the system resolves it to ", final, "; refused"});
-    pins.install = nullptr;
-    return false;
-  }
   return true;
 }
 
@@ -337,7 +354,8 @@ bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
       !GuardLevelAbove(pins, walk, names[0], &pins.shut, log)) {
     return false;
   }
-  pins.data = GuardProductLevel(fs, pins, walk, names[1], UsersCannotReplace, true, log);
+  // Users may add files to the data folder: only the folder itself is checked.
+  pins.data = GuardProductLevel(fs, pins, walk, names[1], UsersCannotReplace, false, true, log);
   if (pins.data == nullptr) return false;
   pins.dataPath = StripTrailingBackslash(commonDataFolder) + "\\";
   return true;
@@ -391,7 +409,7 @@ bool EnsureUserFolder(FolderSecurity& security, const std::string& profileFolder
       result = PinResult::Pinned;
     }
     if (result != PinResult::Pinned) {
-      Note(log, {"work folder ", path, ": ", PinText(result)});
+      Note(log, {"work folder ", path, ": ", PinResultText(result)});
       return false;
     }
     level = std::move(next);

@@ -61,6 +61,9 @@ struct FolderPins {
   }
 };
 
+// How a folder was found, for the log: "held", "missing", ...
+const char* PinResultText(PinResult result);
+
 // Owned by Administrators, the system or the installer service, and nobody else may change the
 // folder, its access list or what it holds (add, delete or change files and folders in it).
 bool IsAdministratorsOnly(const FolderAccess& access);

@@ -120,6 +120,23 @@ class FakeFileSystem : public FileSystem {
     opens_.clear();
   }
 
+  // What lies directly in the folder, files and folders, as keys (lower-cased), sorted.
+  std::vector<std::string> KeysIn(const std::string& folder) const {
+    const std::string prefix = Key(folder) + "\\";
+    auto direct = [&](const std::string& k) {
+      return k.rfind(prefix, 0) == 0 && k.find('\\', prefix.size()) == std::string::npos;
+    };
+    std::vector<std::string> keys;
+    for (const auto& [key, file] : files_) {
+      if (direct(key)) keys.push_back(key);
+    }
+    for (const std::string& key : dirs_) {
+      if (direct(key)) keys.push_back(key);
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+  }
+
   // Every file's path (lower-cased), sorted.
   std::vector<std::string> FileKeys() const {
     std::vector<std::string> keys;

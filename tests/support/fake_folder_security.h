@@ -130,6 +130,19 @@ class FakeFolderSecurity : public FolderSecurity {
       auto it = owner_.finalPaths_.find(id_);
       return it == owner_.finalPaths_.end() ? path_ : it->second;
     }
+    bool HoldsOnlyAdministratorsEntries() override {
+      if (!Usable()) return false;
+      const auto& fs = owner_.fs_;
+      for (const std::string& key : fs.KeysIn(path_)) {
+        const FakeFileSystem::File* file = fs.FindFile(key);
+        const std::uint64_t id = fs.DirId(key);
+        const std::string owner = file != nullptr ? file->owner : owner_.AccessOf(id).owner;
+        if (owner_.reparse_.count(id) || (owner != kAdministratorsSid && owner != kLocalSystemSid)) {
+          return false;
+        }
+      }
+      return true;
+    }
     PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
       owner_.Record("open " + Child(name));
       if (!Usable() || !Plain(name)) return PinResult::Failed;

@@ -122,6 +122,32 @@ bool NameIsReparsePoint(HANDLE folder, const std::wstring& name) {
   return (entry->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+bool ListNames(HANDLE folder, std::vector<std::wstring>& names) {
+  constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
+  const Handle listing(ReOpenFile(folder, FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  FILE_FLAG_BACKUP_SEMANTICS));
+  if (!listing.Valid()) return false;
+  std::vector<ULONGLONG> buffer(64 * 1024 / sizeof(ULONGLONG));
+  for (BOOLEAN restart = TRUE;; restart = FALSE) {
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = NtQueryDirectoryFile(
+        listing.Get(), nullptr, nullptr, nullptr, &io, buffer.data(),
+        static_cast<ULONG>(buffer.size() * sizeof(ULONGLONG)), FileDirectoryInformation, FALSE,
+        nullptr, restart);
+    if (status == kNoMoreFiles) return true;
+    if (status < 0) return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(buffer.data());
+    for (std::size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_DIRECTORY_INFORMATION*>(bytes + offset);
+      std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") names.push_back(std::move(name));
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+}
+
 bool RenameRelative(HANDLE file, HANDLE folder, const std::wstring& name, bool replace) {
   return SetName<FILE_RENAME_INFORMATION>(file, folder, name, replace, FileRenameInformation);
 }

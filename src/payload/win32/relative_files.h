@@ -8,6 +8,7 @@
 #include <winternl.h>
 
 #include <string>
+#include <vector>
 
 #include "system/win32/handle.h"
 
@@ -46,6 +47,10 @@ RelativeResult OpenRelative(HANDLE folder, const std::wstring& name, const Relat
 // attributes through that handle; only the name's attributes show the link (0x410 for a link
 // to a folder, checked with Wine 10's WoW64).
 bool NameIsReparsePoint(HANDLE folder, const std::wstring& name);
+
+// The names directly in the open folder `folder` (without "." and ".."), listed through a
+// second handle to it; false when it cannot be listed.
+bool ListNames(HANDLE folder, std::vector<std::wstring>& names);
 
 // Gives the open file (or folder) `file` the bare name `name` in the open folder `folder`:
 // renamed there, or a second hard link. Without `replace` a name that is taken fails.

@@ -6,6 +6,7 @@
 #include <sddl.h>
 
 #include <memory>
+#include <vector>
 
 #include "payload/win32/relative_files.h"
 #include "payload/win32/win32_file_system.h"
@@ -39,7 +40,8 @@ std::string SidText(PSID sid) {
 }
 
 // Wine keeps no owners for files: it reports the caller's own user as the owner of every one
-// (checked with Wine 8.0) and builds that user's entry from the Unix owner's mode bits.
+// (checked with Wine 8.0, and with Wine 10: S-1-5-21-0-0-0-1000 for a folder made with owner
+// Administrators in the creating call) and builds that user's entry from the Unix mode bits.
 bool SystemStoresOwners() {
   static const bool stored =
       GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;
@@ -294,6 +296,22 @@ class Win32PinnedFolder final : public PinnedFolder {
            LinkRelative(file.Get(), handle_.Get(), ToWide(link));
   }
 
+  bool HoldsOnlyAdministratorsEntries() override {
+    std::vector<std::wstring> names;
+    if (!ListNames(handle_.Get(), names)) return false;
+    for (const std::wstring& name : names) {
+      RelativeOpen how;
+      how.access = READ_CONTROL;
+      how.share = kAllSharing;
+      Handle entry;
+      if (OpenRelative(handle_.Get(), name, how, entry) != RelativeResult::Done ||
+          !IsAdministratorsOwn(entry.Get(), name, nullptr)) {
+        return false;
+      }
+    }
+    return true;
+  }
+
   bool ReadOwnFile(const std::string& name, std::string& contents) override {
     constexpr DWORD kLimit = 64 * 1024;
     Handle file;
@@ -337,16 +355,23 @@ class Win32PinnedFolder final : public PinnedFolder {
     how.access = access | READ_CONTROL;
     how.share = share;
     how.options = FILE_NON_DIRECTORY_FILE;
-    if (OpenRelative(handle_.Get(), ToWide(name), how, file) != RelativeResult::Done) return false;
     DWORD links = 0;
-    const DWORD attributes = AttributesOf(file.Get(), &links);
+    return OpenRelative(handle_.Get(), ToWide(name), how, file) == RelativeResult::Done &&
+           IsAdministratorsOwn(file.Get(), ToWide(name), &links) && links == 1;
+  }
+
+  // The entry `name` (opened as `entry`, with READ_CONTROL) is no link and owned by
+  // Administrators or the system. Where the system keeps no owners (Wine reports the caller's
+  // user for every file) the owner says nothing, and only the other checks count.
+  bool IsAdministratorsOwn(HANDLE entry, const std::wstring& name, DWORD* links) {
+    const DWORD attributes = AttributesOf(entry, links);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        NameIsReparsePoint(handle_.Get(), ToWide(name)) || links != 1) {
+        NameIsReparsePoint(handle_.Get(), name)) {
       return false;
     }
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (GetSecurityInfo(file.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+    if (GetSecurityInfo(entry, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
                         nullptr, nullptr, &sd) != ERROR_SUCCESS) {
       return false;
     }
@@ -360,9 +385,8 @@ class Win32PinnedFolder final : public PinnedFolder {
 }  // namespace
 
 // A drive's root or a folder the system owns, followed through any link the system put there.
-// Held like every other folder, but without DELETE: a base is never removed, and a process
-// whose current folder is the base (C:\ is a common one) holds it without delete sharing, so
-// an open with DELETE would fail there.
+// Held like every other folder (a process whose current folder is the base, C:\ is a common
+// one, holds it without delete sharing: no held folder asks for DELETE).
 PinResult Win32FolderSecurity::OpenBase(const std::string& path,
                                         std::unique_ptr<PinnedFolder>& pinned) {
   Handle base(CreateFileW(ToWide(path).c_str(), kHeldAccess, kHeldShare, nullptr, OPEN_EXISTING,

@@ -21,7 +21,8 @@ RemovalFileSystem::Folder AsFolder(HANDLE handle) {
 }
 
 // A running program's file cannot be deleted: access denied, or a sharing violation when
-// another process holds it open. The system says access denied for a folder too.
+// another process holds it open. A folder where a product file should be is not in use but
+// someone else's: it fails, and is never scheduled for deletion at the restart.
 RemoveResult FromRelative(RelativeResult result) {
   switch (result) {
     case RelativeResult::Done:
@@ -29,7 +30,6 @@ RemoveResult FromRelative(RelativeResult result) {
     case RelativeResult::Missing:
       return RemoveResult::Missing;
     case RelativeResult::Denied:
-    case RelativeResult::WrongKind:
       return RemoveResult::InUse;
     default:
       return RemoveResult::Failed;

@@ -21,13 +21,17 @@ uninstaller_gone() {
 # the screen afresh on each start, under a new GUID in HKLM\System\CurrentControlSet\Control\
 # Video, and stamps the display adapter's DriverDateData (in Control\Class\{4D36E968-...}\0000
 # and under Video) with the time. Those Video blocks and that value are left out (Wine 10 lists
-# them under ControlSet001, the key CurrentControlSet links to).
+# them under ControlSet001, the key CurrentControlSet links to). Wine's own services also start
+# in the background of a fresh prefix now and then: the service manager counts each start in
+# Control\ServiceCurrent, and its device manager registers input devices under
+# Control\DeviceClasses (both seen changing between two snapshots of a run that started no
+# service). Those keys are left out too.
 # A snapshot reg could not take is not written, and no_difference fails on it.
 snapshot() { # name
   wineserver -w
   rm -f "$PREFIX/$1.reg"
   wine reg query HKLM /s 2>/dev/null | tr -d '\r' |
-    awk '/^HKEY/ { skip = $0 ~ /^HKEY_LOCAL_MACHINE\\System\\(CurrentControlSet|ControlSet[0-9]+)\\Control\\Video\\/ }
+    awk '/^HKEY/ { skip = $0 ~ /^HKEY_LOCAL_MACHINE\\System\\(CurrentControlSet|ControlSet[0-9]+)\\Control\\(Video\\|ServiceCurrent$|DeviceClasses\\)/ }
          /^    DriverDateData    REG_BINARY/ { next }
          /^HKEY/ { key = $0 }
          !skip && !/^HKEY/ { print key "|" $0 }' >"$PREFIX/$1.part" && mv "$PREFIX/$1.part" "$PREFIX/$1.reg"

@@ -48,6 +48,9 @@ class KillingPinnedFolder final : public PinnedFolder {
   bool InheritFromParent() override { return inner_->InheritFromParent(); }
   std::string FinalPath() override { return inner_->FinalPath(); }
   bool RemoveFolder(const std::string& name) override { return inner_->RemoveFolder(name); }
+  bool HoldsOnlyAdministratorsEntries() override {
+    return inner_->HoldsOnlyAdministratorsEntries();
+  }
   PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
     const PinResult result = inner_->OpenFolder(name, pinned);
     if (pinned) pinned = std::make_unique<KillingPinnedFolder>(std::move(pinned), counter_);

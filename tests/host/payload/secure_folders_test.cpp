@@ -188,6 +188,17 @@ TEST_F(SecureFoldersTest, ProductFolderSomeoneElseMadeIsMovedAsideNeverAdopted) 
   security.SetAccess(kData, FakeFolderSecurity::UserOwned());
   const std::uint64_t usersData = fs.DirId(kData);
 
+  // A folder a user made once and an older setup protected in place: its list is right, but a
+  // file in it is still the user's.
+  const std::string protectedOld = "C:\\Old";
+  security.SetAccess(protectedOld, FakeFolderSecurity::Protected());
+  fs.AddFile(protectedOld + "\\version.dll", {'u'});
+  fs.SetFileOwner(protectedOld + "\\version.dll", "S-1-5-21-1-2-3-1001");
+  ASSERT_TRUE(GuardElsewhere(protectedOld + "\\"));
+  EXPECT_EQ(MovedAside(protectedOld).size(), 1u);
+  EXPECT_FALSE(fs.FileExists(protectedOld + "\\version.dll"));
+  pins.clear();
+
   ASSERT_TRUE(GuardElsewhere(previous + "\\"));
   ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData, nullptr));
   for (const auto& [path, old] : {std::pair{previous, users}, std::pair{std::string(kData), usersData}}) {
@@ -209,10 +220,7 @@ TEST_F(SecureFoldersTest, ProductFolderSomeoneElseMadeIsMovedAsideNeverAdopted) 
   EXPECT_EQ(fs.DirId(previous), users);
   EXPECT_EQ(fs.DirId(kData), usersData);
   EXPECT_TRUE(fs.FileExists(previous + "\\version.dll"));
-  EXPECT_EQ(std::count_if(fs.Log().begin(), fs.Log().end(),
-                          [](const std::string& e) { return e.find(".moved-") != std::string::npos &&
-                                                            e.rfind("rename ", 0) == 0; }),
-            4);
+  EXPECT_EQ(MovedAside(MovedAside(previous)[0]).size(), 1u);  // renamed back to its name
 }
 
 // A level above that standard users could rename away afterwards (theirs, or an
@@ -229,6 +237,13 @@ TEST_F(SecureFoldersTest, LevelsAboveThatUsersCouldReplaceAreRefused) {
     EXPECT_FALSE(machine.Called("mkdir") || machine.Called("rename"));
     EXPECT_EQ(held.install, nullptr);
   }
+  // A drive whose root lets everyone delete what it holds: the install folder could be renamed
+  // away after the setup has ended.
+  FolderAccess open = FakeFolderSecurity::SystemOwned();
+  open.entries.push_back({true, false, 0x1F01FF, "S-1-1-0"});
+  security.SetAccess("D:\\", open);
+  EXPECT_FALSE(GuardElsewhere("D:\\Corvane\\"));
+  EXPECT_FALSE(fs.DirectoryExists("D:\\Corvane"));
   // Made by someone else between the look and the make: found, checked, refused.
   fs.beforeCall = [this](const std::string& e) {
     if (e == "mkdir C:\\Prog\\A") security.SetAccess("C:\\Prog\\A", FakeFolderSecurity::UserOwned());
@@ -254,10 +269,12 @@ TEST_F(SecureFoldersTest, SystemFoldersAndDisguisedPathsAreRefused) {
     EXPECT_FALSE(GuardElsewhere(folder));
   }
   EXPECT_TRUE(security.Log().empty());
-  fs.AddDirectory("C:\\Corvane");
-  security.ResolveTo("C:\\Corvane", "C:\\Windows\\System32");
-  EXPECT_FALSE(GuardElsewhere("C:\\Corvane\\"));
-  EXPECT_EQ(pins.install, nullptr);
+  // A drive letter that the system resolves to a folder elsewhere: refused before anything
+  // is made below it.
+  fs.AddDirectory("E:\\");
+  security.ResolveTo("E:\\", "C:\\Windows\\System32");
+  EXPECT_FALSE(GuardElsewhere("E:\\Corvane\\"));
+  EXPECT_FALSE(fs.Called("mkdir"));
 }
 
 // An empty maker folder made a mount point while the setup holds it (Windows allows it on an
