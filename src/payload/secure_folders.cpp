@@ -98,10 +98,9 @@ struct Walk {
 };
 
 // Opens the base of a chain. It must keep access lists (a FAT volume keeps none: every folder
-// on it is open to everyone); with `asked`, the system must resolve it to that very path (a
-// drive letter that stands for a folder elsewhere is refused before anything is made).
+// on it is open to everyone).
 bool StartAt(FolderSecurity& security, FolderPins& pins, const std::string& base, Walk& walk,
-             SetupLog* log, bool asked = false) {
+             SetupLog* log) {
   std::unique_ptr<PinnedFolder> pinned;
   if (base.empty() || security.OpenBase(base, pinned) != PinResult::Pinned) {
     Note(log, {"folder ", base, ": the base folder cannot be opened"});
@@ -110,11 +109,6 @@ bool StartAt(FolderSecurity& security, FolderPins& pins, const std::string& base
   FolderAccess access;
   if (!pinned->ReadAccess(access) || !access.hasAccessList) {
     Note(log, {"folder ", base, ": keeps no access lists; not installed there"});
-    return false;
-  }
-  if (asked && !SameText(StripTrailingBackslash(pinned->FinalPath()),
-                         StripTrailingBackslash(base))) {
-    Note(log, {"folder ", base, ": the system resolves it to ", pinned->FinalPath(), "; refused"});
     return false;
   }
   walk.folder = pinned.get();
@@ -331,9 +325,18 @@ bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pi
     Note(log, {"folder ", installFolder, ": not an absolute folder on a local drive"});
     return false;
   }
-  // Program Files may lie behind a link of the system's own; a drive's root may not.
   Walk walk;
-  if (!StartAt(security, pins, base, walk, log, !defaultLayout)) return false;
+  if (!StartAt(security, pins, base, walk, log)) return false;
+  // A drive letter may stand for a folder elsewhere (a substituted drive): where the install
+  // folder really lies is checked too, before anything is made below the root.
+  if (!defaultLayout) {
+    std::string resolved = StripTrailingBackslash(walk.folder->FinalPath());
+    for (const std::string& name : names) resolved += "\\" + name;
+    if (IsSystemFolderOrAbove(resolved, systemFolders)) {
+      Note(log, {"folder ", installFolder, ": lies in ", resolved, ", a system folder; refused"});
+      return false;
+    }
+  }
   for (std::size_t k = 0; k + 1 < names.size(); ++k) {
     if (!GuardLevelAbove(pins, walk, names[k], nullptr, log)) return false;
   }

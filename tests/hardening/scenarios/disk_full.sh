@@ -12,9 +12,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/../fault_lib.sh"
 wineserver -w
 SMALL=$(mktemp -d /tmp/corvane-small.XXXXXX)
 # Room for the three programs once and a half: the first install fits, a second copy does not.
+# Mode 755: a tmpfs root is world-writable (1777) by default, which Wine shows as a drive root
+# that lets everyone delete what it holds, and the setup rightly refuses to install there.
 EXE_BYTES=$(head -n 3 "$CORVANE_BINARY_DIR/payload/payload.files" | tr '\n' '\0' | xargs -0 cat | wc -c)
 SMALL_KB=$(((EXE_BYTES * 3 / 2 + 4095) / 4096 * 4 + 8))
-if ! mount -t tmpfs -o size=${SMALL_KB}k tmpfs "$SMALL"; then
+if ! mount -t tmpfs -o size=${SMALL_KB}k,mode=755 tmpfs "$SMALL"; then
   echo "FAIL - cannot mount a tmpfs (needs root)"
   rmdir "$SMALL"
   exit 1

@@ -269,8 +269,7 @@ TEST_F(SecureFoldersTest, SystemFoldersAndDisguisedPathsAreRefused) {
     EXPECT_FALSE(GuardElsewhere(folder));
   }
   EXPECT_TRUE(security.Log().empty());
-  // A drive letter that the system resolves to a folder elsewhere: refused before anything
-  // is made below it.
+  // A drive letter that stands for a system folder: refused before anything is made below it.
   fs.AddDirectory("E:\\");
   security.ResolveTo("E:\\", "C:\\Windows\\System32");
   EXPECT_FALSE(GuardElsewhere("E:\\Corvane\\"));
