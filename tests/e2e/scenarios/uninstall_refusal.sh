@@ -14,7 +14,12 @@ check "installed" test -f "$INSTALL_DIR/kvx.exe"
 cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/kvx.exe"
 cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/windows/system32/kvx.exe"
 cp "$INSTALL_DIR/kvx.exe" "$DRIVE_C/Program Files/kvx.exe"
-state() { (cd "$DRIVE_C" && find . -path ./e2e -prune -o -path ./uninstall.log -prune -o -print | sort); }
+# Wine's menu builder writes a Linux launcher (users/<name>/Desktop/*.desktop) for a new
+# shortcut some time after it was made: not the uninstaller's, and left out.
+state() {
+  (cd "$DRIVE_C" && find . -path ./e2e -prune -o -path ./uninstall.log -prune -o -print | sort) |
+    grep -vE '^\./users/[^/]*/Desktop/[^/]*\.desktop$'
+}
 
 # 'C:\Program Files' is the 64-bit system's own, which the 32-bit uninstaller does not get as a
 # special folder.
