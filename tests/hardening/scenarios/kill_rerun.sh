@@ -42,6 +42,9 @@ logged() { grep -qF -- "$1" <(tr -d '\r' <"$DRIVE_C/setup.log"); }
 
 unattended CorvaneSetup.exe
 check "first install" eq "$SETUP_STATUS" 0
+# Wine's menu builder reads kvx.exe for the new shortcuts' icon after the setup has ended;
+# while it has the file open the next run's write probe fails (seen once). Wait for it.
+wineserver -w
 
 for point in link:1 rename:6 remove:3; do
   make_old
