@@ -5,6 +5,7 @@
 
 #include "payload/container.h"
 #include "payload/paths.h"
+#include "payload/sha256.h"
 #include "payload/szdd.h"
 #include "system/text.h"
 
@@ -363,15 +364,44 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
 
   // The resource stays mapped for the life of the process; records are read from it in place
   // and expanded in memory, so nothing on the way can be changed by another process.
-  PayloadReader reader(services.resources.RcData(payloadId));
+  const std::span<const std::uint8_t> payload = services.resources.RcData(payloadId);
+  PayloadReader reader(payload);
   WorkingList list(services.files, targets);
   ResolveLeftovers(services.files, targets, list);
   Staging staging(services.files, list);
+  auto note = [&services](std::initializer_list<std::string_view> parts) {
+    if (services.log != nullptr) services.log->Line(parts);
+  };
   auto fail = [&services, &staging] {
     staging.Discard();  // before the message, which waits for the user
     services.errors.ShowError(kInstallErrorText);
     return false;
   };
+  if (targets.empty()) return true;
+
+  // The payload as a whole first: one changed byte anywhere in it fails here, before a record
+  // is expanded.
+  const PayloadDigests digests = ReadDigests(payload);
+  const bool verified = digests.status == PayloadDigests::Status::Present;
+  if (digests.status == PayloadDigests::Status::Malformed) {
+    note({"payload damaged: ", digests.problem});
+    return fail();
+  }
+  if (verified) {
+    if (digests.records.size() != targets.size()) {
+      note({"payload damaged: its digests name ", std::to_string(digests.records.size()),
+            " records, the install list ", std::to_string(targets.size()), " files"});
+      return fail();
+    }
+    const Sha256Digest actual = Sha256Of(digests.container);
+    if (actual != digests.containerDigest) {
+      note({"payload damaged: the records' SHA-256 is ", DigestHex(actual), ", packed as ",
+            DigestHex(digests.containerDigest)});
+      return fail();
+    }
+  } else {
+    note({"payload not verified (no digests)"});
+  }
 
   for (std::size_t index = 0; index < targets.size(); ++index) {
     std::span<const std::uint8_t> body;
@@ -384,8 +414,19 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
     if (n <= 0 || static_cast<std::size_t>(n) > kExpansionBufferSize) return fail();
 
     const std::span<const std::uint8_t> expanded(buffer.get(), static_cast<std::size_t>(n));
+    if (verified) {
+      const Sha256Digest actual = Sha256Of(expanded);
+      if (actual != digests.records[index]) {
+        const std::string& target = targets[index];
+        note({"payload damaged: ", target.substr(FolderOf(target).size()),
+              " expands to SHA-256 ", DigestHex(actual), ", packed as ",
+              DigestHex(digests.records[index])});
+        return fail();
+      }
+    }
     if (!staging.Stage(index, targets[index], expanded, stamp)) return false;
   }
+  if (verified) note({"payload verified: ", std::to_string(targets.size()), " files (SHA-256)"});
   return staging.Commit();
 }
 
