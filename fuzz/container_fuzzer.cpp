@@ -36,9 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       digests.container.size() != reader.Offset() + 4)
     std::abort();
   if (digests.status == Status::Present &&
-      (result != corvane::PayloadReader::Result::End || digests.records.size() != records ||
-       size != digests.container.size() + 16 + 32 * (records + 1)))
+      (result != corvane::PayloadReader::Result::End || digests.records != records ||
+       digests.recordDigests.size() != 32 * records || digests.containerDigest.size() != 32 ||
+       digests.recordDigests.data() + digests.recordDigests.size() != data + size))
     std::abort();
-  if (digests.status != Status::Present && !digests.records.empty()) std::abort();
+  if (digests.status != Status::Present && !digests.recordDigests.empty()) std::abort();
   return 0;
 }

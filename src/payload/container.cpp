@@ -72,7 +72,7 @@ PayloadDigests ReadDigests(std::span<const std::uint8_t> payload) {
   PayloadDigests found;
   PayloadReader reader(payload);
   std::span<const std::uint8_t> body;
-  std::size_t count = 0;
+  std::size_t& count = found.records;
   PayloadReader::Result result;
   while ((result = reader.Next(body)) == PayloadReader::Result::Record) ++count;
   if (result == PayloadReader::Result::Malformed) {
@@ -104,12 +104,8 @@ PayloadDigests ReadDigests(std::span<const std::uint8_t> payload) {
     found.problem = "a digest block whose length or record count does not match the records";
     return found;
   }
-  std::copy_n(rest.begin() + kHead, 32, found.containerDigest.begin());
-  found.records.resize(count);
-  for (std::size_t k = 0; k < count; ++k) {
-    std::copy_n(rest.begin() + static_cast<std::ptrdiff_t>(kHead + 32 * (k + 1)), 32,
-                found.records[k].begin());
-  }
+  found.containerDigest = rest.subspan(kHead, 32);
+  found.recordDigests = rest.subspan(kHead + 32);
   found.status = Status::Present;
   return found;
 }

@@ -59,10 +59,15 @@ struct PayloadDigests {
     Malformed,  // no terminator, or after it anything but such a block
   };
   Status status = Status::Absent;
-  std::string_view problem;                  // what is malformed, for a log
-  std::span<const std::uint8_t> container;   // through the terminator (empty without one)
-  Sha256Digest containerDigest{};            // as packed (Present)
-  std::vector<Sha256Digest> records;         // as packed (Present)
+  std::string_view problem;                       // what is malformed, for a log
+  std::span<const std::uint8_t> container;        // through the terminator (empty without one)
+  std::size_t records = 0;                        // before the terminator
+  std::span<const std::uint8_t> containerDigest;  // 32 bytes, as packed (Present)
+  std::span<const std::uint8_t> recordDigests;    // 32 bytes a record, as packed (Present)
+
+  std::span<const std::uint8_t> RecordDigest(std::size_t k) const {
+    return recordDigests.subspan(32 * k, 32);
+  }
 };
 // Walks the records to the terminator, without expanding them, and reads what follows.
 PayloadDigests ReadDigests(std::span<const std::uint8_t> payload);

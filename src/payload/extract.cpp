@@ -369,12 +369,20 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
   WorkingList list(services.files, targets);
   ResolveLeftovers(services.files, targets, list);
   Staging staging(services.files, list);
-  auto note = [&services](std::initializer_list<std::string_view> parts) {
-    if (services.log != nullptr) services.log->Line(parts);
-  };
   auto fail = [&services, &staging] {
     staging.Discard();  // before the message, which waits for the user
     services.errors.ShowError(kInstallErrorText);
+    return false;
+  };
+  // True when `bytes` have the digest `packed`; otherwise the log names both.
+  auto matches = [&services](std::span<const std::uint8_t> bytes,
+                             std::span<const std::uint8_t> packed, std::string_view what) {
+    const Sha256Digest actual = Sha256Of(bytes);
+    if (std::equal(actual.begin(), actual.end(), packed.begin())) return true;
+    if (services.log != nullptr) {
+      services.log->Line({"payload damaged: ", what, " SHA-256 ", DigestHex(actual),
+                          ", packed as ", DigestHex(packed)});
+    }
     return false;
   };
   if (targets.empty()) return true;
@@ -383,25 +391,17 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
   // is expanded.
   const PayloadDigests digests = ReadDigests(payload);
   const bool verified = digests.status == PayloadDigests::Status::Present;
-  if (digests.status == PayloadDigests::Status::Malformed) {
-    note({"payload damaged: ", digests.problem});
+  std::string_view problem = digests.problem;
+  if (verified && digests.records != targets.size())
+    problem = "its digests are for another number of files than the install list";
+  if (!problem.empty()) {
+    if (services.log != nullptr) services.log->Line({"payload damaged: ", problem});
     return fail();
   }
-  if (verified) {
-    if (digests.records.size() != targets.size()) {
-      note({"payload damaged: its digests name ", std::to_string(digests.records.size()),
-            " records, the install list ", std::to_string(targets.size()), " files"});
-      return fail();
-    }
-    const Sha256Digest actual = Sha256Of(digests.container);
-    if (actual != digests.containerDigest) {
-      note({"payload damaged: the records' SHA-256 is ", DigestHex(actual), ", packed as ",
-            DigestHex(digests.containerDigest)});
-      return fail();
-    }
-  } else {
-    note({"payload not verified (no digests)"});
-  }
+  if (verified && !matches(digests.container, digests.containerDigest, "the records have"))
+    return fail();
+  if (!verified && services.log != nullptr)
+    services.log->Line("payload not verified (no digests)");
 
   for (std::size_t index = 0; index < targets.size(); ++index) {
     std::span<const std::uint8_t> body;
@@ -414,19 +414,13 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
     if (n <= 0 || static_cast<std::size_t>(n) > kExpansionBufferSize) return fail();
 
     const std::span<const std::uint8_t> expanded(buffer.get(), static_cast<std::size_t>(n));
-    if (verified) {
-      const Sha256Digest actual = Sha256Of(expanded);
-      if (actual != digests.records[index]) {
-        const std::string& target = targets[index];
-        note({"payload damaged: ", target.substr(FolderOf(target).size()),
-              " expands to SHA-256 ", DigestHex(actual), ", packed as ",
-              DigestHex(digests.records[index])});
-        return fail();
-      }
-    }
+    const std::string& target = targets[index];
+    if (verified && !matches(expanded, digests.RecordDigest(index),
+                             target.substr(FolderOf(target).size()) + " expands to"))
+      return fail();
     if (!staging.Stage(index, targets[index], expanded, stamp)) return false;
   }
-  if (verified) note({"payload verified: ", std::to_string(targets.size()), " files (SHA-256)"});
+  if (verified && services.log != nullptr) services.log->Line("payload verified (SHA-256)");
   return staging.Commit();
 }
 

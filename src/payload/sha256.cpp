@@ -19,6 +19,11 @@ constexpr std::uint32_t kRound[64] = {
 
 constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
+std::uint32_t LoadBigEndian(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+         static_cast<std::uint32_t>(p[2]) << 8 | p[3];
+}
+
 }  // namespace
 
 Sha256::Sha256()
@@ -26,60 +31,41 @@ Sha256::Sha256()
              0x5be0cd19},
       pending_{} {}
 
+// One 64-byte block. The eight working variables are an array shifted by one each round, and
+// the message schedule a ring of 16 words: small code, which the setup needs more than speed.
 void Sha256::Block(const std::uint8_t* block) {
-  std::uint32_t w[64];
-  for (int i = 0; i < 16; ++i) {
-    w[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 |
-           static_cast<std::uint32_t>(block[4 * i + 1]) << 16 |
-           static_cast<std::uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
-  }
-  for (int i = 16; i < 64; ++i) {
-    const std::uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-  }
-  std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+  std::uint32_t w[16];
+  std::uint32_t v[8];
+  std::memcpy(v, state_, sizeof v);
   for (int i = 0; i < 64; ++i) {
-    const std::uint32_t t1 =
-        h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
-    const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-    h = g;
-    g = f;
-    f = e;
-    e = d + t1;
-    d = c;
-    c = b;
-    b = a;
-    a = t1 + t2;
+    std::uint32_t& word = w[i & 15];
+    if (i < 16) {
+      word = LoadBigEndian(block + 4 * i);
+    } else {
+      const std::uint32_t a = w[(i + 1) & 15], b = w[(i + 14) & 15];
+      word += (Rotr(a, 7) ^ Rotr(a, 18) ^ (a >> 3)) + w[(i + 9) & 15] +
+              (Rotr(b, 17) ^ Rotr(b, 19) ^ (b >> 10));
+    }
+    const std::uint32_t t1 = v[7] + (Rotr(v[4], 6) ^ Rotr(v[4], 11) ^ Rotr(v[4], 25)) +
+                             ((v[4] & v[5]) ^ (~v[4] & v[6])) + kRound[i] + word;
+    const std::uint32_t t2 = (Rotr(v[0], 2) ^ Rotr(v[0], 13) ^ Rotr(v[0], 22)) +
+                             ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+    std::memmove(v + 1, v, 7 * sizeof v[0]);
+    v[4] += t1;
+    v[0] = t1 + t2;
   }
-  state_[0] += a;
-  state_[1] += b;
-  state_[2] += c;
-  state_[3] += d;
-  state_[4] += e;
-  state_[5] += f;
-  state_[6] += g;
-  state_[7] += h;
+  for (int k = 0; k < 8; ++k) state_[k] += v[k];
 }
 
 void Sha256::Update(std::span<const std::uint8_t> bytes) {
   totalBytes_ += bytes.size();
-  const std::uint8_t* p = bytes.data();
-  std::size_t left = bytes.size();
-  if (pendingSize_ > 0) {
-    const std::size_t take = left < 64 - pendingSize_ ? left : 64 - pendingSize_;
-    std::memcpy(pending_ + pendingSize_, p, take);
-    pendingSize_ += take;
-    p += take;
-    left -= take;
-    if (pendingSize_ < 64) return;
-    Block(pending_);
-    pendingSize_ = 0;
+  for (const std::uint8_t b : bytes) {
+    pending_[pendingSize_++] = b;
+    if (pendingSize_ == 64) {
+      Block(pending_);
+      pendingSize_ = 0;
+    }
   }
-  for (; left >= 64; p += 64, left -= 64) Block(p);
-  if (left > 0) std::memcpy(pending_, p, left);
-  pendingSize_ = left;
 }
 
 Sha256Digest Sha256::Finish() {
@@ -90,10 +76,8 @@ Sha256Digest Sha256::Finish() {
   for (int k = 0; k < 8; ++k) tail[padding + k] = static_cast<std::uint8_t>(bits >> (56 - 8 * k));
   Update(std::span<const std::uint8_t>(tail, padding + 8));
   Sha256Digest digest;
-  for (int i = 0; i < 8; ++i) {
-    for (int k = 0; k < 4; ++k)
-      digest[4 * i + k] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * k));
-  }
+  for (int k = 0; k < 32; ++k)
+    digest[k] = static_cast<std::uint8_t>(state_[k / 4] >> (24 - 8 * (k % 4)));
   return digest;
 }
 
@@ -103,7 +87,7 @@ Sha256Digest Sha256Of(std::span<const std::uint8_t> bytes) {
   return hash.Finish();
 }
 
-std::string DigestHex(const Sha256Digest& digest) {
+std::string DigestHex(std::span<const std::uint8_t> digest) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string hex;
   hex.reserve(64);

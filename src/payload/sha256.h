@@ -30,7 +30,7 @@ class Sha256 {
 
 Sha256Digest Sha256Of(std::span<const std::uint8_t> bytes);
 
-// Lower-case hexadecimal, 64 characters, as sha256sum prints it.
-std::string DigestHex(const Sha256Digest& digest);
+// Lower-case hexadecimal, two characters a byte, as sha256sum prints a digest.
+std::string DigestHex(std::span<const std::uint8_t> digest);
 
 }  // namespace corvane

@@ -109,15 +109,15 @@ bool ExpandAll(std::span<const std::uint8_t> file, Bytes& out, std::string& mess
   return true;
 }
 
-// Expands a record and compares it with its packed digest (none: nullptr); false with a message.
+// Expands a record and compares it with its packed digest (none: empty); false with a message.
 bool ExpandRecord(std::size_t position, std::span<const std::uint8_t> body,
-                  const corvane::Sha256Digest* packed, Bytes& out, std::string& message) {
+                  std::span<const std::uint8_t> packed, Bytes& out, std::string& message) {
   bool ok = ExpandAll(corvane::SzddImageOf(body), out, message);
-  if (ok && packed != nullptr) {
+  if (ok && !packed.empty()) {
     const corvane::Sha256Digest actual = corvane::Sha256Of(out);
-    if (actual != *packed) {
+    if (!std::equal(actual.begin(), actual.end(), packed.begin())) {
       message = "expands to SHA-256 " + corvane::DigestHex(actual) + ", packed as " +
-                corvane::DigestHex(*packed);
+                corvane::DigestHex(packed);
       ok = false;
     }
   }
@@ -189,8 +189,8 @@ int Pack(const std::vector<std::string>& args) {
 }
 
 // Walks every record; false with a message on a malformed payload or record, or on records that
-// differ from the payload's digests. `visit` gets each record's packed digest, or nullptr when
-// the payload has none.
+// differ from the payload's digests. `visit` gets each record's packed digest, empty when the
+// payload has none.
 template <typename Visit>
 bool WalkPayload(const Bytes& payload, Visit visit, std::string& message) {
   const corvane::PayloadDigests digests = corvane::ReadDigests(payload);
@@ -202,7 +202,7 @@ bool WalkPayload(const Bytes& payload, Visit visit, std::string& message) {
   }
   if (present) {
     const corvane::Sha256Digest actual = corvane::Sha256Of(digests.container);
-    if (actual != digests.containerDigest) {
+    if (!std::equal(actual.begin(), actual.end(), digests.containerDigest.begin())) {
       message = "damaged payload: the records' SHA-256 is " + corvane::DigestHex(actual) +
                 ", packed as " + corvane::DigestHex(digests.containerDigest);
       return false;
@@ -222,7 +222,9 @@ bool WalkPayload(const Bytes& payload, Visit visit, std::string& message) {
                             " is longer than the rest of the payload";
         return false;
       case corvane::PayloadReader::Result::Record:
-        if (!visit(position, body, present ? &digests.records[position] : nullptr, message))
+        if (!visit(position, body,
+                   present ? digests.RecordDigest(position) : std::span<const std::uint8_t>(),
+                   message))
           return false;
         break;
     }
@@ -239,10 +241,10 @@ int List(const std::vector<std::string>& args) {
   const bool ok = WalkPayload(
       payload,
       [&](std::size_t position, std::span<const std::uint8_t> body,
-          const corvane::Sha256Digest* packed, std::string& why) {
+          std::span<const std::uint8_t> packed, std::string& why) {
         Bytes expanded;
         if (!ExpandRecord(position, body, packed, expanded, why)) return false;
-        digests = packed != nullptr;
+        digests = !packed.empty();
         out += std::to_string(position) + "\t" + std::to_string(body.size()) + "\t" +
                std::to_string(expanded.size()) + "\t" +
                corvane::DigestHex(corvane::Sha256Of(expanded)) + "\n";
@@ -267,7 +269,7 @@ int Unpack(const std::vector<std::string>& args) {
   // Every record must expand as the setup needs before the first file is written.
   std::size_t records = 0;
   auto expand = [](std::size_t position, std::span<const std::uint8_t> body,
-                   const corvane::Sha256Digest* packed, Bytes& out, std::string& why) {
+                   std::span<const std::uint8_t> packed, Bytes& out, std::string& why) {
     if (!ExpandRecord(position, body, packed, out, why)) return false;
     if (out.empty() || out.size() > corvane::kExpansionBufferSize) {
       why = "record " + std::to_string(position) + ": expands to " + std::to_string(out.size()) +
@@ -279,7 +281,7 @@ int Unpack(const std::vector<std::string>& args) {
   bool ok = WalkPayload(
       payload,
       [&](std::size_t position, std::span<const std::uint8_t> body,
-          const corvane::Sha256Digest* packed, std::string& why) {
+          std::span<const std::uint8_t> packed, std::string& why) {
         Bytes expanded;
         ++records;
         return expand(position, body, packed, expanded, why);
@@ -296,7 +298,7 @@ int Unpack(const std::vector<std::string>& args) {
   ok = WalkPayload(
       payload,
       [&](std::size_t position, std::span<const std::uint8_t> body,
-          const corvane::Sha256Digest* packed, std::string& why) {
+          std::span<const std::uint8_t> packed, std::string& why) {
         Bytes expanded;
         if (!expand(position, body, packed, expanded, why)) return false;
         if (corvane::WriteFileStamped(files, targets[position], expanded, stamp)) return true;
@@ -335,12 +337,12 @@ int Sums(const std::vector<std::string>& args) {
   const bool ok = WalkPayload(
       payload,
       [&](std::size_t position, std::span<const std::uint8_t> body,
-          const corvane::Sha256Digest* packed, std::string& why) {
+          std::span<const std::uint8_t> packed, std::string& why) {
         ++records;
         if (position < first || position - first >= names.size()) return true;
         Bytes expanded;
         if (!ExpandRecord(position, body, packed, expanded, why)) return false;
-        text += corvane::DigestHex(*packed) + "  " + names[position - first] + "\n";
+        text += corvane::DigestHex(packed) + "  " + names[position - first] + "\n";
         return true;
       },
       message);

@@ -38,7 +38,7 @@ for kind in literal control digest; do
   check_unchanged "$kind" "$INSTALL_DIR"
   case $kind in
     digest) line="payload damaged: Workspace3- after comparing the 2 documents\.aws expands to SHA-256 $HEX, packed as $HEX" ;;
-    *) line="payload damaged: the records' SHA-256 is $HEX, packed as $HEX" ;;
+    *) line="payload damaged: the records have SHA-256 $HEX, packed as $HEX" ;;
   esac
   check "$kind: the log names both digests" grep -qxE "$line" <(tr -d '\r' <"$DRIVE_C/$kind.log")
 done

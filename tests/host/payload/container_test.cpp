@@ -119,8 +119,13 @@ TEST(ReadDigests, BlockAfterTheTerminatorRoundTripsAndAnythingElseIsMalformed) {
   const PayloadDigests read = ReadDigests(payload);
   EXPECT_EQ(read.status, Status::Present);
   EXPECT_EQ(Bytes(read.container.begin(), read.container.end()), container);
-  EXPECT_EQ(read.containerDigest, whole);
-  EXPECT_EQ(read.records, (std::vector<Sha256Digest>{first, second}));
+  EXPECT_EQ(read.records, 2u);
+  EXPECT_EQ(Bytes(read.containerDigest.begin(), read.containerDigest.end()),
+            Bytes(whole.begin(), whole.end()));
+  EXPECT_EQ(Bytes(read.RecordDigest(0).begin(), read.RecordDigest(0).end()),
+            Bytes(first.begin(), first.end()));
+  EXPECT_EQ(Bytes(read.RecordDigest(1).begin(), read.RecordDigest(1).end()),
+            Bytes(second.begin(), second.end()));
 
   const PayloadDigests none = ReadDigests(container);
   EXPECT_EQ(none.status, Status::Absent);
@@ -150,7 +155,7 @@ TEST(ReadDigests, BlockAfterTheTerminatorRoundTripsAndAnythingElseIsMalformed) {
     const PayloadDigests d = ReadDigests(bytes);
     EXPECT_EQ(d.status, Status::Malformed);
     EXPECT_FALSE(d.problem.empty());
-    EXPECT_TRUE(d.records.empty());
+    EXPECT_TRUE(d.recordDigests.empty());
   }
 }
 
