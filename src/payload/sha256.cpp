@@ -50,7 +50,7 @@ void Sha256::Block(const std::uint8_t* block) {
                              ((v[4] & v[5]) ^ (~v[4] & v[6])) + kRound[i] + word;
     const std::uint32_t t2 = (Rotr(v[0], 2) ^ Rotr(v[0], 13) ^ Rotr(v[0], 22)) +
                              ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
-    std::memmove(v + 1, v, 7 * sizeof v[0]);
+    for (int k = 7; k > 0; --k) v[k] = v[k - 1];
     v[4] += t1;
     v[0] = t1 + t2;
   }
@@ -59,8 +59,15 @@ void Sha256::Block(const std::uint8_t* block) {
 
 void Sha256::Update(std::span<const std::uint8_t> bytes) {
   totalBytes_ += bytes.size();
-  for (const std::uint8_t b : bytes) {
-    pending_[pendingSize_++] = b;
+  const std::uint8_t* p = bytes.data();
+  const std::uint8_t* const end = p + bytes.size();
+  while (p != end) {
+    if (pendingSize_ == 0 && end - p >= 64) {  // whole blocks straight from the input
+      Block(p);
+      p += 64;
+      continue;
+    }
+    pending_[pendingSize_++] = *p++;
     if (pendingSize_ == 64) {
       Block(pending_);
       pendingSize_ = 0;
