@@ -243,7 +243,7 @@ SetupOutcome SetupLogic::WriteProductFiles(FolderPins& pins) {
   const std::vector<std::string> targets = InstallFileList(paths_);
   ViewErrorReporter reporter(view_);
   HeldFiles files(services_, pins);
-  ExtractServices extract{files.Get(), services_.resources, reporter};
+  ExtractServices extract{files.Get(), services_.resources, reporter, services_.log};
   return ExtractPayload(extract, targets, kInstallFileTime, kPayloadResourceId)
              ? SetupOutcome::Installed
              : SetupOutcome::ExtractionFailed;

@@ -1,5 +1,6 @@
 #include "payload/container.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -54,6 +55,59 @@ PayloadReader::Result PayloadReader::Next(std::span<const std::uint8_t>& body) {
   rest_ = rest_.subspan(4 + length);
   consumed_ += 4 + length;
   return Result::Record;
+}
+
+std::vector<std::uint8_t> DigestBlock(const Sha256Digest& container,
+                                      const std::vector<Sha256Digest>& records) {
+  std::vector<std::uint8_t> block(kDigestMarker.begin(), kDigestMarker.end());
+  PutU32(block, kDigestVersion);
+  PutU32(block, static_cast<std::uint32_t>(records.size()));
+  block.insert(block.end(), container.begin(), container.end());
+  for (const Sha256Digest& d : records) block.insert(block.end(), d.begin(), d.end());
+  return block;
+}
+
+PayloadDigests ReadDigests(std::span<const std::uint8_t> payload) {
+  using Status = PayloadDigests::Status;
+  PayloadDigests found;
+  PayloadReader reader(payload);
+  std::span<const std::uint8_t> body;
+  std::size_t& count = found.records;
+  PayloadReader::Result result;
+  while ((result = reader.Next(body)) == PayloadReader::Result::Record) ++count;
+  if (result == PayloadReader::Result::Malformed) {
+    found.status = Status::Malformed;
+    found.problem = "the records do not end in a terminator";
+    return found;
+  }
+  found.container = payload.first(reader.Offset() + 4);
+  const std::span<const std::uint8_t> rest = payload.subspan(found.container.size());
+  if (rest.empty()) return found;
+
+  found.status = Status::Malformed;
+  constexpr std::size_t kHead = 8 + 4 + 4;
+  if (rest.size() < kHead || !std::equal(kDigestMarker.begin(), kDigestMarker.end(), rest.begin())) {
+    found.problem = "bytes after the terminator that are not a digest block";
+    return found;
+  }
+  auto u32 = [&rest](std::size_t at) {
+    return static_cast<std::uint32_t>(rest[at]) | static_cast<std::uint32_t>(rest[at + 1]) << 8 |
+           static_cast<std::uint32_t>(rest[at + 2]) << 16 |
+           static_cast<std::uint32_t>(rest[at + 3]) << 24;
+  };
+  if (u32(8) != kDigestVersion) {
+    found.problem = "a digest block of an unknown version";
+    return found;
+  }
+  // The count is compared before it is multiplied: no overflow whatever it says.
+  if (u32(12) != count || rest.size() != kHead + 32 * (count + 1)) {
+    found.problem = "a digest block whose length or record count does not match the records";
+    return found;
+  }
+  found.containerDigest = rest.subspan(kHead, 32);
+  found.recordDigests = rest.subspan(kHead + 32);
+  found.status = Status::Present;
+  return found;
 }
 
 std::vector<std::uint8_t> SzddImageOf(std::span<const std::uint8_t> body) {

@@ -5,6 +5,7 @@
 
 #include "payload/container.h"
 #include "payload/paths.h"
+#include "payload/sha256.h"
 #include "payload/szdd.h"
 #include "system/text.h"
 
@@ -363,7 +364,8 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
 
   // The resource stays mapped for the life of the process; records are read from it in place
   // and expanded in memory, so nothing on the way can be changed by another process.
-  PayloadReader reader(services.resources.RcData(payloadId));
+  const std::span<const std::uint8_t> payload = services.resources.RcData(payloadId);
+  PayloadReader reader(payload);
   WorkingList list(services.files, targets);
   ResolveLeftovers(services.files, targets, list);
   Staging staging(services.files, list);
@@ -372,6 +374,34 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
     services.errors.ShowError(kInstallErrorText);
     return false;
   };
+  // True when `bytes` have the digest `packed`; otherwise the log names both.
+  auto matches = [&services](std::span<const std::uint8_t> bytes,
+                             std::span<const std::uint8_t> packed, std::string_view what) {
+    const Sha256Digest actual = Sha256Of(bytes);
+    if (std::equal(actual.begin(), actual.end(), packed.begin())) return true;
+    if (services.log != nullptr) {
+      services.log->Line({"payload damaged: ", what, " SHA-256 ", DigestHex(actual),
+                          ", packed as ", DigestHex(packed)});
+    }
+    return false;
+  };
+  if (targets.empty()) return true;
+
+  // The payload as a whole first: one changed byte anywhere in it fails here, before a record
+  // is expanded.
+  const PayloadDigests digests = ReadDigests(payload);
+  const bool verified = digests.status == PayloadDigests::Status::Present;
+  std::string_view problem = digests.problem;
+  if (verified && digests.records != targets.size())
+    problem = "its digests are for another number of files than the install list";
+  if (!problem.empty()) {
+    if (services.log != nullptr) services.log->Line({"payload damaged: ", problem});
+    return fail();
+  }
+  if (verified && !matches(digests.container, digests.containerDigest, "the records have"))
+    return fail();
+  if (!verified && services.log != nullptr)
+    services.log->Line("payload not verified (no digests)");
 
   for (std::size_t index = 0; index < targets.size(); ++index) {
     std::span<const std::uint8_t> body;
@@ -384,8 +414,13 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
     if (n <= 0 || static_cast<std::size_t>(n) > kExpansionBufferSize) return fail();
 
     const std::span<const std::uint8_t> expanded(buffer.get(), static_cast<std::size_t>(n));
+    const std::string& target = targets[index];
+    if (verified && !matches(expanded, digests.RecordDigest(index),
+                             target.substr(FolderOf(target).size()) + " expands to"))
+      return fail();
     if (!staging.Stage(index, targets[index], expanded, stamp)) return false;
   }
+  if (verified && services.log != nullptr) services.log->Line("payload verified (SHA-256)");
   return staging.Commit();
 }
 

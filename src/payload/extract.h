@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "payload/file_system.h"
+#include "system/log.h"
 
 namespace corvane {
 
@@ -58,6 +59,7 @@ struct ExtractServices {
   FileSystem& files;
   ResourceSource& resources;
   ErrorReporter& errors;
+  SetupLog* log = nullptr;  // /LOG: how the payload's digests compared
 };
 
 // File-output primitives.
@@ -73,8 +75,13 @@ bool WriteFileStamped(FileSystem& fs, const std::string& path, std::span<const s
 // the old file or the new one; a target that another program holds open without delete
 // sharing fails the install before anything is added beside it. On failure nothing of the list
 // has changed and nothing staged is left. A damaged
-// payload (no record for an entry included) and a record that does not expand show the message
-// first; a file that cannot be staged or put in place fails without one.
+// payload (no record for an entry or no terminator included) and a record that does not expand
+// show the message first; a file that cannot be staged or put in place fails without one.
+// A payload with digests installs only what was packed: its container must match its digest
+// before the first record is read, and each record, once expanded, its own digest before it is
+// staged; a mismatch, a digest block that is malformed or that counts other than the list's
+// entries are a damaged payload, and the log says which digest differed. A payload without
+// digests installs as it expands, and the log says it was not verified.
 bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& targets,
                     const Timestamp& stamp, int payloadId);
 

@@ -1,5 +1,5 @@
-// Doubles for the extraction's other services: an in-memory resource table and a recording
-// message box.
+// Doubles for the extraction's other services: an in-memory resource table, a recording
+// message box and a log kept in memory.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "payload/extract.h"
+#include "system/log.h"
 
 namespace corvane::testing {
 
@@ -29,6 +30,14 @@ class RecordingErrorReporter : public ErrorReporter {
  public:
   void ShowError(std::string_view text) override { messages.emplace_back(text); }
   std::vector<std::string> messages;
+};
+
+class MemoryLog : public SetupLog {
+ public:
+  std::vector<std::string> lines;
+
+ protected:
+  void WriteLine(std::string_view line) override { lines.emplace_back(line); }
 };
 
 }  // namespace corvane::testing

@@ -10,6 +10,7 @@
 #include "payload/container.h"
 #include "payload/extract.h"
 #include "payload/pe_resource.h"
+#include "payload/sha256.h"
 #include "payload/szdd.h"
 
 #ifdef _WIN32
@@ -28,11 +29,17 @@ constexpr std::size_t kProgressThreshold = 1 << 20;
 
 const char kUsageText[] =
     "Usage:\n"
-    "  mkpayload pack -o PAYLOAD FILE...   compress the files into a payload, in this order\n"
+    "  mkpayload pack -o PAYLOAD [--no-digests] FILE...\n"
+    "                                       compress the files into a payload, in this order,\n"
+    "                                       with their SHA-256 digests (unless --no-digests)\n"
     "  mkpayload list PAYLOAD               one line per record: position, stored bytes,\n"
-    "                                       expanded bytes\n"
+    "                                       expanded bytes, SHA-256 of the expanded bytes\n"
     "  mkpayload unpack PAYLOAD FILE...     write record i to the i-th file, as the setup does\n"
     "                                       (PAYLOAD may also be a built CorvaneSetup.exe)\n"
+    "  mkpayload sums PAYLOAD OUT [--first K] NAME...\n"
+    "                                       write the packed digests of records K, K+1, ...\n"
+    "                                       (default 0) to OUT as sha256sum -c reads them,\n"
+    "                                       under the given names\n"
     "  mkpayload compress IN OUT            compress one file to SZDD (mode A)\n"
     "  mkpayload expand IN OUT              expand one SZDD file\n"
     "  mkpayload --help                     show this text\n";
@@ -102,13 +109,32 @@ bool ExpandAll(std::span<const std::uint8_t> file, Bytes& out, std::string& mess
   return true;
 }
 
+// Expands a record and compares it with its packed digest (none: empty); false with a message.
+bool ExpandRecord(std::size_t position, std::span<const std::uint8_t> body,
+                  std::span<const std::uint8_t> packed, Bytes& out, std::string& message) {
+  bool ok = ExpandAll(corvane::SzddImageOf(body), out, message);
+  if (ok && !packed.empty()) {
+    const corvane::Sha256Digest actual = corvane::Sha256Of(out);
+    if (!std::equal(actual.begin(), actual.end(), packed.begin())) {
+      message = "expands to SHA-256 " + corvane::DigestHex(actual) + ", packed as " +
+                corvane::DigestHex(packed);
+      ok = false;
+    }
+  }
+  if (!ok) message = "record " + std::to_string(position) + ": " + message;
+  return ok;
+}
+
 int Pack(const std::vector<std::string>& args) {
   std::string output;
   std::vector<std::string> inputs;
+  bool digests = true;
   for (std::size_t k = 0; k < args.size(); ++k) {
     if (args[k] == "-o") {
       if (k + 1 == args.size()) return UsageError("-o needs a file name");
       output = args[++k];
+    } else if (args[k] == "--no-digests") {
+      digests = false;  // a payload as older setups carried it, for tests and benchmarks
     } else {
       inputs.push_back(args[k]);
     }
@@ -147,8 +173,14 @@ int Pack(const std::vector<std::string>& args) {
                    done * 100 / totalIn);
     }
   }
-  const Bytes payload = corvane::BuildPayload(files);
+  Bytes payload = corvane::BuildPayload(files);
   if (payload.empty()) return Fail("the payload cannot be built");
+  if (digests) {
+    std::vector<corvane::Sha256Digest> records;
+    for (const Bytes& content : contents) records.push_back(corvane::Sha256Of(content));
+    const Bytes block = corvane::DigestBlock(corvane::Sha256Of(payload), records);
+    payload.insert(payload.end(), block.begin(), block.end());
+  }
   std::string error;
   if (!WriteBytes(output, payload, error)) return Fail("'" + output + "' " + error);
   std::printf("%s: %zu records, %zu bytes (from %zu)\n", output.c_str(), files.size(),
@@ -156,9 +188,26 @@ int Pack(const std::vector<std::string>& args) {
   return kOk;
 }
 
-// Walks every record; false with a message on a malformed payload or record.
+// Walks every record; false with a message on a malformed payload or record, or on records that
+// differ from the payload's digests. `visit` gets each record's packed digest, empty when the
+// payload has none.
 template <typename Visit>
 bool WalkPayload(const Bytes& payload, Visit visit, std::string& message) {
+  const corvane::PayloadDigests digests = corvane::ReadDigests(payload);
+  const bool present = digests.status == corvane::PayloadDigests::Status::Present;
+  // Without a terminator the walk below says where it is missing.
+  if (digests.status == corvane::PayloadDigests::Status::Malformed && !digests.container.empty()) {
+    message = "malformed payload: " + std::string(digests.problem);
+    return false;
+  }
+  if (present) {
+    const corvane::Sha256Digest actual = corvane::Sha256Of(digests.container);
+    if (!std::equal(actual.begin(), actual.end(), digests.containerDigest.begin())) {
+      message = "damaged payload: the records' SHA-256 is " + corvane::DigestHex(actual) +
+                ", packed as " + corvane::DigestHex(digests.containerDigest);
+      return false;
+    }
+  }
   corvane::PayloadReader reader(payload);
   for (std::size_t position = 0;; ++position) {
     std::span<const std::uint8_t> body;
@@ -173,7 +222,10 @@ bool WalkPayload(const Bytes& payload, Visit visit, std::string& message) {
                             " is longer than the rest of the payload";
         return false;
       case corvane::PayloadReader::Result::Record:
-        if (!visit(position, body, message)) return false;
+        if (!visit(position, body,
+                   present ? digests.RecordDigest(position) : std::span<const std::uint8_t>(),
+                   message))
+          return false;
         break;
     }
   }
@@ -185,20 +237,23 @@ int List(const std::vector<std::string>& args) {
   std::string message;
   if (!ReadPayload(args[0], payload, message)) return Fail(message);
   std::string out;
+  bool digests = false;
   const bool ok = WalkPayload(
       payload,
-      [&out](std::size_t position, std::span<const std::uint8_t> body, std::string& why) {
+      [&](std::size_t position, std::span<const std::uint8_t> body,
+          std::span<const std::uint8_t> packed, std::string& why) {
         Bytes expanded;
-        if (!ExpandAll(corvane::SzddImageOf(body), expanded, why)) {
-          why = "record " + std::to_string(position) + ": " + why;
-          return false;
-        }
+        if (!ExpandRecord(position, body, packed, expanded, why)) return false;
+        digests = !packed.empty();
         out += std::to_string(position) + "\t" + std::to_string(body.size()) + "\t" +
-               std::to_string(expanded.size()) + "\n";
+               std::to_string(expanded.size()) + "\t" +
+               corvane::DigestHex(corvane::Sha256Of(expanded)) + "\n";
         return true;
       },
       message);
   std::fputs(out.c_str(), stdout);
+  if (ok && !digests && !out.empty())
+    std::fputs("mkpayload: note: no digests; a setup does not verify this payload\n", stderr);
   return ok ? kOk : Fail(message);
 }
 
@@ -213,22 +268,23 @@ int Unpack(const std::vector<std::string>& args) {
 
   // Every record must expand as the setup needs before the first file is written.
   std::size_t records = 0;
-  auto expand = [](std::size_t position, std::span<const std::uint8_t> body, Bytes& out,
-                   std::string& why) {
-    bool ok = ExpandAll(corvane::SzddImageOf(body), out, why);
-    if (ok && (out.empty() || out.size() > corvane::kExpansionBufferSize)) {
-      why = "expands to " + std::to_string(out.size()) + " bytes, which the setup cannot install";
-      ok = false;
+  auto expand = [](std::size_t position, std::span<const std::uint8_t> body,
+                   std::span<const std::uint8_t> packed, Bytes& out, std::string& why) {
+    if (!ExpandRecord(position, body, packed, out, why)) return false;
+    if (out.empty() || out.size() > corvane::kExpansionBufferSize) {
+      why = "record " + std::to_string(position) + ": expands to " + std::to_string(out.size()) +
+            " bytes, which the setup cannot install";
+      return false;
     }
-    if (!ok) why = "record " + std::to_string(position) + ": " + why;
-    return ok;
+    return true;
   };
   bool ok = WalkPayload(
       payload,
-      [&](std::size_t position, std::span<const std::uint8_t> body, std::string& why) {
+      [&](std::size_t position, std::span<const std::uint8_t> body,
+          std::span<const std::uint8_t> packed, std::string& why) {
         Bytes expanded;
         ++records;
-        return expand(position, body, expanded, why);
+        return expand(position, body, packed, expanded, why);
       },
       message);
   if (!ok) return Fail(message);
@@ -241,15 +297,65 @@ int Unpack(const std::vector<std::string>& args) {
   const corvane::Timestamp stamp{2013, 8, 10, 7, 20, 0};
   ok = WalkPayload(
       payload,
-      [&](std::size_t position, std::span<const std::uint8_t> body, std::string& why) {
+      [&](std::size_t position, std::span<const std::uint8_t> body,
+          std::span<const std::uint8_t> packed, std::string& why) {
         Bytes expanded;
-        if (!expand(position, body, expanded, why)) return false;
+        if (!expand(position, body, packed, expanded, why)) return false;
         if (corvane::WriteFileStamped(files, targets[position], expanded, stamp)) return true;
         why = "'" + targets[position] + "' cannot be written";
         return false;
       },
       message);
   return ok ? kOk : Fail(message);
+}
+
+// The packed digests of a run of records as `sha256sum -c` reads them: "<hex>  <name>" a line,
+// LF line ends. Each record is expanded and checked against its digest first.
+int Sums(const std::vector<std::string>& args) {
+  if (args.size() < 2) return UsageError("sums needs a payload and an output file");
+  std::size_t first = 0;
+  std::vector<std::string> names;
+  for (std::size_t k = 2; k < args.size(); ++k) {
+    if (args[k] == "--first") {
+      if (k + 1 == args.size()) return UsageError("--first needs a record position");
+      const std::string& n = args[++k];
+      if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos || n.size() > 6)
+        return UsageError("--first needs a record position");
+      first = static_cast<std::size_t>(std::stoul(n));
+    } else {
+      names.push_back(args[k]);
+    }
+  }
+  if (names.empty()) return UsageError("sums needs at least one name");
+  Bytes payload;
+  std::string message;
+  if (!ReadPayload(args[0], payload, message)) return Fail(message);
+  if (corvane::ReadDigests(payload).status != corvane::PayloadDigests::Status::Present)
+    return Fail("'" + args[0] + "' has no digests (packed with --no-digests or by an older tool)");
+  std::string text;
+  std::size_t records = 0;
+  const bool ok = WalkPayload(
+      payload,
+      [&](std::size_t position, std::span<const std::uint8_t> body,
+          std::span<const std::uint8_t> packed, std::string& why) {
+        ++records;
+        if (position < first || position - first >= names.size()) return true;
+        Bytes expanded;
+        if (!ExpandRecord(position, body, packed, expanded, why)) return false;
+        text += corvane::DigestHex(packed) + "  " + names[position - first] + "\n";
+        return true;
+      },
+      message);
+  if (!ok) return Fail(message);
+  if (first + names.size() > records) {
+    return Fail("the payload holds " + std::to_string(records) + " records, fewer than " +
+                std::to_string(first + names.size()));
+  }
+  std::string error;
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                            text.size());
+  if (!WriteBytes(args[1], bytes, error)) return Fail("'" + args[1] + "' " + error);
+  return kOk;
 }
 
 int Compress(const std::vector<std::string>& args) {
@@ -291,6 +397,7 @@ int Run(const std::vector<std::string>& argv) {
   if (command == "pack") return Pack(args);
   if (command == "list") return List(args);
   if (command == "unpack") return Unpack(args);
+  if (command == "sums") return Sums(args);
   if (command == "compress") return Compress(args);
   if (command == "expand") return Expand(args);
   return UsageError("unknown command '" + command + "'");

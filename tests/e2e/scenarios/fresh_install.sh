@@ -49,6 +49,13 @@ for i in "${!names[@]}"; do
 done
 check "only the eleven files, nothing staged or kept aside" \
   eq "$(find "$INSTALL_DIR" "$DATA_DIR" -type f | wc -l)" 11
+# As a deployer checks them: the build's sums, one file per folder (README, Deployment).
+check "sha256sum -c SHA256SUMS in the install folder" \
+  sh -c 'cd "$1" && sha256sum --quiet --strict -c "$2"' - "$INSTALL_DIR" "$CORVANE_BINARY_DIR/SHA256SUMS"
+check "sha256sum -c SHA256SUMS.data in the data folder" \
+  sh -c 'cd "$1" && sha256sum --quiet --strict -c "$2"' - "$DATA_DIR" "$CORVANE_BINARY_DIR/SHA256SUMS.data"
+check "the log says the payload was verified" \
+  grep -qxF 'payload verified (SHA-256)' <(tr -d '\r' <"$SETUP_LOG")
 check "work folder created and left empty" \
   eq "$(ls -A "$DRIVE_C"/users/*/AppData/Local/Tamarind\ Software/Corvane 2>&1)" ""
 

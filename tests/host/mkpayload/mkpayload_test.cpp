@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "payload/container.h"
+#include "payload/sha256.h"
 #include "payload/szdd.h"
 #include "support/host_files.h"
 #include "support/pe_builder.h"
@@ -99,7 +100,7 @@ class Mkpayload : public ::testing::Test {
 TEST_F(Mkpayload, HelpAndUsageErrors) {
   const Outcome help = Run("--help");
   EXPECT_EQ(help.code, 0);
-  EXPECT_NE(help.out.find("mkpayload pack -o PAYLOAD FILE..."), std::string::npos);
+  EXPECT_NE(help.out.find("mkpayload pack -o PAYLOAD [--no-digests] FILE..."), std::string::npos);
   EXPECT_EQ(Run("").code, 2);
   const Outcome unknown = Run("squash x");
   EXPECT_EQ(unknown.code, 2);
@@ -123,23 +124,49 @@ TEST_F(Mkpayload, PackListUnpackRoundTrip) {
   const Outcome pack = Run("pack -o '" + P("payload") + "'" + names);
   ASSERT_EQ(pack.code, 0) << pack.err;
 
-  // The payload holds the files in argument order, each compressed as SzddCompress does.
+  // The payload holds the files in argument order, each compressed as SzddCompress does, and
+  // after them the digests of the container and of each file.
   Bytes payload;
   ASSERT_TRUE(ReadFile(P("payload"), payload));
   PayloadReader reader(payload);
   std::span<const std::uint8_t> body;
-  std::string expectList;
+  std::string expectList, expectSums;
+  std::vector<Sha256Digest> digests;
   for (std::size_t k = 0; k < inputs.size(); ++k) {
     ASSERT_EQ(reader.Next(body), PayloadReader::Result::Record);
     EXPECT_EQ(SzddImageOf(body), SzddCompress(inputs[k]));
+    digests.push_back(Sha256Of(inputs[k]));
     expectList += std::to_string(k) + "\t" + std::to_string(body.size()) + "\t" +
-                  std::to_string(inputs[k].size()) + "\n";
+                  std::to_string(inputs[k].size()) + "\t" + DigestHex(digests.back()) + "\n";
   }
   EXPECT_EQ(reader.Next(body), PayloadReader::Result::End);
+  const Bytes container(payload.begin(), payload.begin() + reader.Offset() + 4);
+  EXPECT_EQ(Bytes(payload.begin() + container.size(), payload.end()),
+            DigestBlock(Sha256Of(container), digests));
 
   const Outcome list = Run("list '" + P("payload") + "'");
   ASSERT_EQ(list.code, 0) << list.err;
   EXPECT_EQ(list.out, expectList);
+  EXPECT_EQ(list.err, "");
+
+  // The digests as sha256sum -c reads them, a run of records under the names given; the
+  // host's own sha256sum agrees.
+  ASSERT_EQ(Run("sums '" + P("payload") + "' '" + P("SUMS") + "' --first 1 in1 in2").code, 0);
+  EXPECT_EQ(ReadText(P("SUMS")),
+            DigestHex(digests[1]) + "  in1\n" + DigestHex(digests[2]) + "  in2\n");
+  EXPECT_EQ(std::system(("cd '" + dir_ + "' && sha256sum --quiet --strict -c SUMS").c_str()), 0);
+  ExpectFailure("sums '" + P("payload") + "' '" + P("SUMS") + "' --first 2 a b",
+                "holds 3 records, fewer than 4");
+
+  // Without digests: the same records and a list that says they are not verified.
+  ASSERT_EQ(Run("pack -o '" + P("bare") + "' --no-digests" + names).code, 0);
+  Bytes bare;
+  ASSERT_TRUE(ReadFile(P("bare"), bare));
+  EXPECT_EQ(bare, container);
+  const Outcome bareList = Run("list '" + P("bare") + "'");
+  EXPECT_EQ(bareList.out, expectList);
+  EXPECT_NE(bareList.err.find("no digests"), std::string::npos);
+  ExpectFailure("sums '" + P("bare") + "' '" + P("SUMS2") + "' in0", "has no digests");
 
   WriteFile(P("out1"), Bytes(100, 'o'));  // an existing target is overwritten
   const Bytes users = {'m', 'i', 'n', 'e'};
@@ -219,8 +246,23 @@ TEST_F(Mkpayload, MalformedPayloadsAreRejected) {
   Bytes good;
   ASSERT_TRUE(ReadFile(P("good"), good));
 
-  WriteFile(P("noend"), Bytes(good.begin(), good.end() - 4));
+  const std::size_t end = good.size() - (16 + 3 * 32);  // where the digest block starts
+  WriteFile(P("noend"), Bytes(good.begin(), good.begin() + end - 4));
   ExpectFailure("list '" + P("noend") + "'", "no terminator after record 2");
+
+  // A byte changed in a record, or in the digest block, or a block cut short.
+  Bytes changed = good;
+  changed[end - 10] ^= 1;
+  WriteFile(P("changed"), changed);
+  ExpectFailure("list '" + P("changed") + "'", "damaged payload: the records' SHA-256 is ");
+  changed = good;
+  changed.back() ^= 1;
+  WriteFile(P("changed"), changed);
+  ExpectFailure("unpack '" + P("changed") + "' '" + P("u0") + "' '" + P("u1") + "'",
+                "record 1: expands to SHA-256 ");
+  EXPECT_NE(access(P("u0").c_str(), F_OK), 0);
+  WriteFile(P("changed"), Bytes(good.begin(), good.end() - 1));
+  ExpectFailure("list '" + P("changed") + "'", "malformed payload: a digest block whose length");
 
   WriteFile(P("cut"), Bytes(good.begin(), good.begin() + 100));
   ExpectFailure("list '" + P("cut") + "'", "record 0 is longer");
@@ -230,8 +272,9 @@ TEST_F(Mkpayload, MalformedPayloadsAreRejected) {
   WriteFile(P("empty"), {});
   EXPECT_EQ(Run("list '" + P("empty") + "'").code, 1);
 
-  // A record whose body is not SZDD mode 'A'.
-  Bytes badMode = good;
+  // A record whose body is not SZDD mode 'A' (in a payload without digests, which would tell
+  // the change first).
+  Bytes badMode(good.begin(), good.begin() + end);
   badMode[4 + 4] = 'Q';
   WriteFile(P("badmode"), badMode);
   ExpectFailure("list '" + P("badmode") + "'", "record 0");

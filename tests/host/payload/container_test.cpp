@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <vector>
+#include <utility>
 
 #include "payload/szdd.h"
 
@@ -100,6 +101,62 @@ TEST(PayloadReader, BytesAfterTheTerminatorAreIgnored) {
   PayloadReader reader(trailing);
   ASSERT_EQ(reader.Next(body), Result::Record);
   EXPECT_EQ(reader.Next(body), Result::End);
+}
+
+TEST(ReadDigests, BlockAfterTheTerminatorRoundTripsAndAnythingElseIsMalformed) {
+  using Status = PayloadDigests::Status;
+  const Bytes container = BuildPayload({SzddCompress(Bytes{'x'}), SzddCompress(Bytes(900, 7))});
+  Sha256Digest whole{}, first{}, second{};
+  whole.fill(0xC0);
+  first.fill(0x11);
+  second.fill(0x22);
+  const Bytes block = DigestBlock(whole, {first, second});
+  EXPECT_EQ(Bytes(block.begin(), block.begin() + 16),
+            Concat({Bytes{'C', 'V', 'N', 'D', 'I', 'G', 'S', 'T'}, U32(1), U32(2)}));
+  ASSERT_EQ(block.size(), 16u + 3 * 32);
+
+  const Bytes payload = Concat({container, block});
+  const PayloadDigests read = ReadDigests(payload);
+  EXPECT_EQ(read.status, Status::Present);
+  EXPECT_EQ(Bytes(read.container.begin(), read.container.end()), container);
+  EXPECT_EQ(read.records, 2u);
+  EXPECT_EQ(Bytes(read.containerDigest.begin(), read.containerDigest.end()),
+            Bytes(whole.begin(), whole.end()));
+  EXPECT_EQ(Bytes(read.RecordDigest(0).begin(), read.RecordDigest(0).end()),
+            Bytes(first.begin(), first.end()));
+  EXPECT_EQ(Bytes(read.RecordDigest(1).begin(), read.RecordDigest(1).end()),
+            Bytes(second.begin(), second.end()));
+
+  const PayloadDigests none = ReadDigests(container);
+  EXPECT_EQ(none.status, Status::Absent);
+  EXPECT_EQ(Bytes(none.container.begin(), none.container.end()), container);
+
+  auto changed = [&payload](std::size_t at, std::uint8_t value) {
+    Bytes p = payload;
+    p[at] = value;
+    return p;
+  };
+  const std::size_t at = container.size();
+  const std::vector<std::pair<const char*, Bytes>> malformed = {
+      {"no terminator", Bytes(container.begin(), container.end() - 4)},
+      {"a byte after the terminator", Concat({container, Bytes{0}})},
+      {"marker", changed(at + 7, 'X')},
+      {"version", changed(at + 8, 2)},
+      {"count too high", changed(at + 12, 3)},
+      {"count too low", changed(at + 12, 1)},
+      {"count beyond 32 bits of length", changed(at + 15, 0x80)},
+      {"one digest byte short", Bytes(payload.begin(), payload.end() - 1)},
+      {"one byte more", Concat({payload, Bytes{0}})},
+      {"the head cut off", Bytes(payload.begin(), payload.begin() + at + 10)},
+      {"a block for other records", Concat({container, DigestBlock(whole, {first})})},
+  };
+  for (const auto& [what, bytes] : malformed) {
+    SCOPED_TRACE(what);
+    const PayloadDigests d = ReadDigests(bytes);
+    EXPECT_EQ(d.status, Status::Malformed);
+    EXPECT_FALSE(d.problem.empty());
+    EXPECT_TRUE(d.recordDigests.empty());
+  }
 }
 
 TEST(SzddImageOf, PrefixesTheMagic) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "payload/container.h"
+#include "payload/sha256.h"
 #include "payload/szdd.h"
 #include "support/fake_file_system.h"
 #include "support/fake_payload_services.h"
@@ -22,6 +23,7 @@ namespace {
 using ::testing::ElementsAre;
 using testing::FakeFileSystem;
 using testing::FakeResources;
+using testing::MemoryLog;
 using testing::RecordingErrorReporter;
 
 using Bytes = std::vector<std::uint8_t>;
@@ -30,6 +32,7 @@ const Timestamp kStamp{2013, 8, 10, 7, 20, 0};
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
@@ -59,6 +62,18 @@ Bytes PayloadOf(const std::vector<Bytes>& files) {
   std::vector<Bytes> szdd;
   for (const Bytes& f : files) szdd.push_back(SzddCompress(f));
   return BuildPayload(szdd);
+}
+
+// The payload as the packaging tool makes it: with the digests of the container and of the
+// files `packed` (by default the files themselves).
+Bytes PayloadWithDigests(const std::vector<Bytes>& files, std::vector<Bytes> packed = {}) {
+  if (packed.empty()) packed = files;
+  Bytes payload = PayloadOf(files);
+  std::vector<Sha256Digest> records;
+  for (const Bytes& f : packed) records.push_back(Sha256Of(f));
+  const Bytes block = DigestBlock(Sha256Of(payload), records);
+  payload.insert(payload.end(), block.begin(), block.end());
+  return payload;
 }
 
 // An SZDD file of n spaces (n >= 3) made only of references into the initial space fill, so
@@ -133,7 +148,8 @@ class ExtractTest : public ::testing::Test {
   FakeFileSystem fs;
   FakeResources resources;
   RecordingErrorReporter errors;
-  ExtractServices services{fs, resources, errors};
+  MemoryLog setupLog;
+  ExtractServices services{fs, resources, errors, &setupLog};
 };
 
 TEST(FileTimeTest, CalendarFieldsAreReadAsUtc) {
@@ -394,6 +410,8 @@ TEST_F(ExtractTest, DamagedPayloadsShowTheMessageAndReplaceNothing) {
   halfLength.resize(halfLength.size() - 2);  // half a length where the fourth should be
   Bytes badMode = PayloadOf(files);
   badMode[4 + 4] = 'B';  // the first record is not mode 'A'
+  Bytes noTerminator = PayloadOf(files);
+  noTerminator.resize(noTerminator.size() - 4);
   const std::vector<std::pair<const char*, Bytes>> cases = {
       {"missing payload", {}},
       {"length larger than the rest", lengthTooLarge},
@@ -401,6 +419,8 @@ TEST_F(ExtractTest, DamagedPayloadsShowTheMessageAndReplaceNothing) {
       {"terminator before the last entry", PayloadOf({files[0], files[1], files[2]})},
       {"record that does not expand", badMode},
       {"record that expands to nothing", PayloadOf({files[0], Bytes{}, files[2], files[3]})},
+      // Enough records, but the container does not end where its digests would follow.
+      {"no terminator", noTerminator},
   };
   for (const auto& [what, payload] : cases) {
     SCOPED_TRACE(what);
@@ -415,11 +435,62 @@ TEST_F(ExtractTest, DamagedPayloadsShowTheMessageAndReplaceNothing) {
   }
 }
 
-TEST_F(ExtractTest, PayloadIsNotNeededWhenTheListEndsFirst) {
-  // Without a terminator but with exactly as many entries as records, nothing is missing.
-  resources.data[kPayloadResourceId].resize(resources.data[kPayloadResourceId].size() - 4);
-  EXPECT_TRUE(Run(targets));
-  EXPECT_TRUE(errors.messages.empty());
+// Only what was packed is installed: a payload that differs from its digests in any byte, or
+// whose digests do not fit the list, installs nothing and keeps the previous installation; the
+// log names the digests that differ. A payload without digests installs as before.
+TEST_F(ExtractTest, PayloadThatDiffersFromItsDigestsInstallsNothing) {
+  const Bytes good = PayloadWithDigests(files);
+  Bytes changedLiteral = good;
+  changedLiteral[4 + 11] ^= 0x01;  // the first literal of the first record: still expands
+  Bytes changedBlock = good;
+  changedBlock[good.size() - 1] ^= 0x01;  // the last file's digest
+  std::vector<Bytes> fiveFiles = files;
+  fiveFiles.push_back(Text("one more"));
+  Bytes badMarker = good;
+  badMarker[PayloadOf(files).size()] = 'c';
+  const std::string other = DigestHex(Sha256Of(files[3]));
+  const struct {
+    const char* what;
+    Bytes payload;
+    std::string line;  // the start of the log line
+  } cases[] = {
+      {"a changed record", changedLiteral, "payload damaged: the records have SHA-256 "},
+      {"a record that expands to other bytes than were packed",
+       PayloadWithDigests(files, {files[0], files[1], Text("other"), files[3]}),
+       "payload damaged: file2.bin expands to SHA-256 " + DigestHex(Sha256Of(files[2])) +
+           ", packed as " + DigestHex(Sha256Of(Text("other")))},
+      {"a changed digest", changedBlock, "payload damaged: file3.bin expands to SHA-256 " + other},
+      {"digests of more files than the list", PayloadWithDigests(fiveFiles),
+       "payload damaged: its digests are for another number of files than the install list"},
+      {"a malformed block", badMarker,
+       "payload damaged: bytes after the terminator that are not a digest block"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FreshFolder();
+    const auto old = InstallOld(targets);
+    errors.messages.clear();
+    setupLog.lines.clear();
+    resources.data[kPayloadResourceId] = c.payload;
+
+    EXPECT_FALSE(Run(targets));
+    EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
+    ExpectUnchanged(old);
+    ASSERT_EQ(setupLog.lines.size(), 1u);
+    EXPECT_EQ(setupLog.lines[0].rfind(c.line, 0), 0u) << setupLog.lines[0];
+  }
+
+  for (const bool digests : {true, false}) {
+    SCOPED_TRACE(digests ? "with digests" : "without");
+    FreshFolder();
+    InstallOld(targets);
+    setupLog.lines.clear();
+    resources.data[kPayloadResourceId] = digests ? good : PayloadOf(files);
+    EXPECT_TRUE(Run(targets));
+    for (std::size_t i = 0; i < files.size(); ++i) ExpectWritten(targets[i], files[i]);
+    EXPECT_THAT(setupLog.lines, ElementsAre(digests ? "payload verified (SHA-256)"
+                                               : "payload not verified (no digests)"));
+  }
 }
 
 TEST_F(ExtractTest, FileLargerThanTheBufferIsRejected) {
