@@ -79,4 +79,8 @@ bool Win32FileHolders::Find(const std::vector<std::string>& paths,
   return false;
 }
 
+bool Win32FileHolders::Close(const std::vector<std::string>&, const std::vector<FileHolder>&) {
+  return false;
+}
+
 }  // namespace corvane

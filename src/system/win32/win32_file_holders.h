@@ -8,6 +8,8 @@ namespace corvane {
 class Win32FileHolders final : public FileHolders {
  public:
   bool Find(const std::vector<std::string>& paths, std::vector<FileHolder>& holders) override;
+  bool Close(const std::vector<std::string>& paths,
+             const std::vector<FileHolder>& allowed) override;
 };
 
 }  // namespace corvane

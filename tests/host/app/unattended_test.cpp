@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "host/app/app_doubles.h"
+#include "support/fake_file_holders.h"
 #include "support/fake_setup_view.h"
 #include "support/fake_shell.h"
 
@@ -148,19 +149,6 @@ TEST_F(UnattendedTest, RegistryValuesAreEscapedInTheLog) {
       log.Has("registry read HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App "
               "Paths\\kvx.exe [Path]: \"D:\\x5Cx\\x22y\\x1B[2J\\x0D\\x0Aok\\\""));
 }
-
-// Answers from its fields; records the files it was asked about.
-class FakeFileHolders : public FileHolders {
- public:
-  bool known = true;
-  std::vector<FileHolder> holders;
-  std::vector<std::string> asked;
-  bool Find(const std::vector<std::string>& paths, std::vector<FileHolder>& found) override {
-    asked = paths;
-    found = holders;
-    return known;
-  }
-};
 
 // A held kvx.exe fails the probe; the log names the programs that hold the product's files.
 TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
