@@ -13,6 +13,7 @@ namespace corvane {
 namespace {
 
 using testing::BytesText;
+using testing::FakeFileHolders;
 using testing::FakeSetupView;
 using testing::kAppPathsKey;
 using testing::kContents;
