@@ -69,7 +69,10 @@ bool Win32FileHolders::Find(const std::vector<std::string>& paths,
     if (status == ERROR_SUCCESS) {
       for (UINT k = 0; k < count && k < found.size(); ++k) {
         found[k].strAppName[CCH_RM_MAX_APP_NAME] = L'\0';
-        holders.push_back({FromWide(found[k].strAppName), found[k].Process.dwProcessId});
+        FileHolder holder;
+        holder.name = FromWide(found[k].strAppName);
+        holder.processId = found[k].Process.dwProcessId;
+        holders.push_back(holder);
       }
       return true;
     }

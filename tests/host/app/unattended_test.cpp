@@ -157,7 +157,7 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   fs.AddFile(kvx, {'r', 'u', 'n'});
   fs.FailOpen(kvx);
   FakeFileHolders holders;
-  holders.holders = {{"Corvane", 4242}, {"kvxh.exe", 17}};
+  holders.holders = {{"Corvane", 4242, "", false, false}, {"kvxh.exe", 17, "", false, false}};
   services.holders = &holders;
   EXPECT_EQ(Run(), SetupOutcome::FolderNotWritable);
   EXPECT_TRUE(log.Has("open for writing " + kvx + ": failed"));
