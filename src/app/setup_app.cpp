@@ -45,6 +45,12 @@ SetupOptions ParseArguments(const std::vector<std::string>& args) {
       options.unattended = true;
     } else if (StartsWithText(arg, "/LOG=")) {
       options.logPath = arg.substr(5);
+    } else if (StartsWithText(arg, "/DIR=")) {
+      options.install.folder = arg.substr(5);
+    } else if (SameText(arg, "/CLOSEAPPLICATIONS")) {
+      options.install.closeApplications = true;
+    } else if (SameText(arg, "/REBOOTOK")) {
+      options.install.rebootOk = true;
     }
   }
   return options;

@@ -20,6 +20,7 @@ inline constexpr std::string_view kAlreadyRunningText =
 struct SetupOptions {
   bool unattended = false;  // /S: install without a dialog
   std::string logPath;      // /LOG=path: where the setup writes its log
+  InstallSwitches install;  // /DIR=, /CLOSEAPPLICATIONS, /REBOOTOK
 };
 
 // The arguments after the program name, as the system splits them (UTF-8).

@@ -78,7 +78,9 @@ void SetupLogic::InitDialog() {
   if (!installPathText.empty()) {
     if (view_.Ask(kPreviousInstallQuestion, Buttons::YesNo) != Answer::Yes) view_.End(2);
   } else {
-    installPathText = StripTrailingBackslash(paths_.known.defaultInstall);
+    // A new installation: where the deployer asked, else the default folder.
+    installPathText = StripTrailingBackslash(switches.folder.empty() ? paths_.known.defaultInstall
+                                                                     : switches.folder);
   }
   view_.SetText(kIdInstallPath, installPathText);
   descriptionText = std::string(kInstallPrompt);
@@ -214,8 +216,14 @@ SetupOutcome SetupLogic::CheckTargetFolders() {
 // folder when either fails.
 SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
   // A system folder, or one above it, is refused rather than given the product's protection.
-  if (!IsAbsolutePath(paths_.installFolder) ||
-      !GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
+  if (!IsAbsolutePath(paths_.installFolder)) {
+    if (services_.log != nullptr) {
+      services_.log->Line({"install folder ", paths_.installFolder,
+                           ": not a full path from a drive or a server"});
+    }
+    return SetupOutcome::FolderNotWritable;
+  }
+  if (!GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
                           paths_.known.defaultInstall,
                           SystemFolders(services_.folders), services_.log)) {
     return SetupOutcome::FolderNotWritable;

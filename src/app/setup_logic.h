@@ -67,6 +67,13 @@ struct SetupServices {
   std::function<std::unique_ptr<FileSystem>(FileSystem&)> logFiles = nullptr;
 };
 
+// What a deployer asked of the install on the command line.
+struct InstallSwitches {
+  std::string folder;              // /DIR=: the folder of a new installation, as given
+  bool closeApplications = false;  // /CLOSEAPPLICATIONS: close the product's programs holding it
+  bool rebootOk = false;           // /REBOOTOK: files still held are replaced at the next restart
+};
+
 // How a run of the setup ended, as far as the process exit status tells it.
 enum class SetupOutcome {
   Declined,           // no install attempt: No to the previous installation, or closed first
@@ -103,6 +110,7 @@ class SetupLogic {
   std::string descriptionText;
   std::string installPathText;
   std::string fileVersionText;
+  InstallSwitches switches;  // set before InitDialog
   int state = 0;  // 0 install pending, 1 installed, 2 update page opened
   int busy = 0;   // 1 while RunInstall runs
   SetupOutcome outcome = SetupOutcome::Declined;  // of the last RunInstall

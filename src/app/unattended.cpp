@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "payload/paths.h"
+#include "system/text.h"
 
 namespace corvane {
 namespace {
@@ -405,7 +406,8 @@ Answer UnattendedView::Ask(std::string_view text, Buttons buttons) {
   return question ? Answer::Yes : Answer::Ok;
 }
 
-SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, SetupLog& log) {
+SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths,
+                                  const InstallSwitches& switches, SetupLog& log) {
   LoggingFileSystem files(services.files, log);
   LoggingRegistry registry(services.registry, log);
   UnattendedShell shell(services.shell, log);
@@ -418,7 +420,14 @@ SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, S
   };
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
+  logic.switches = switches;
   logic.InitDialog();
+  const std::string asked = StripTrailingBackslash(switches.folder);
+  if (!asked.empty() && !SameText(asked, logic.installPathText)) {
+    log.Line({"install folder asked for (/DIR=): ", asked, "; a previous installation is in ",
+              logic.installPathText, ", and one installation is kept: not installed"});
+    return SetupOutcome::FolderNotWritable;
+  }
   if (!view.Ended()) logic.OnOk();
   return logic.outcome;
 }

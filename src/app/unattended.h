@@ -57,7 +57,10 @@ class UnattendedView final : public SetupView {
 };
 
 // Runs the dialog's initialisation and one OK press through logging services; the outcome of
-// that install attempt.
-SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths, SetupLog& log);
+// that install attempt. One installation is kept: a folder asked for (/DIR=) other than a
+// previous installation's is refused (FolderNotWritable), since the install would otherwise go
+// over the previous one, somewhere else than asked.
+SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths,
+                                  const InstallSwitches& switches, SetupLog& log);
 
 }  // namespace corvane

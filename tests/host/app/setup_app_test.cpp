@@ -176,7 +176,7 @@ TEST(StartTest, UnattendedRunLogsInsteadOfShowing) {
           "result: platform not supported, exit code 1633"}));
 }
 
-TEST(ParseArgumentsTest, OnlySilentAndLogAreKnown) {
+TEST(ParseArgumentsTest, OnlyTheDocumentedSwitchesAreKnown) {
   using Args = std::vector<std::string>;
   EXPECT_FALSE(ParseArguments({}).unattended);
   EXPECT_FALSE(ParseArguments(Args{"/Q", "S", "/SILENT", "-S", "/S:1"}).unattended);
@@ -188,6 +188,15 @@ TEST(ParseArgumentsTest, OnlySilentAndLogAreKnown) {
   EXPECT_EQ(both.logPath, "C:\\My Logs\\setup.log");
   EXPECT_EQ(ParseArguments(Args{"/LOG=a", "/S", "/LOG=b"}).logPath, "b");
   EXPECT_EQ(ParseArguments(Args{"/S", "/LOG="}).logPath, "");
+
+  const SetupOptions deploy = ParseArguments(
+      Args{"/S", "/dir=D:\\Apps\\Corvane", "/CloseApplications", "/REBOOTOK"});
+  EXPECT_EQ(deploy.install.folder, "D:\\Apps\\Corvane");
+  EXPECT_TRUE(deploy.install.closeApplications);
+  EXPECT_TRUE(deploy.install.rebootOk);
+  const SetupOptions near = ParseArguments(Args{"/D=C:\\x", "/DIR", "/REBOOT", "/CLOSE"});
+  EXPECT_EQ(near.install.folder, "");
+  EXPECT_FALSE(near.install.closeApplications || near.install.rebootOk);
 }
 
 }  // namespace

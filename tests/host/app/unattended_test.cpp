@@ -41,9 +41,10 @@ class UnattendedTest : public ::testing::Test, protected testing::AppFakes {
  protected:
   UnattendedTest() { PrepareMachine(); }
 
-  SetupOutcome Run() { return RunUnattendedInstall(services, paths, log); }
+  SetupOutcome Run() { return RunUnattendedInstall(services, paths, switches, log); }
 
   GlobalPaths paths;
+  InstallSwitches switches;
   MemoryLog log;
 };
 
@@ -90,16 +91,67 @@ TEST_F(UnattendedTest, FreshInstallLogsEachStepAndStartsNothing) {
   }
 }
 
+// /DIR= names the folder of a new installation. One installation is kept: the previous one is
+// installed over when it is the folder asked for (or none is asked for), and otherwise nothing
+// is installed.
 TEST_F(UnattendedTest, PreviousInstallationIsInstalledOver) {
   fs.AddDirectory("D:\\Old");
   fs.SetDriveType("D:\\", DriveType::Fixed);
   reg.SetValue(std::string(kAppPathsKey) + "\\kvx.exe", "Path", "D:\\Old");
+  switches.folder = "D:\\Apps\\Corvane";
+  EXPECT_EQ(Run(), SetupOutcome::FolderNotWritable);
+  EXPECT_TRUE(log.Has("install folder asked for (/DIR=): D:\\Apps\\Corvane; a previous "
+                      "installation is in D:\\Old, and one installation is kept: not installed"));
+  EXPECT_EQ(fs.FindFile("D:\\Old\\kvx.exe"), nullptr);
+  EXPECT_FALSE(fs.HasAttributes("D:\\Apps\\Corvane"));
+
+  switches.folder = "d:\\old\\";
   EXPECT_EQ(Run(), SetupOutcome::Installed);
   EXPECT_EQ(BytesText(fs.FindFile("D:\\Old\\kvx.exe")->bytes), "main program");
   EXPECT_TRUE(
       log.Has("message: A previous installation of a Corvane product is found. "
               "Continue? -> Yes"));
   EXPECT_TRUE(shell.launched.empty());
+}
+
+// A new installation goes where /DIR= says, missing levels made, through the checks every
+// install folder goes through: a relative or drive-relative folder or a system folder is refused
+// with the reason in the log.
+TEST(UnattendedFolderTest, FolderAskedForIsCheckedAsAnyOther) {
+  struct Case {
+    const char* asked;
+    SetupOutcome outcome;
+    const char* line;  // in the log
+  } cases[] = {
+      {"D:\\Apps\\Tools\\Corvane\\", SetupOutcome::Installed,
+       "create folder D:\\Apps\\Tools shut to all but administrators: created"},
+      {"Corvane", SetupOutcome::FolderNotWritable,
+       "install folder Corvane\\: not a full path from a drive or a server"},
+      {"D:Corvane", SetupOutcome::FolderNotWritable,
+       "install folder D:Corvane\\: not a full path from a drive or a server"},
+      {"C:\\Windows", SetupOutcome::FolderNotWritable, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.asked);
+    testing::AppFakes f;
+    f.PrepareMachine();
+    f.fs.AddDirectory("D:\\");
+    f.fs.SetDriveType("D:\\", DriveType::Fixed);
+    f.folders.special[0x24] = "C:\\Windows";
+    GlobalPaths p;
+    MemoryLog l;
+    InstallSwitches s;
+    s.folder = c.asked;
+    EXPECT_EQ(RunUnattendedInstall(f.services, p, s, l), c.outcome);
+    if (c.line != nullptr) {
+      EXPECT_TRUE(l.Has(c.line));
+    }
+    const auto* kvx = f.fs.FindFile("D:\\Apps\\Tools\\Corvane\\kvx.exe");
+    EXPECT_EQ(kvx != nullptr, c.outcome == SetupOutcome::Installed);
+    if (c.outcome != SetupOutcome::Installed) {
+      EXPECT_EQ(f.fs.FileCount(), 0u);
+    }
+  }
 }
 
 // An all-users desktop or programs folder the shell could not supply (a lone backslash) or gave
@@ -128,7 +180,7 @@ TEST_F(UnattendedTest, UnavailableShortcutFolderCostsOnlyItsShortcut) {
     }
     GlobalPaths p;
     MemoryLog l;
-    EXPECT_EQ(RunUnattendedInstall(f.services, p, l), SetupOutcome::Installed);
+    EXPECT_EQ(RunUnattendedInstall(f.services, p, {}, l), SetupOutcome::Installed);
     EXPECT_EQ(f.fs.FileCount(), kContents.size());
     ASSERT_EQ(f.shell.shortcuts.size(), 1u);
     EXPECT_EQ(f.shell.shortcuts[0].linkPath, std::string(c.kept) + "Corvane.lnk");
@@ -176,7 +228,7 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   broken.resources.data[kPayloadResourceId] = {1, 0, 0, 0, 'x', 0, 0, 0, 0};
   GlobalPaths brokenPaths;
   MemoryLog brokenLog;
-  EXPECT_EQ(RunUnattendedInstall(broken.services, brokenPaths, brokenLog),
+  EXPECT_EQ(RunUnattendedInstall(broken.services, brokenPaths, {}, brokenLog),
             SetupOutcome::ExtractionFailed);
   EXPECT_EQ(brokenLog.Count("message: Error in installation -> OK"), 2);
   EXPECT_TRUE(broken.shell.shortcuts.empty());

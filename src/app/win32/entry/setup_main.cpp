@@ -102,13 +102,16 @@ class Win32StartHost final : public StartHost {
                            shell,          system.com,       system.security, log,
                            &system.holders};
     SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
+    // Interactively /DIR= only proposes the folder of a new installation; the other switches
+    // are for /S.
+    dialog.logic().switches.folder = app_.options.install.folder;
     dialog.DoModal(nullptr);
     return dialog.logic().outcome;
   }
 
   SetupOutcome RunUnattended() override {
     Win32Services system;
-    return RunUnattendedInstall(system.services, app_.paths, log_);
+    return RunUnattendedInstall(system.services, app_.paths, app_.options.install, log_);
   }
 
   SetupLog& Log() override { return log_; }
