@@ -216,16 +216,9 @@ SetupOutcome SetupLogic::CheckTargetFolders() {
 // folder when either fails.
 SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
   // A system folder, or one above it, is refused rather than given the product's protection.
-  if (!IsAbsolutePath(paths_.installFolder)) {
-    if (services_.log != nullptr) {
-      services_.log->Line({"install folder ", paths_.installFolder,
-                           ": not a full path from a drive or a server"});
-    }
-    return SetupOutcome::FolderNotWritable;
-  }
   if (!GuardInstallFolder(services_.files, services_.security, pins, paths_.installFolder,
-                          paths_.known.defaultInstall,
-                          SystemFolders(services_.folders), services_.log)) {
+                          paths_.known.defaultInstall, SystemFolders(services_.folders),
+                          services_.log)) {
     return SetupOutcome::FolderNotWritable;
   }
   if (!InstallFolderWritable(HeldFiles(services_, pins).Get())) {

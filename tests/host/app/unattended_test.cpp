@@ -126,10 +126,11 @@ TEST(UnattendedFolderTest, FolderAskedForIsCheckedAsAnyOther) {
       {"D:\\Apps\\Tools\\Corvane\\", SetupOutcome::Installed,
        "create folder D:\\Apps\\Tools shut to all but administrators: created"},
       {"Corvane", SetupOutcome::FolderNotWritable,
-       "install folder Corvane\\: not a full path from a drive or a server"},
+       "folder Corvane: not an absolute folder on a local drive"},
       {"D:Corvane", SetupOutcome::FolderNotWritable,
-       "install folder D:Corvane\\: not a full path from a drive or a server"},
-      {"C:\\Windows", SetupOutcome::FolderNotWritable, nullptr},
+       "folder D:Corvane: not an absolute folder on a local drive"},
+      {"C:\\Windows", SetupOutcome::FolderNotWritable,
+       "folder C:\\Windows: a system folder, or above or inside one"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.asked);
