@@ -22,6 +22,8 @@ struct OutcomeRow {
 constexpr OutcomeRow kOutcomes[] = {
     {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
     {SetupOutcome::Installed, kExitInstalled, "installed"},
+    {SetupOutcome::InstalledAtRestart, kExitRestartNeeded,
+     "installed, the files in use are replaced at the next restart"},
     {SetupOutcome::Declined, kExitDeclined, "not installed"},
     {SetupOutcome::FolderNotWritable, kExitFolderNotWritable, "install folder not writable"},
     {SetupOutcome::PlatformRefused, kExitPlatformRefused, "platform not supported"},

@@ -1,10 +1,13 @@
 #include "app/setup_logic.h"
 
+#include <algorithm>
+
 #include "app/product_files.h"
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
 #include "system/log.h"
 #include "system/system_folders.h"
+#include "system/text.h"
 
 #ifndef CORVANE_UPDATE_HOST
 #define CORVANE_UPDATE_HOST "updates.corvane.example"
@@ -130,6 +133,42 @@ void SetupLogic::LogFileHolders() {
   }
 }
 
+void SetupLogic::Note(std::initializer_list<std::string_view> parts) {
+  if (services_.log != nullptr) services_.log->Line(parts);
+}
+
+// Asks the programs that hold the product's files to close, only when every one of them is one
+// of the product's own programs: nothing else is ever closed. The ones that asked to be started
+// again are kept for programsToRestart.
+bool SetupLogic::CloseProductPrograms() {
+  if (services_.holders == nullptr) return false;
+  const std::vector<std::string> files = InstallFileList(paths_);
+  std::vector<FileHolder> holders;
+  if (!services_.holders->Find(files, holders) || holders.empty()) {
+    Note({"closing programs: the system names none that hold the product's files"});
+    return false;
+  }
+  for (const FileHolder& holder : holders) {
+    const bool own = std::any_of(files.begin(), files.end(), [&holder](const std::string& file) {
+      return SameText(file, holder.path);
+    });
+    if (holder.system || !own) {
+      Note({"closing programs: ", holder.name, ", process ", std::to_string(holder.processId),
+            ", is not one of the product's programs; nothing closed"});
+      return false;
+    }
+  }
+  if (!services_.holders->Close(files, holders)) {
+    Note({"closing programs: they did not all end"});
+    return false;
+  }
+  for (const FileHolder& holder : holders) {
+    Note({"closed ", holder.name, ", process ", std::to_string(holder.processId)});
+    if (holder.restartable) programsToRestart.push_back(holder.path);
+  }
+  return true;
+}
+
 // The other folders the install writes into come from the shell; one that it could not supply
 // leaves only the product sub-path or a lone backslash, which must not become a folder at the
 // root of the current drive.
@@ -221,11 +260,18 @@ SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
                           services_.log)) {
     return SetupOutcome::FolderNotWritable;
   }
-  if (!InstallFolderWritable(HeldFiles(services_, pins).Get())) {
-    LogFileHolders();
-    return SetupOutcome::FolderNotWritable;
+  if (InstallFolderWritable(HeldFiles(services_, pins).Get())) return SetupOutcome::Installed;
+  LogFileHolders();
+  if (switches.closeApplications && CloseProductPrograms() &&
+      InstallFolderWritable(HeldFiles(services_, pins).Get())) {
+    return SetupOutcome::Installed;
   }
-  return SetupOutcome::Installed;
+  if (switches.rebootOk) {
+    Note({"files in use: replaced at the next restart (/REBOOTOK)"});
+    replaceHeldAtRestart_ = true;
+    return SetupOutcome::Installed;
+  }
+  return SetupOutcome::FolderNotWritable;
 }
 
 SetupOutcome SetupLogic::PrepareDataFolders(FolderPins& pins) {
@@ -244,10 +290,13 @@ SetupOutcome SetupLogic::WriteProductFiles(FolderPins& pins) {
   const std::vector<std::string> targets = InstallFileList(paths_);
   ViewErrorReporter reporter(view_);
   HeldFiles files(services_, pins);
-  ExtractServices extract{files.Get(), services_.resources, reporter, services_.log};
-  return ExtractPayload(extract, targets, kInstallFileTime, kPayloadResourceId)
-             ? SetupOutcome::Installed
-             : SetupOutcome::ExtractionFailed;
+  std::vector<std::string> atRestart;
+  ExtractServices extract{files.Get(), services_.resources, reporter, services_.log,
+                          replaceHeldAtRestart_ ? &atRestart : nullptr};
+  if (!ExtractPayload(extract, targets, kInstallFileTime, kPayloadResourceId)) {
+    return SetupOutcome::ExtractionFailed;
+  }
+  return atRestart.empty() ? SetupOutcome::Installed : SetupOutcome::InstalledAtRestart;
 }
 
 void SetupLogic::RunInstall() {
@@ -261,7 +310,8 @@ void SetupLogic::RunInstall() {
   if (outcome == SetupOutcome::Installed) outcome = PrepareInstallFolder(pins);
   if (outcome == SetupOutcome::Installed) outcome = PrepareDataFolders(pins);
   if (outcome == SetupOutcome::Installed) outcome = WriteProductFiles(pins);
-  if (outcome != SetupOutcome::Installed) {
+  replaceHeldAtRestart_ = false;
+  if (outcome != SetupOutcome::Installed && outcome != SetupOutcome::InstalledAtRestart) {
     // A folder that was moved aside gets its name back: the previous installation as it was.
     UndoMovedAside(pins, services_.log);
     pins.clear();

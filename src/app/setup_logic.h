@@ -78,6 +78,7 @@ struct InstallSwitches {
 enum class SetupOutcome {
   Declined,           // no install attempt: No to the previous installation, or closed first
   Installed,          // the last attempt installed the product
+  InstalledAtRestart,  // installed, with files in use replaced when the system next starts
   FolderNotWritable,  // the last attempt could not create or write the install folder
   ExtractionFailed,   // the last attempt could not expand or write the product's files
   PlatformRefused,    // neither the Windows 95/98 nor the NT family
@@ -114,6 +115,9 @@ class SetupLogic {
   int state = 0;  // 0 install pending, 1 installed, 2 update page opened
   int busy = 0;   // 1 while RunInstall runs
   SetupOutcome outcome = SetupOutcome::Declined;  // of the last RunInstall
+  // The product's programs closed for the install (/CLOSEAPPLICATIONS) that asked to be started
+  // again; the caller starts them, as it starts anything.
+  std::vector<std::string> programsToRestart;
 
  private:
   void PushDescription();
@@ -125,6 +129,8 @@ class SetupLogic {
   SetupOutcome WriteProductFiles(FolderPins& pins);
   bool InstallFolderWritable(FileSystem& files);
   void LogFileHolders();
+  bool CloseProductPrograms();
+  void Note(std::initializer_list<std::string_view> parts);
   bool TargetFoldersAbsolute();
   void CreateShortcut(const std::string& folder, std::string_view where);
   void ShowInstalledLook();
@@ -133,6 +139,7 @@ class SetupLogic {
   SetupView& view_;
   SetupServices& services_;
   GlobalPaths& paths_;
+  bool replaceHeldAtRestart_ = false;  // this attempt may leave files in use to the restart
 };
 
 }  // namespace corvane

@@ -125,6 +125,12 @@ class LoggingFileSystem final : public FileSystem {
                ok ? "scheduled, a restart finishes the clean-up" : "failed"});
     return ok;
   }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    const bool ok = inner_.ReplaceAtRestart(from, to);
+    log_.Line({"replace ", to, " with ", from, " at the next restart: ",
+               ok ? "scheduled" : "failed"});
+    return ok;
+  }
   std::uint64_t RandomNumber() override { return inner_.RandomNumber(); }
   bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
   DriveType DriveTypeOf(const std::string& rootPath) override {
@@ -223,6 +229,9 @@ class LoggingFolderSecurity final : public FolderSecurity {
     }
     bool RemoveAtRestart(const std::string& name) override {
       return inner_->RemoveAtRestart(name);
+    }
+    bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+      return inner_->ReplaceAtRestart(from, to);
     }
 
    private:
@@ -429,6 +438,12 @@ SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths,
     return SetupOutcome::FolderNotWritable;
   }
   if (!view.Ended()) logic.OnOk();
+  // The product's programs closed for the install that asked for it are started again, as the
+  // signed-in user where one is (the only start an unattended install makes).
+  LoggingShell starter(services.shell, log);
+  for (const std::string& program : logic.programsToRestart) {
+    starter.Launch(program, StripTrailingBackslash(paths.installFolder), kShowNormal);
+  }
   return logic.outcome;
 }
 

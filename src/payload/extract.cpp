@@ -209,7 +209,8 @@ void ResolveLeftovers(FileSystem& fs, const std::vector<std::string>& targets,
 // target with its old file or its new one.
 class Staging {
  public:
-  Staging(FileSystem& fs, WorkingList& list) : fs_(fs), list_(list) {}
+  Staging(FileSystem& fs, WorkingList& list, std::vector<std::string>* atRestart)
+      : fs_(fs), list_(list), atRestart_(atRestart) {}
   ~Staging() { Discard(); }
   Staging(const Staging&) = delete;
   Staging& operator=(const Staging&) = delete;
@@ -244,9 +245,18 @@ class Staging {
 
   bool Commit() {
     for (Entry& e : entries_) {
-      if (!Place(e)) return RollBack();
+      if (Place(e)) continue;
+      // Held by another program: replaced at the next restart, where that was asked for, once
+      // every other target is in place.
+      if (!e.held || atRestart_ == nullptr) return RollBack();
     }
     for (Entry& e : entries_) {
+      if (e.placed) continue;
+      if (!fs_.ReplaceAtRestart(e.staged, e.target)) return RollBack();
+      e.placed = e.atRestart = true;
+    }
+    for (Entry& e : entries_) {
+      if (e.atRestart) atRestart_->push_back(e.target);
       for (const std::string* old : {&e.backup, &e.aside}) {
         if (!old->empty()) RemoveWorkingFile(fs_, *old);
       }
@@ -273,7 +283,9 @@ class Staging {
     std::string backup;   // a second name of the old file, while the targets are replaced
     bool linked = false;  // the backup is a hard link: the target kept its old file meanwhile
     std::string aside;    // where a target in use was renamed to, beside the backup link
-    bool placed = false;  // the new file has the target's name
+    bool placed = false;  // the new file has the target's name, or takes it at the restart
+    bool held = false;    // another program holds the target open without delete sharing
+    bool atRestart = false;  // the staged file replaces the target when the system starts
   };
 
   // A fresh working name for the old file of `e`, in the working list before it is made.
@@ -290,7 +302,7 @@ class Staging {
       // nobody can open it that way in between; let go just before it, since the replacement
       // fails while any handle to the old file is open.
       std::unique_ptr<HeldFile> hold = fs_.HoldForReplacing(e.target);
-      if (hold == nullptr) return false;
+      if (hold == nullptr) return !(e.held = true);
       e.backup = OldFileName(e);
       if (e.backup.empty()) return false;
       e.linked = fs_.LinkFile(e.target, e.backup);
@@ -317,6 +329,11 @@ class Staging {
   bool RollBack() {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
       Entry& e = *it;
+      if (e.atRestart) {
+        // Its staged file goes with the others, so the replacement finds nothing to do.
+        e.placed = e.atRestart = false;
+        continue;
+      }
       const std::string& old = !e.aside.empty() ? e.aside : e.backup;
       if (e.placed) {
         if (old.empty()) {
@@ -341,6 +358,7 @@ class Staging {
 
   FileSystem& fs_;
   WorkingList& list_;
+  std::vector<std::string>* atRestart_;
   std::vector<Entry> entries_;
 };
 
@@ -368,7 +386,7 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
   PayloadReader reader(payload);
   WorkingList list(services.files, targets);
   ResolveLeftovers(services.files, targets, list);
-  Staging staging(services.files, list);
+  Staging staging(services.files, list, services.replacedAtRestart);
   auto fail = [&services, &staging] {
     staging.Discard();  // before the message, which waits for the user
     services.errors.ShowError(kInstallErrorText);

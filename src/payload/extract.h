@@ -60,6 +60,10 @@ struct ExtractServices {
   ResourceSource& resources;
   ErrorReporter& errors;
   SetupLog* log = nullptr;  // /LOG: how the payload's digests compared
+  // Where set, a target that another program holds open without delete sharing does not fail
+  // the install: its new file stays staged beside it and replaces it when the system next
+  // starts, and the target is added here.
+  std::vector<std::string>* replacedAtRestart = nullptr;
 };
 
 // File-output primitives.

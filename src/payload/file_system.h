@@ -70,6 +70,12 @@ class FileSystem {
   virtual bool LinkFile(const std::string& existing, const std::string& link) = 0;
   // Has the file deleted when the system next starts (administrators only).
   virtual bool RemoveAtRestart(const std::string& path) = 0;
+  // Has the file `from` take the name `to` when the system next starts, replacing the file of
+  // that name (administrators only); both in one folder. False where that cannot be arranged.
+  virtual bool ReplaceAtRestart(const std::string& from, const std::string& to) {
+    static_cast<void>(from), static_cast<void>(to);
+    return false;
+  }
   // A number that nobody can predict, for the names of files the setup makes in folders that
   // other users can write to.
   virtual std::uint64_t RandomNumber() = 0;

@@ -105,6 +105,9 @@ class PinnedFolder {
   // Has the file `name` deleted when the system next starts, only when it passes the checks of
   // ReadOwnFile (looked at through its own handle): never someone else's file, never a folder.
   virtual bool RemoveAtRestart(const std::string& name) = 0;
+  // Has the file `from` take the name `to` when the system next starts, replacing the file of
+  // that name, with the checks of RemoveAtRestart on `from`.
+  virtual bool ReplaceAtRestart(const std::string& from, const std::string& to) = 0;
 };
 
 class FolderSecurity {

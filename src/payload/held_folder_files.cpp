@@ -53,6 +53,12 @@ class FolderFiles final : public FileSystem {
     PinnedFolder* folder = Resolve(path, name);
     return folder != nullptr && folder->RemoveAtRestart(name);
   }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    std::string fromName, toName;
+    PinnedFolder* folder = Resolve(from, fromName);
+    return folder != nullptr && Resolve(to, toName) == folder &&
+           folder->ReplaceAtRestart(fromName, toName);
+  }
   std::uint64_t RandomNumber() override { return fs_.RandomNumber(); }
   bool HasAttributes(const std::string& path) override {
     std::string name;

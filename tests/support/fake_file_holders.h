@@ -1,6 +1,7 @@
 // File holders double: answers from its fields and records what it was asked.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,9 @@ class FakeFileHolders : public FileHolders {
   bool known = true;
   std::vector<FileHolder> holders;
   std::vector<std::string> asked;
-  // Close: what it answers, and the allowed lists it was given.
-  bool closes = false;
+  // Close: what it answers (the programs end when it is true), and the allowed lists it was
+  // given.
+  std::function<bool()> close = [] { return false; };
   std::vector<std::vector<FileHolder>> closeCalls;
 
   bool Find(const std::vector<std::string>& paths, std::vector<FileHolder>& found) override {
@@ -26,7 +28,7 @@ class FakeFileHolders : public FileHolders {
              const std::vector<FileHolder>& allowed) override {
     asked = paths;
     closeCalls.push_back(allowed);
-    return closes;
+    return close();
   }
 };
 

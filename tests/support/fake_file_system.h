@@ -66,6 +66,11 @@ class FakeFileSystem : public FileSystem {
   // Another process holds the file open without delete sharing: it cannot be held for
   // replacing, renamed, replaced or deleted, under this name or any hard link made to it.
   void HoldOpen(const std::string& path) { heldByOther_.insert(Key(path)); }
+  // The program holding `path` ends: it opens and is replaced as any file.
+  void Release(const std::string& path) {
+    heldByOther_.erase(Key(path));
+    failOpen_.erase(Key(path));
+  }
   // Runs before every call, with the log entry of that call (a competing process).
   std::function<void(const std::string&)> beforeCall;
   // The volume has no hard links: LinkFile fails.
@@ -219,6 +224,23 @@ class FakeFileSystem : public FileSystem {
     atRestart_.insert(Key(path));
     return true;
   }
+  // Recorded; nothing changes until the test calls Restart.
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    Record("replace-at-restart " + to + " with " + from);
+    if (!files_.count(Key(from))) return false;
+    replaceAtRestart_.emplace_back(Key(from), Key(to));
+    return true;
+  }
+  // The system starting again: the replacements arranged are made, in order.
+  void Restart() {
+    for (const auto& [from, to] : replaceAtRestart_) {
+      if (!files_.count(from)) continue;
+      files_[to] = files_[from];
+      files_.erase(from);
+      heldByOther_.erase(to);
+    }
+    replaceAtRestart_.clear();
+  }
 
   std::uint64_t RandomNumber() override {
     if (random) return random();
@@ -360,6 +382,7 @@ class FakeFileSystem : public FileSystem {
 
   std::map<std::string, File> files_;
   std::set<std::string> dirs_, made_, atRestart_;
+  std::vector<std::pair<std::string, std::string>> replaceAtRestart_;
   std::map<std::string, std::uint64_t> ids_;
   std::uint64_t nextId_ = 0;
   bool noHardLinks_ = false;

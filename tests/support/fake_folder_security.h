@@ -197,6 +197,10 @@ class FakeFolderSecurity : public FolderSecurity {
       return Usable() && Plain(name) && OwnFile(name) &&
              owner_.fs_.RemoveAtRestart(Child(name));
     }
+    bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+      return Usable() && Plain(from) && Plain(to) && OwnFile(from) &&
+             owner_.fs_.ReplaceAtRestart(Child(from), Child(to));
+    }
 
    private:
     std::string Child(const std::string& name) const { return path_ + "\\" + name; }

@@ -328,16 +328,24 @@ class Win32PinnedFolder final : public PinnedFolder {
   // The system takes a path for this; the file was looked at through its own handle just
   // before, and the path is the held folder's own. The file stays open (all sharing, no data
   // access) until its name is recorded.
-  bool RemoveAtRestart(const std::string& name) override {
+  bool RemoveAtRestart(const std::string& name) override { return AtRestart(name, ""); }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    return IsBareName(ToWide(to)) && AtRestart(from, to);
+  }
+
+ private:
+  // `name` deleted (`to` empty) or renamed to `to` at the next restart.
+  bool AtRestart(const std::string& name, const std::string& to) {
     Handle file;
     if (!OpenOwnFile(name, 0, kAllSharing, file)) return false;
     const std::string folder = FinalPath();
     if (folder.empty()) return false;
-    return MoveFileExW(ToWide(folder + "\\" + name).c_str(), nullptr,
-                       MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+    const std::wstring target = to.empty() ? std::wstring() : ToWide(folder + "\\" + to);
+    return MoveFileExW(ToWide(folder + "\\" + name).c_str(), to.empty() ? nullptr : target.c_str(),
+                       MOVEFILE_DELAY_UNTIL_REBOOT | (to.empty() ? 0 : MOVEFILE_REPLACE_EXISTING)) !=
+           FALSE;
   }
 
- private:
   bool OpenForChange(const std::string& name, ACCESS_MASK access, ULONG options, Handle& file) {
     RelativeOpen how;
     how.access = access;

@@ -83,6 +83,9 @@ class KillingPinnedFolder final : public PinnedFolder {
     return inner_->ReadOwnFile(name, contents);
   }
   bool RemoveAtRestart(const std::string& name) override { return inner_->RemoveAtRestart(name); }
+  bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    return inner_->ReplaceAtRestart(from, to);
+  }
 
  private:
   std::unique_ptr<PinnedFolder> inner_;

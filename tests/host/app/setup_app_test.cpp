@@ -87,7 +87,8 @@ TEST(StartTest, OutcomeOfTheRunBecomesTheExitCode) {
   const Case cases[] = {{SetupOutcome::Installed, 0},
                         {SetupOutcome::Declined, 1602},
                         {SetupOutcome::FolderNotWritable, 5},
-                        {SetupOutcome::ExtractionFailed, 1603}};
+                        {SetupOutcome::ExtractionFailed, 1603},
+                        {SetupOutcome::InstalledAtRestart, 3010}};
   for (const Case& c : cases) {
     SetupApp app;
     RecordingHost host(2);

@@ -235,6 +235,60 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   EXPECT_TRUE(broken.shell.shortcuts.empty());
 }
 
+// Deployment switches for a kvx.exe in use. /CLOSEAPPLICATIONS closes the holders only when all
+// are the product's own programs, and starts again those that asked for it; /REBOOTOK installs
+// everything else and leaves the file in use to the next restart (exit 3010).
+TEST_F(UnattendedTest, FilesInUseUnderTheDeploymentSwitches) {
+  const std::string kvx = std::string(kInstall) + "kvx.exe";
+  auto holdKvx = [this, &kvx] {
+    fs.AddFile(kvx, {'r', 'u', 'n'});
+    fs.FailOpen(kvx);
+    fs.HoldOpen(kvx);
+  };
+  FakeFileHolders holders;
+  services.holders = &holders;
+  holdKvx();
+  holders.holders = {{"Corvane", 4242, kvx, true, false},
+                     {"Notes", 77, "C:\\Tools\\notes.exe", false, false}};
+  switches.closeApplications = true;
+  EXPECT_EQ(Run(), SetupOutcome::FolderNotWritable);
+  EXPECT_TRUE(holders.closeCalls.empty());
+  EXPECT_TRUE(log.Has("closing programs: Notes, process 77, is not one of the product's "
+                      "programs; nothing closed"));
+
+  holders.holders.pop_back();
+  holders.close = [this, &kvx] {
+    fs.Release(kvx);
+    return true;
+  };
+  EXPECT_EQ(Run(), SetupOutcome::Installed);
+  ASSERT_EQ(holders.closeCalls.size(), 1u);
+  EXPECT_EQ(holders.closeCalls[0].size(), 1u);
+  EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "main program");
+  EXPECT_TRUE(log.Has("closed Corvane, process 4242"));
+  EXPECT_EQ(shell.launched, std::vector<std::string>{kvx});  // asked to be started again
+
+  // Still held after all that: the rest installed, kvx.exe replaced when the system starts.
+  holdKvx();
+  holders.close = [] { return false; };
+  switches.rebootOk = true;
+  EXPECT_EQ(Run(), SetupOutcome::InstalledAtRestart);
+  EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "run");
+  EXPECT_EQ(BytesText(fs.FindFile(std::string(kInstall) + "kvxh.exe")->bytes), "helper");
+  EXPECT_EQ(reg.Value(std::string(kAppPathsKey) + "\\kvx.exe", "Path"),
+            "C:\\Program Files\\Tamarind Software\\Corvane");
+  EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                          [&kvx](const std::string& line) {
+                            return line.rfind("replace " + kvx + " with ", 0) == 0 &&
+                                   line.ends_with(" at the next restart: scheduled");
+                          }),
+            1);
+  fs.Release(kvx);
+  fs.Restart();
+  EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "main program");
+  EXPECT_EQ(fs.FileCount(), kContents.size() + 1);  // and the working list
+}
+
 // The interactive setup's log names the way each program and page was started, and the address
 // of a page that was not opened.
 TEST(LoggingShellTest, EachStartIsLoggedWithItsWay) {

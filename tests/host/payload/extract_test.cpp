@@ -391,6 +391,24 @@ TEST_F(ExtractTest, ReplacementFailingHalfWayIsUndone) {
   EXPECT_TRUE(fs.RemovedAtRestart().empty());
   EXPECT_FALSE(fs.FindFile(targets[0])->lastWriteTime.has_value());
 
+  // Where held ones may wait for the restart, one whose replacement cannot be arranged still
+  // undoes everything, and the restart finds nothing staged to put in place.
+  std::vector<std::string> atRestart;
+  services.replacedAtRestart = &atRestart;
+  fs.HoldOpen(targets[1]);
+  const std::string second = "replace-at-restart " + targets[2] + " with ";
+  fs.beforeCall = [&](const std::string& e) {
+    if (e.rfind(second, 0) == 0) fs.RemoveFile(e.substr(second.size()));
+  };
+  EXPECT_FALSE(Run(targets));
+  fs.beforeCall = nullptr;
+  services.replacedAtRestart = nullptr;
+  fs.Release(targets[1]);
+  fs.Release(targets[2]);
+  fs.Restart();
+  ExpectUnchanged(old);
+  EXPECT_TRUE(atRestart.empty());
+
   // On a fresh install the files already placed are removed again.
   FreshFolder();
   fs.beforeCall = [&](const std::string& e) {
