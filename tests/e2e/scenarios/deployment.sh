@@ -2,7 +2,9 @@
 # What deployment tools pass with /S. /DIR= puts a new installation where it says, missing
 # folders made, and refuses a system folder or a relative path with failure A's code and the
 # reason in the log; once installed, a /DIR= elsewhere keeps the one installation and installs
-# nothing.
+# nothing. With kvx.exe held by another program, /CLOSEAPPLICATIONS asks the system which
+# programs hold it, and /REBOOTOK installs the rest, leaves kvx.exe to the next restart and
+# ends with 3010.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
 LOG="$DRIVE_C/deploy.log"
@@ -42,4 +44,39 @@ C:\\Elsewhere\\Corvane; a previous installation is in $TARGET, and one installat
 not installed"
 check "another folder: nothing made there" test ! -e "$DRIVE_C/Elsewhere"
 check "another folder: Path kept" eq "$(reg_value "$APP" Path)" "$TARGET"
+
+# kvx.exe held open (no delete sharing) by a program that is not the product's.
+DIR="$DRIVE_C/Deploy/Tools/Corvane"
+printf 'old program' >"$DIR/kvx.exe"
+echo changed >"$DRIVE_C/ProgramData/Tamarind Software/Corvane/default.rex"
+rm -f "$DRIVE_C/release" "$DRIVE_C/held"
+wine 'C:\e2e\hold_file.exe' "$TARGET\kvx.exe" 'C:\release' 'C:\held' >/dev/null 2>&1 &
+HOLD_PID=$!
+for _ in $(seq 100); do [ -e "$DRIVE_C/held" ] && break; sleep 0.1; done
+check "kvx.exe is held" test -e "$DRIVE_C/held"
+deploy /CLOSEAPPLICATIONS
+check "held, closing asked: exit status 5" eq "$SETUP_STATUS" 5
+# Wine's Restart Manager names no holder, so nothing is closed; the host tests show the closing.
+check "held, closing asked: nothing closed, and logged" logged \
+  "closing programs: the system names none that hold the product's files"
+deploy /CLOSEAPPLICATIONS /REBOOTOK
+# wine passes on the low byte of the exit code; the log's last line has all of it.
+check "held, restart allowed: exit status 3010" eq "$SETUP_STATUS" $((3010 & 255))
+check "held, restart allowed: the result logged" logged \
+  "result: installed, the files in use are replaced at the next restart, exit code 3010"
+check "held, restart allowed: kvx.exe still the old one" eq "$(cat "$DIR/kvx.exe")" "old program"
+check "held, restart allowed: the rest installed" cmp -s "$CORVANE_BINARY_DIR/product/default.rex" \
+  "$DRIVE_C/ProgramData/Tamarind Software/Corvane/default.rex"
+PENDING=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+  /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
+check "held, restart allowed: the replacement is pending" grep -qiF 'Deploy\Tools\Corvane\kvx.exe' \
+  <<<"$PENDING"
+touch "$DRIVE_C/release"
+wait "$HOLD_PID"
+wineserver -w
+# The machine restarts.
+wine wineboot -r >/dev/null 2>&1
+wineserver -w
+check "after the restart: the new kvx.exe" cmp -s "$CORVANE_BINARY_DIR/product/kvx.exe" "$DIR/kvx.exe"
+check "after the restart: nothing staged left" eq "$(find "$DIR" -name '~*' ! -name '~working.lst' | wc -l)" 0
 finish
