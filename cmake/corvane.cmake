@@ -80,6 +80,12 @@ function(corvane_lean_program target)
     target_link_options(${target} PRIVATE ${_lean} -flto -flto-partition=one -fno-ipa-modref
       -static -municode -s -Wl,--gc-sections
       -nostartfiles -Wl,-e,_CorvaneStart -Wl,-u,___mingw_TLScallback)
+    # 32-bit Windows keeps the stack 4-byte aligned and the programs use no SSE: nothing needs
+    # GCC's 16-byte alignment of every frame (about 1 KB of code less).
+    if(CMAKE_SYSTEM_PROCESSOR MATCHES "^i.86$")
+      target_compile_options(${target} PRIVATE -mpreferred-stack-boundary=2)
+      target_link_options(${target} PRIVATE -mpreferred-stack-boundary=2)
+    endif()
   endif()
 endfunction()
 

@@ -160,9 +160,16 @@ bool EnsureFolder(FileSystem& fs, std::string path) {
 std::string RandomName(FileSystem& fs, std::size_t length) {
   static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   std::string name;
-  std::uint64_t bits = fs.RandomNumber();
+  std::uint64_t random = 0;
+  std::uint32_t bits = 0;
   for (std::size_t i = 0; i < length; ++i) {
-    if (i % 12 == 11) bits = fs.RandomNumber();  // 36^12 < 2^64: twelve letters a number
+    // 36^6 < 2^32: six letters from each half of a random number, in 32-bit arithmetic (the
+    // 32-bit program would otherwise carry the runtime's 64-bit division for this alone).
+    if (i % 12 == 0) random = fs.RandomNumber();
+    if (i % 6 == 0) {
+      bits = static_cast<std::uint32_t>(random);
+      random >>= 32;
+    }
     name += kAlphabet[bits % 36];
     bits /= 36;
   }

@@ -1,6 +1,7 @@
 #include "system/win32/win32_file_holders.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "system/win32/handle.h"
 #include "system/win32/system_library.h"
@@ -89,11 +90,14 @@ bool ListHolders(const RestartManager& functions, const Session& session,
         FileHolder holder;
         holder.name = FromWide(info.strAppName);
         holder.processId = info.Process.dwProcessId;
+        holder.started = (static_cast<std::uint64_t>(info.Process.ProcessStartTime.dwHighDateTime)
+                          << 32) |
+                         info.Process.ProcessStartTime.dwLowDateTime;
         holder.path = ImagePath(info.Process.dwProcessId);
         holder.restartable = info.bRestartable != FALSE;
         holder.system = info.ApplicationType == RmService || info.ApplicationType == RmCritical ||
                         info.ApplicationType == RmExplorer;
-        holders.push_back(holder);
+        holders.push_back(std::move(holder));
       }
       return true;
     }
@@ -126,7 +130,9 @@ bool Win32FileHolders::Close(const std::vector<std::string>& paths,
   for (const FileHolder& holder : holders) {
     const bool isAllowed =
         std::any_of(allowed.begin(), allowed.end(),
-                    [&holder](const FileHolder& one) { return one.processId == holder.processId; });
+                    [&holder](const FileHolder& one) {
+                      return one.processId == holder.processId && one.started == holder.started;
+                    });
     if (!isAllowed || holder.system) return false;
   }
   // Opened before they are asked, so that an id cannot pass to another process meanwhile.

@@ -210,7 +210,7 @@ TEST_F(UnattendedTest, FailuresEndWithTheirOutcomeAndMessage) {
   fs.AddFile(kvx, {'r', 'u', 'n'});
   fs.FailOpen(kvx);
   FakeFileHolders holders;
-  holders.holders = {{"Corvane", 4242, "", false, false}, {"kvxh.exe", 17, "", false, false}};
+  holders.holders = {{"Corvane", 4242, 1, "", false, false}, {"kvxh.exe", 17, 1, "", false, false}};
   services.holders = &holders;
   EXPECT_EQ(Run(), SetupOutcome::FolderNotWritable);
   EXPECT_TRUE(log.Has("open for writing " + kvx + ": failed"));
@@ -248,8 +248,8 @@ TEST_F(UnattendedTest, FilesInUseUnderTheDeploymentSwitches) {
   FakeFileHolders holders;
   services.holders = &holders;
   holdKvx();
-  holders.holders = {{"Corvane", 4242, kvx, true, false},
-                     {"Notes", 77, "C:\\Tools\\notes.exe", false, false}};
+  holders.holders = {{"Corvane", 4242, 1, kvx, true, false},
+                     {"Notes", 77, 1, "C:\\Tools\\notes.exe", false, false}};
   switches.closeApplications = true;
   EXPECT_EQ(Run(), SetupOutcome::FolderNotWritable);
   EXPECT_TRUE(holders.closeCalls.empty());

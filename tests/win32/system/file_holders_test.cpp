@@ -50,15 +50,18 @@ DWORD WINAPI Shutdown(DWORD, ULONG flags, RM_WRITE_STATUS_CALLBACK) {
 RM_PROCESS_INFO Listed(DWORD processId, RM_APP_TYPE type, BOOL restartable) {
   RM_PROCESS_INFO info{};
   info.Process.dwProcessId = processId;
+  info.Process.ProcessStartTime = {0x10, 0x2};
   wcsncpy(info.strAppName, L"Holder", CCH_RM_MAX_APP_NAME);
   info.ApplicationType = type;
   info.bRestartable = restartable;
   return info;
 }
 
-FileHolder Allowed(unsigned long processId) {
+// Allowed as found: the id and the start time of the listed process.
+FileHolder Allowed(unsigned long processId, std::uint64_t started = 0x200000010ull) {
   FileHolder holder;
   holder.processId = processId;
+  holder.started = started;
   return holder;
 }
 
@@ -125,6 +128,7 @@ TEST_F(FileHoldersTest, CloseAsksOnlyWhenEveryHolderIsAllowedNeverForcesAndWaits
   listed.pop_back();
   EXPECT_FALSE(holders_.Close({kHeld}, {}));
   EXPECT_FALSE(holders_.Close({kHeld}, {Allowed(helperId_ + 4)}));
+  EXPECT_FALSE(holders_.Close({kHeld}, {Allowed(helperId_, 1)}));  // its id, another process
   EXPECT_TRUE(shutdowns.empty());
   EXPECT_TRUE(HelperRunning());
 
