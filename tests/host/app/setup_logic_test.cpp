@@ -66,6 +66,11 @@ TEST_F(SetupLogicTest, FreshMachineOffersDefaultFolderWithoutQuestion) {
   EXPECT_EQ(paths.known.work, kWork);  // the local data folder, not the low one
   EXPECT_EQ(paths.previousInstallFolder, "\\");
   EXPECT_EQ(reg.OpenHandles(), 0u);
+
+  // /DIR= proposes the folder of a new installation instead.
+  logic.switches.folder = "D:\\Apps\\Corvane\\";
+  logic.InitDialog();
+  EXPECT_EQ(view.Get(kIdInstallPath).text, "D:\\Apps\\Corvane");
 }
 
 TEST_F(SetupLogicTest, PreviousInstallationPathVariants) {
