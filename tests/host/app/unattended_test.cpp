@@ -127,6 +127,8 @@ TEST(UnattendedFolderTest, FolderAskedForIsCheckedAsAnyOther) {
        "create folder D:\\Apps\\Tools shut to all but administrators: created"},
       {"Corvane", SetupOutcome::FolderNotWritable,
        "folder Corvane: not an absolute folder on a local drive"},
+      {"\\\\server\\share\\Corvane", SetupOutcome::FolderNotWritable,
+       "folder \\\\server\\share\\Corvane: not an absolute folder on a local drive"},
       {"D:Corvane", SetupOutcome::FolderNotWritable,
        "folder D:Corvane: not an absolute folder on a local drive"},
       {"C:\\Windows", SetupOutcome::FolderNotWritable,
