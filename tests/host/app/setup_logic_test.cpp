@@ -151,9 +151,13 @@ TEST_F(SetupLogicTest, InstallWritesEveryFileWithFixedTime) {
   // The data folder levels are made shut and opened only after the last file is in place.
   const auto& calls = fs.Log();
   const std::string data = StripTrailingBackslash(kData);
+  // The first call that starts with `prefix`; a call that never came fails here, not as an
+  // order that holds against the end of the list.
   auto first = [&](const std::string& prefix) {
-    return std::find_if(calls.begin(), calls.end(),
-                        [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+    const auto it = std::find_if(calls.begin(), calls.end(),
+                                 [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+    EXPECT_NE(it, calls.end()) << prefix;
+    return it;
   };
   const auto lastRename = std::find_if(calls.rbegin(), calls.rend(), [](const std::string& e) {
     return e.rfind("rename ", 0) == 0;
