@@ -260,6 +260,8 @@ SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
                           services_.log)) {
     return SetupOutcome::FolderNotWritable;
   }
+  // Any product file found in use while it is replaced may then wait for the restart.
+  replaceHeldAtRestart_ = switches.rebootOk;
   if (InstallFolderWritable(HeldFiles(services_, pins).Get())) return SetupOutcome::Installed;
   LogFileHolders();
   if (switches.closeApplications && CloseProductPrograms() &&
@@ -268,7 +270,6 @@ SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
   }
   if (switches.rebootOk) {
     Note({"files in use: replaced at the next restart (/REBOOTOK)"});
-    replaceHeldAtRestart_ = true;
     return SetupOutcome::Installed;
   }
   return SetupOutcome::FolderNotWritable;

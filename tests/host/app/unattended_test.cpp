@@ -289,6 +289,13 @@ TEST_F(UnattendedTest, FilesInUseUnderTheDeploymentSwitches) {
   fs.Restart();
   EXPECT_EQ(BytesText(fs.FindFile(kvx)->bytes), "main program");
   EXPECT_EQ(fs.FileCount(), kContents.size() + 1);  // and the working list
+
+  // A data file held by a viewer, the programs free: the same, found only while replacing.
+  const std::string rex = "C:\\ProgramData\\Tamarind Software\\Corvane\\default.rex";
+  fs.HoldOpen(rex);
+  EXPECT_EQ(Run(), SetupOutcome::InstalledAtRestart);
+  switches.rebootOk = false;
+  EXPECT_EQ(Run(), SetupOutcome::ExtractionFailed);
 }
 
 // The interactive setup's log names the way each program and page was started, and the address
