@@ -60,11 +60,12 @@ check "held: the message is logged" logged "message: Installation Folder needs A
 Privilege. You can either Run Setup Program as Administrator (recommended) or Select another \
 Installation Folder -> OK"
 check "held: result logged" logged "result: install folder not writable, exit code 5"
-# Wine's Restart Manager (RmGetList) is a stub that reports no process, so there the log says
-# "none found"; the host tests show the holders' names with a double.
-check "held: the log names the holder (Wine: none found)" \
-  grep -qxE "product's files held open by hold_file(\.exe)?, process [0-9]+|programs holding the product's files: none found" \
-  <(tr -d '\r' <"$LOG")
+# Wine's Restart Manager (RmGetList) is a stub that lists no process, so all this can show is
+# that the setup asked and logged the answer it got. The holder's name and path are shown in
+# win32_system_tests (a held file and a real process, behind a stand-in Restart Manager) and in
+# the host tests.
+check "held: the Restart Manager's answer logged (Wine's: none)" \
+  logged "programs holding the product's files: none found"
 check "held: kvx.exe kept" cmp -s "$PREFIX/kvx.before" "$INSTALL_DIR/kvx.exe"
 touch "$DRIVE_C/release"
 wait "$HOLD_PID"
