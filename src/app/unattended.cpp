@@ -38,8 +38,17 @@ std::string Quoted(std::string_view value) {
 }
 
 const char* CreateResultText(CreateDirResult result) {
-  static const char* const kResults[] = {"created", "already exists", "parent missing", "failed"};
-  return kResults[static_cast<int>(result)];
+  switch (result) {
+    case CreateDirResult::Created:
+      return "created";
+    case CreateDirResult::AlreadyExists:
+      return "already exists";
+    case CreateDirResult::PathNotFound:
+      return "parent missing";
+    case CreateDirResult::OtherError:
+      return "failed";
+  }
+  return "failed";
 }
 
 // One line per file when it is closed: what was written and whether its time was set.
