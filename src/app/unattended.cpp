@@ -265,7 +265,8 @@ class LoggingRegistry final : public RegistryApi {
     const long status = inner_.OpenKey(parent, name, result);
     const std::string path = PathOf(parent, name);
     if (result == kNullKey) {
-      log_.Line({"registry open ", path, ": ", status == 2 ? "not found" : Status(status)});
+      log_.Line({"registry open ", path, ": ",
+                 status == kRegistryNotFound ? "not found" : Status(status)});
     }
     Remember(result, path);
     return status;
