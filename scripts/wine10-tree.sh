@@ -15,14 +15,32 @@ recipe="trixie wine64 libwine libwine:i386-windows recipe 1"
 
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$recipe" ] && exit 0
 
-# The Debian mirror apt already uses here (deb822 sources or sources.list).
+# The Debian mirror apt already uses here: the first source of Debian 12 ("bookworm") packages,
+# other than the security archive, in apt's own configuration under $1 (/etc/apt): deb822
+# stanzas in sources.list.d/*.sources (fields in any order, "Enabled: no" skipped) or one-line
+# entries in sources.list and sources.list.d/*.list. Prints nothing when apt names none.
 mirror() {
-  local m
-  m=$(awk '/^URIs:/ { u = $2 } /^Suites:/ && /bookworm( |$)/ && u !~ /security/ { print u; exit }' \
-    /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-  [ -n "$m" ] || m=$(awk '$1 == "deb" && $0 !~ /security/ && $0 ~ /debian/ { print ($2 ~ /^\[/ ? $3 : $2); exit }' \
-    /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
-  echo "${m:-http://deb.debian.org/debian}"
+  local apt=${1:-/etc/apt} m f lists=()
+  for f in "$apt"/sources.list "$apt"/sources.list.d/*.list; do [ -f "$f" ] && lists+=("$f"); done
+  m=$(awk 'BEGIN { RS = ""; FS = "\n" }
+    { types = uris = suites = ""; enabled = "yes"
+      for (i = 1; i <= NF; i++) {
+        line = $i
+        if (line ~ /^[ \t]*#/) continue
+        key = tolower(line); sub(/:.*/, "", key)
+        value = line; sub(/^[^:]*:[ \t]*/, "", value)
+        if (key == "types") types = value
+        else if (key == "uris") uris = value
+        else if (key == "suites") suites = value
+        else if (key == "enabled") enabled = tolower(value)
+      }
+      split(uris, u, /[ \t]+/)
+      if (enabled != "no" && (" " types " ") ~ /[ \t]deb[ \t]/ && (" " suites " ") ~ /[ \t]bookworm[ \t]/ &&
+          u[1] != "" && u[1] !~ /security/) { print u[1]; exit }
+    }' "$apt"/sources.list.d/*.sources 2>/dev/null || true)
+  [ -n "$m" ] || [ ${#lists[@]} -eq 0 ] || m=$(awk '$1 == "deb" { sub(/\[[^]]*\][ \t]*/, "")
+    if ($2 !~ /security/ && $2 ~ /debian/) { print $2; exit } }' "${lists[@]}" 2>/dev/null || true)
+  echo "$m"
 }
 
 retry() { # what, then the command
@@ -46,8 +64,7 @@ in_tree() {
 
 # Each step checks its result: set -e does not act inside a function called as a condition.
 make_tree() {
-  local url version tmp
-  url=$(mirror)
+  local version tmp
   rm -rf "$tree"
   echo "wine10-tree: debootstrap trixie from $url into $tree" >&2
   debootstrap --variant=minbase trixie "$tree" "$url" >"$tree.log" 2>&1 ||
@@ -79,6 +96,13 @@ exec 9>"$tree.lock"
 flock 9
 # Another run may have made it while this one waited.
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$recipe" ] && exit 0
+url=$(mirror /etc/apt)
+if [ -z "$url" ]; then
+  echo "wine10-tree: apt's configuration (/etc/apt/sources.list, /etc/apt/sources.list.d/*.list" \
+    "and *.sources) names no Debian 12 (bookworm) mirror to make the tree from; add the one this" \
+    "machine should use there and run again" >&2
+  exit 1
+fi
 echo "wine10-tree: making the Wine 10 tree in $tree (once per machine; about 350 MB to download)" >&2
 for attempt in 1 2 3; do
   if make_tree; then

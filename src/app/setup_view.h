@@ -5,19 +5,20 @@
 #include <string>
 #include <string_view>
 
+#include "resources/resource_ids.h"
 #include "system/shell.h"
 
 namespace corvane {
 
-// Control ids of dialog template 102.
+// Control ids of the setup dialog (IDD_SETUP).
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
-inline constexpr int kIdIconFrame = 1000;
-inline constexpr int kIdInstallPath = 1001;
-inline constexpr int kIdDescription = 1002;
-inline constexpr int kIdPathLabel = 1003;
-inline constexpr int kIdUpdateInfo = 1005;
-// The browse button shares id 1000 with the icon frame it covers, so a lookup by id would find
+inline constexpr int kIdIconFrame = IDC_SETUP_ICON_FRAME;
+inline constexpr int kIdInstallPath = IDC_SETUP_INSTALL_PATH;
+inline constexpr int kIdDescription = IDC_SETUP_DESCRIPTION;
+inline constexpr int kIdPathLabel = IDC_SETUP_PATH_LABEL;
+inline constexpr int kIdUpdateInfo = IDC_SETUP_UPDATE_INFO;
+// The browse button shares its id with the icon frame it covers, so a lookup by id would find
 // the frame; the view addresses the button by this id of its own.
 inline constexpr int kBrowseButton = 0x10000 | kIdIconFrame;
 

@@ -38,8 +38,17 @@ std::string Quoted(std::string_view value) {
 }
 
 const char* CreateResultText(CreateDirResult result) {
-  static const char* const kResults[] = {"created", "already exists", "parent missing", "failed"};
-  return kResults[static_cast<int>(result)];
+  switch (result) {
+    case CreateDirResult::Created:
+      return "created";
+    case CreateDirResult::AlreadyExists:
+      return "already exists";
+    case CreateDirResult::PathNotFound:
+      return "parent missing";
+    case CreateDirResult::OtherError:
+      return "failed";
+  }
+  return "failed";
 }
 
 // One line per file when it is closed: what was written and whether its time was set.
@@ -256,7 +265,8 @@ class LoggingRegistry final : public RegistryApi {
     const long status = inner_.OpenKey(parent, name, result);
     const std::string path = PathOf(parent, name);
     if (result == kNullKey) {
-      log_.Line({"registry open ", path, ": ", status == 2 ? "not found" : Status(status)});
+      log_.Line({"registry open ", path, ": ",
+                 status == kRegistryNotFound ? "not found" : Status(status)});
     }
     Remember(result, path);
     return status;

@@ -21,11 +21,6 @@ std::string FreeSpaceText(const DiskFreeSpace& space);
 std::string DriveLabel(const std::string& driveName, bool haveVolumeName,
                        const std::string& volumeName);
 
-// Equality of two UTF-8 names without regard to letter case, from a portable table: ASCII,
-// Latin-1, Latin Extended-A, Greek and Cyrillic letters fold as the system's upper-case table
-// does. The system's own mapping (ChooserFileSystem::SameName) covers every script.
-bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
-
 class FolderChooser {
  public:
   // How the tree comes to move its selection, as far as the dialog can tell.

@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "payload/file_system.h"
+#include "resources/resource_ids.h"
 #include "system/log.h"
 
 namespace corvane {
 
 // Largest file the extraction expands; a larger one is an expansion failure.
 inline constexpr std::size_t kExpansionBufferSize = 20'000'000;
-inline constexpr int kPayloadResourceId = 129;
+inline constexpr int kPayloadResourceId = IDR_PAYLOAD;
 inline constexpr std::string_view kInstallErrorText = "Error in installation";
 
 // Calendar fields of a local time. Stored as a file time as if they were UTC.

@@ -16,11 +16,9 @@ long OpenCurrentVersionChild(KeyChain& chain, const char* last) {
 
 // Each level is judged by the key it gives back: a call that reports success without a key
 // still ends the operation.
-constexpr long kErrorInvalidHandle = 6;
-
 long Judged(long status, RegistryApi::Key key) {
   if (key != RegistryApi::kNullKey) return 0;
-  return status != 0 ? status : kErrorInvalidHandle;
+  return status != 0 ? status : kRegistryNoKey;
 }
 
 }  // namespace
@@ -118,12 +116,11 @@ long WriteUninstallDetails(RegistryApi& reg, const std::string& displayName,
 }
 
 long DeleteProductKey(RegistryApi& reg, const std::string& parent, const std::string& subkey) {
-  constexpr long kErrorFileNotFound = 2;
   KeyChain chain(reg);
   const long opened = OpenCurrentVersionChild(chain, parent.c_str());
-  if (opened != 0) return opened == kErrorFileNotFound ? 0 : opened;
+  if (opened != 0) return opened == kRegistryNotFound ? 0 : opened;
   const long status = reg.DeleteKey(chain.Innermost(), subkey);
-  return status == kErrorFileNotFound ? 0 : status;
+  return status == kRegistryNotFound ? 0 : status;
 }
 
 }  // namespace corvane

@@ -35,6 +35,10 @@ class RegistryApi {
 
 // Status of a key chain that has no room for another key (ERROR_NOT_ENOUGH_MEMORY).
 inline constexpr long kRegistryChainFull = 8;
+// The registry's status for a key or value that is not there (ERROR_FILE_NOT_FOUND).
+inline constexpr long kRegistryNotFound = 2;
+// Status of a call that reported success without giving back a key (ERROR_INVALID_HANDLE).
+inline constexpr long kRegistryNoKey = 6;
 
 // The keys one operation holds, one level per entry, closed innermost first when it ends.
 class KeyChain {

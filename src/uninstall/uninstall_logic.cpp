@@ -51,8 +51,17 @@ RemovalTree ProductTree(const std::string& productFolder, std::vector<std::strin
 }
 
 const char* ResultText(RemoveResult result) {
-  static const char* const kTexts[] = {"removed", "not there", "in use", "failed"};
-  return kTexts[static_cast<int>(result)];
+  switch (result) {
+    case RemoveResult::Removed:
+      return "removed";
+    case RemoveResult::Missing:
+      return "not there";
+    case RemoveResult::InUse:
+      return "in use";
+    case RemoveResult::Failed:
+      return "failed";
+  }
+  return "failed";
 }
 
 const char* OutcomeText(UninstallOutcome outcome) {

@@ -1,4 +1,4 @@
-// The setup dialog (template 102): the window behind SetupLogic.
+// The setup dialog (template IDD_SETUP): the window behind SetupLogic.
 #pragma once
 
 #include <windows.h>
@@ -9,9 +9,9 @@
 
 namespace corvane {
 
-inline constexpr int kSetupDialogTemplate = 102;
-inline constexpr int kWindowIconId = 128;
-inline constexpr int kBrowseIconId = 177;
+inline constexpr int kSetupDialogTemplate = IDD_SETUP;
+inline constexpr int kWindowIconId = IDI_SETUP_WINDOW;
+inline constexpr int kBrowseIconId = IDI_SETUP_BROWSE;
 
 class SetupDialog final : public SetupView {
  public:

@@ -7,6 +7,7 @@
 #include "folderdlg/folder_chooser.h"
 #include "folderdlg/win32/win32_chooser_file_system.h"
 #include "folderdlg/win32/win32_tree_view.h"
+#include "resources/resource_ids.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
 #include "system/win32/window_placement.h"
@@ -14,13 +15,14 @@
 namespace corvane {
 namespace {
 
-constexpr int kDialogId = 149;
-constexpr int kFreeSpaceId = 1001;
-constexpr int kTreeId = 1013;
-constexpr int kPathDisplayId = 1028;
+constexpr int kDialogId = IDD_CHOOSER;
+constexpr int kFreeSpaceId = IDC_CHOOSER_FREE_SPACE;
+constexpr int kTreeId = IDC_CHOOSER_TREE;
+constexpr int kPathDisplayId = IDC_CHOOSER_PATH_DISPLAY;
 constexpr wchar_t kRunProperty[] = L"CorvaneChooserRun";
 // Image list order: folder, fixed, removable, CD-ROM, network (see NodeImage).
-constexpr int kIconIds[] = {178, 133, 180, 181, 182};
+constexpr int kIconIds[] = {IDI_CHOOSER_FOLDER, IDI_CHOOSER_FIXED, IDI_CHOOSER_REMOVABLE,
+                            IDI_CHOOSER_CDROM, IDI_CHOOSER_REMOTE};
 
 // The common controls are not one of the system's known DLLs, so they are loaded by their
 // System32 path rather than imported (a planted copy next to the setup would otherwise run).

@@ -1,4 +1,4 @@
-// The folder chooser dialog (template 149): a tree of drives and folders.
+// The folder chooser dialog (template IDD_CHOOSER): a tree of drives and folders.
 #pragma once
 
 #include <windows.h>

@@ -12,6 +12,10 @@ namespace {
 HKEY ToHkey(RegistryApi::Key key) { return reinterpret_cast<HKEY>(key); }
 RegistryApi::Key FromHkey(HKEY key) { return reinterpret_cast<RegistryApi::Key>(key); }
 
+static_assert(kRegistryChainFull == ERROR_NOT_ENOUGH_MEMORY);
+static_assert(kRegistryNotFound == ERROR_FILE_NOT_FOUND);
+static_assert(kRegistryNoKey == ERROR_INVALID_HANDLE);
+
 // The read buffer: a full path and its terminator.
 constexpr DWORD kQueryUnits = 261;
 

@@ -260,19 +260,19 @@ TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
   const Expected expected[] = {
       {IDOK, L"Button", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, {177, 167, 50, 14}},
       {IDCANCEL, L"Button", "Cancel", WS_TABSTOP, {118, 167, 50, 14}},
-      {1013,
+      {IDC_CHOOSER_TREE,
        L"SysTreeView32",
        "",
        TVS_SHOWSELALWAYS | TVS_DISABLEDRAGDROP | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES |
            TVS_LINESATROOT,
        {4, 17, 223, 146}},
-      {1061, L"Static", "Folder:", SS_LEFT, {3, 3, 26, 8}},
-      {1028,
+      {IDC_CHOOSER_FOLDER_LABEL, L"Static", "Folder:", SS_LEFT, {3, 3, 26, 8}},
+      {IDC_CHOOSER_PATH_DISPLAY,
        L"Static",
        "C:\\ChooserTest\\Data\\",
        SS_CENTERIMAGE | SS_SUNKEN | SS_NOPREFIX,
        {30, 1, 197, 14}},
-      {1001, L"Edit", nullptr, ES_READONLY | WS_TABSTOP, {5, 166, 108, 14}},
+      {IDC_CHOOSER_FREE_SPACE, L"Edit", nullptr, ES_READONLY | WS_TABSTOP, {5, 166, 108, 14}},
   };
   ASSERT_EQ(seen().controls.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {

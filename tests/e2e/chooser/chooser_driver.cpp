@@ -203,13 +203,13 @@ int wmain(int argc, wchar_t** argv) {
     HWND setup = WaitForWindow(kSetupTitle, 20000);
     if (setup == nullptr) return 1;
     if (cmd == L"edit") {
-      Out(ControlText(setup, 1001));
+      Out(ControlText(setup, IDC_SETUP_INSTALL_PATH));
       return 0;
     }
     // The setup keeps its browse button disabled; enable it from here and click it.
     HWND button = nullptr;
     for (const auto& control : corvane::e2e::Controls(setup)) {
-      if (control.id == 1000 && _wcsicmp(control.cls.c_str(), L"Button") == 0) {
+      if (control.id == IDC_SETUP_ICON_FRAME && _wcsicmp(control.cls.c_str(), L"Button") == 0) {
         button = control.hwnd;
       }
     }

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource_ids.h"
 #include "system/win32/wide.h"
 
 namespace corvane::testing {
 
-inline constexpr int kChooserFreeSpace = 1001;
-inline constexpr int kChooserTree = 1013;
-inline constexpr int kChooserPathDisplay = 1028;
+inline constexpr int kChooserFreeSpace = IDC_CHOOSER_FREE_SPACE;
+inline constexpr int kChooserTree = IDC_CHOOSER_TREE;
+inline constexpr int kChooserPathDisplay = IDC_CHOOSER_PATH_DISPLAY;
 
 inline std::string WindowText(HWND window) {
   wchar_t buffer[1024] = {};

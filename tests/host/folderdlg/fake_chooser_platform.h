@@ -12,6 +12,7 @@
 
 #include "folderdlg/chooser_platform.h"
 #include "folderdlg/folder_chooser.h"
+#include "host/folderdlg/names_ignoring_case.h"
 
 namespace corvane::testing {
 

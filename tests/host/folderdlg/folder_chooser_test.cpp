@@ -12,6 +12,7 @@ using ::testing::ElementsAre;
 using testing::FakeChooserFs;
 using testing::FakeChooserUi;
 using testing::FakeTree;
+using testing::NamesEqualIgnoringCase;
 
 constexpr DiskFreeSpace kFourKbClusters(std::uint32_t freeClusters) {
   return DiskFreeSpace{8, 512, freeClusters};

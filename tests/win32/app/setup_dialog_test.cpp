@@ -125,17 +125,22 @@ TEST_F(SetupDialogTest, TemplateControlsAndInitialState) {
       bool visible, enabled;
     };
     const Expect expected[] = {
-        {1, L"Button", "OK", {215, 103, 46, 14}, true, true},
-        {2, L"Button", "Cancel", {167, 103, 46, 14}, true, true},
-        {1001,
+        {IDOK, L"Button", "OK", {215, 103, 46, 14}, true, true},
+        {IDCANCEL, L"Button", "Cancel", {167, 103, 46, 14}, true, true},
+        {IDC_SETUP_INSTALL_PATH,
          L"Edit",
          "C:\\Program Files\\Tamarind Software\\Corvane",
          {7, 23, 224, 14},
          true,
          false},
-        {1002, L"Static", "Install Corvane?", {7, 50, 248, 51}, true, true},
-        {1003, L"Static", "Setup path:", {6, 11, 51, 8}, true, true},
-        {1005, L"Static", "Latest version info (from Internet)", {7, 103, 207, 13}, false, true},
+        {IDC_SETUP_DESCRIPTION, L"Static", "Install Corvane?", {7, 50, 248, 51}, true, true},
+        {IDC_SETUP_PATH_LABEL, L"Static", "Setup path:", {6, 11, 51, 8}, true, true},
+        {IDC_SETUP_UPDATE_INFO,
+         L"Static",
+         "Latest version info (from Internet)",
+         {7, 103, 207, 13},
+         false,
+         true},
     };
     for (const Expect& e : expected) {
       SCOPED_TRACE(e.id);
@@ -151,11 +156,12 @@ TEST_F(SetupDialogTest, TemplateControlsAndInitialState) {
       EXPECT_EQ(c.visible, e.visible);
       EXPECT_EQ(c.enabled, e.enabled);
     }
-    EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, 1), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
-    EXPECT_TRUE(GetWindowLongW(GetDlgItem(dlg, 1001), GWL_STYLE) & ES_AUTOHSCROLL);
+    EXPECT_EQ(GetWindowLongW(GetDlgItem(dlg, IDOK), GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(dlg, IDC_SETUP_INSTALL_PATH), GWL_STYLE) &
+                ES_AUTOHSCROLL);
 
     // Icon frame and browse button: same id, same rectangle; the button is disabled.
-    const auto both = ControlsWithId(dlg, 1000);
+    const auto both = ControlsWithId(dlg, IDC_SETUP_ICON_FRAME);
     ASSERT_EQ(both.size(), 2u);
     const ControlInfo* button = nullptr;
     const ControlInfo* frame = nullptr;
@@ -178,25 +184,27 @@ TEST_F(SetupDialogTest, InstallThenNextThenRunProgram) {
   bool checked = false;
   const INT_PTR result = Run([&](HWND dlg) {
     RECT r{};
-    GetWindowRect(GetDlgItem(dlg, 1002), &r);
+    GetWindowRect(GetDlgItem(dlg, IDC_SETUP_DESCRIPTION), &r);
     description0 = r.top;
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(dialogLogic->state, 1);
-    GetWindowRect(GetDlgItem(dlg, 1002), &r);
+    GetWindowRect(GetDlgItem(dlg, IDC_SETUP_DESCRIPTION), &r);
     description1 = r.top;
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 1)), "Next");
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 2)));
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 1001)));
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 1003)));
-    for (const auto& c : ControlsWithId(dlg, 1000)) EXPECT_FALSE(c.visible);
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, 1005)));
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 1002)).rfind("The program is successfully installed", 0), 0u);
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), "Next");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDCANCEL)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_INSTALL_PATH)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_PATH_LABEL)));
+    for (const auto& c : ControlsWithId(dlg, IDC_SETUP_ICON_FRAME)) EXPECT_FALSE(c.visible);
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_UPDATE_INFO)));
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDC_SETUP_DESCRIPTION))
+                  .rfind("The program is successfully installed", 0),
+              0u);
 
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 1)), "Run Program");
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, 2)), "Close");
-    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, 2)));
-    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, 1005)));
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), "Run Program");
+    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDCANCEL)), "Close");
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDCANCEL)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_UPDATE_INFO)));
     ASSERT_EQ(shell.owners.size(), 1u);
     EXPECT_EQ(shell.owners[0], reinterpret_cast<WindowRef>(dlg));
     checked = true;
