@@ -118,11 +118,11 @@ bool SetupLogic::InstallFolderWritable(FileSystem& files) {
 }
 
 // A running copy of the product fails the probe as missing rights do: the log tells deployers
-// which programs hold the product's files. They are left running.
-void SetupLogic::LogFileHolders() {
+// which programs hold the product's files (`holders`, empty where the system cannot tell).
+void SetupLogic::LogFileHolders(std::vector<FileHolder>& holders) {
   if (services_.log == nullptr || services_.holders == nullptr) return;
-  std::vector<FileHolder> holders;
   if (!services_.holders->Find(InstallFileList(paths_), holders)) {
+    holders.clear();
     services_.log->Line("programs holding the product's files: the system cannot tell");
   } else if (holders.empty()) {
     services_.log->Line("programs holding the product's files: none found");
@@ -137,14 +137,13 @@ void SetupLogic::Note(std::initializer_list<std::string_view> parts) {
   if (services_.log != nullptr) services_.log->Line(parts);
 }
 
-// Asks the programs that hold the product's files to close, only when every one of them is one
-// of the product's own programs: nothing else is ever closed. The ones that asked to be started
+// Asks `holders`, as LogFileHolders found them, to close, only when every one of them is one of
+// the product's own programs: nothing else is ever closed. The ones that asked to be started
 // again are kept for programsToRestart.
-bool SetupLogic::CloseProductPrograms() {
+bool SetupLogic::CloseProductPrograms(const std::vector<FileHolder>& holders) {
   if (services_.holders == nullptr) return false;
   const std::vector<std::string> files = InstallFileList(paths_);
-  std::vector<FileHolder> holders;
-  if (!services_.holders->Find(files, holders) || holders.empty()) {
+  if (holders.empty()) {
     Note({"closing programs: the system names none that hold the product's files"});
     return false;
   }
@@ -263,8 +262,9 @@ SetupOutcome SetupLogic::PrepareInstallFolder(FolderPins& pins) {
   // Any product file found in use while it is replaced may then wait for the restart.
   replaceHeldAtRestart_ = switches.rebootOk;
   if (InstallFolderWritable(HeldFiles(services_, pins).Get())) return SetupOutcome::Installed;
-  LogFileHolders();
-  if (switches.closeApplications && CloseProductPrograms() &&
+  std::vector<FileHolder> holders;
+  LogFileHolders(holders);
+  if (switches.closeApplications && CloseProductPrograms(holders) &&
       InstallFolderWritable(HeldFiles(services_, pins).Get())) {
     return SetupOutcome::Installed;
   }

@@ -128,8 +128,8 @@ class SetupLogic {
   SetupOutcome PrepareDataFolders(FolderPins& pins);
   SetupOutcome WriteProductFiles(FolderPins& pins);
   bool InstallFolderWritable(FileSystem& files);
-  void LogFileHolders();
-  bool CloseProductPrograms();
+  void LogFileHolders(std::vector<FileHolder>& holders);
+  bool CloseProductPrograms(const std::vector<FileHolder>& holders);
   void Note(std::initializer_list<std::string_view> parts);
   bool TargetFoldersAbsolute();
   void CreateShortcut(const std::string& folder, std::string_view where);

@@ -436,7 +436,7 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
     if (verified && !matches(expanded, digests.RecordDigest(index),
                              target.substr(FolderOf(target).size()) + " expands to"))
       return fail();
-    if (!staging.Stage(index, targets[index], expanded, stamp)) return false;
+    if (!staging.Stage(index, target, expanded, stamp)) return false;
   }
   if (verified && services.log != nullptr) services.log->Line("payload verified (SHA-256)");
   return staging.Commit();

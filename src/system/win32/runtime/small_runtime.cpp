@@ -86,8 +86,8 @@ __attribute__((constructor(101), no_stack_protector)) void SeedStackGuard() {
 #if defined(__MINGW32__)
 // The program's entry, in place of the MinGW start-up objects. Those bring a few kilobytes the
 // programs do not use: argument and environment parsing, thread-local storage callbacks, the
-// relocator for data imported from DLLs (the link refuses any: --disable-runtime-pseudo-reloc),
-// an unhandled-exception filter and their frame tables. The C runtime DLL sets its heap up when
+// relocator for data imported from DLLs (the programs import none), an unhandled-exception
+// filter and their frame tables. The C runtime DLL sets its heap up when
 // it is loaded, before this runs. Here: the constructors (the stack guard's first, by its
 // priority), then wWinMain, and the process ends with its result. Nothing is left for exit-time
 // destructors to do that the system does not do when the process ends.
