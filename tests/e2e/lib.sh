@@ -211,24 +211,32 @@ reg_value() { # key value-name ("" for the default value)
   rm -f "$out" "$err"
 }
 
-# Lines of the start log for an exe, after giving a just-started program time to write. Once
-# the expected count is reached it waits a little longer, so that a start too many is counted.
+# Whether every program started so far has written its start log line: a product stand-in writes
+# its line and ends at once, so none may still be running in the prefix (the wine server lists a
+# process from its creation on, before the start call returns to whoever asked for it).
+starts_written() {
+  ! wine tasklist 2>/dev/null | tr -d '\r' | grep -qiE '^(kvx|kvxh|uninstall)\.exe '
+}
+
+# Lines of the start log for an exe, once at least the expected count is there and every
+# program started so far has written its line, so that a start too many is counted too.
 started_count() { # exe-name [expected]
-  local i n
-  for ((i = 0; i < 40; i++)); do
-    n=$(grep -c "^$1|" "$START_LOG" 2>/dev/null)
-    [ "${n:-0}" -ge "${2:-1}" ] && break
-    sleep 0.25
-  done
-  sleep 2
+  wait_until 10 "$1 to be started ${2:-1} times and the start log to be complete" \
+    started_at_least "$1" "${2:-1}" >&2
+  local n
   n=$(grep -c "^$1|" "$START_LOG" 2>/dev/null)
   echo "${n:-0}"
 }
+started_at_least() { # exe-name count
+  local n
+  n=$(grep -c "^$1|" "$START_LOG" 2>/dev/null)
+  [ "${n:-0}" -ge "$2" ] && starts_written
+}
 
-# Nothing (or nothing whose line starts so) is in the start log, even after a late start had
-# time to write.
+# Nothing (or nothing whose line starts so) is in the start log, once every program started so
+# far has written its line.
 nothing_started() { # [start of the log line, e.g. 'kvxh.exe|']
-  sleep 3
+  wait_until 10 "the started programs to end" starts_written
   local lines
   lines=$(grep -c "^${1:-}" "$START_LOG" 2>/dev/null)
   [ "${lines:-0}" -eq 0 ] || { echo "  started: $(tr '\n' ' ' <"$START_LOG")"; return 1; }
@@ -245,6 +253,16 @@ wait_until() { # seconds, what is awaited, then the command
   echo "  timed out after $t s waiting for $what"
   return 1
 }
+
+# Holds a file open without delete sharing, as a program running from it does, until
+# release_held.
+hold() { # Windows path
+  rm -f "$DRIVE_C/release" "$DRIVE_C/held"
+  wine 'C:\e2e\hold_file.exe' "$1" 'C:\release' 'C:\held' >/dev/null 2>&1 &
+  HOLD_PID=$!
+  wait_until 10 "hold_file.exe to hold $1" test -e "$DRIVE_C/held"
+}
+release_held() { touch "$DRIVE_C/release" && wait "$HOLD_PID"; }
 
 # The file exists and is empty (test ! -s alone also passes on a missing file).
 empty_file() { [ -f "$1" ] && [ ! -s "$1" ]; }

@@ -49,11 +49,7 @@ check "another folder: Path kept" eq "$(reg_value "$APP" Path)" "$TARGET"
 DIR="$DRIVE_C/Deploy/Tools/Corvane"
 printf 'old program' >"$DIR/kvx.exe"
 echo changed >"$DRIVE_C/ProgramData/Tamarind Software/Corvane/default.rex"
-rm -f "$DRIVE_C/release" "$DRIVE_C/held"
-wine 'C:\e2e\hold_file.exe' "$TARGET\kvx.exe" 'C:\release' 'C:\held' >/dev/null 2>&1 &
-HOLD_PID=$!
-for _ in $(seq 100); do [ -e "$DRIVE_C/held" ] && break; sleep 0.1; done
-check "kvx.exe is held" test -e "$DRIVE_C/held"
+check "kvx.exe is held" hold "$TARGET\kvx.exe"
 deploy /CLOSEAPPLICATIONS
 check "held, closing asked: exit status 5" eq "$SETUP_STATUS" 5
 # Wine's Restart Manager names no holder, so nothing is closed; the host tests show the closing.
@@ -71,8 +67,7 @@ PENDING=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager'
   /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
 check "held, restart allowed: the replacement is pending" grep -qiF 'Deploy\Tools\Corvane\kvx.exe' \
   <<<"$PENDING"
-touch "$DRIVE_C/release"
-wait "$HOLD_PID"
+release_held
 wineserver -w
 # The machine restarts.
 wine wineboot -r >/dev/null 2>&1

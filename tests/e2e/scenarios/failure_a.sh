@@ -9,12 +9,7 @@ check "first install" install_now
 drv close "$TITLE"
 check "first run ends normally" wait_setup_exit 30
 cp "$INSTALL_DIR/kvx.exe" "$PREFIX/kvx.before"
-rm -f "$DRIVE_C/release" "$DRIVE_C/held"
-
-wine 'C:\e2e\hold_file.exe' "$INSTALL\\kvx.exe" 'C:\release' 'C:\held' >/dev/null 2>&1 &
-HOLD_PID=$!
-for _ in $(seq 100); do [ -e "$DRIVE_C/held" ] && break; sleep 0.1; done
-check "kvx.exe is held" test -e "$DRIVE_C/held"
+check "kvx.exe is held" hold "$INSTALL\\kvx.exe"
 
 : >"$START_LOG"
 start_setup
@@ -30,8 +25,7 @@ check "Cancel still shown" eq "$(field 2 3)" 1
 check "kvx.exe kept (not truncated)" cmp -s "$PREFIX/kvx.before" "$INSTALL_DIR/kvx.exe"
 check "nothing started" nothing_started
 
-touch "$DRIVE_C/release"
-wait "$HOLD_PID"
+release_held
 drv press "$TITLE" 1
 check "OK installs once the file is free" wait_text 1 Next 120
 check "kvxh.exe started" eq "$(started_count kvxh.exe)" 1

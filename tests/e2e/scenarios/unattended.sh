@@ -49,11 +49,7 @@ check "again: data files written afresh" cmp -s "$CORVANE_BINARY_DIR/product/def
 
 # A running copy holds kvx.exe: failure A, its message in the log, the file kept.
 cp "$INSTALL_DIR/kvx.exe" "$PREFIX/kvx.before"
-rm -f "$DRIVE_C/release" "$DRIVE_C/held"
-wine 'C:\e2e\hold_file.exe' "$INSTALL\\kvx.exe" 'C:\release' 'C:\held' >/dev/null 2>&1 &
-HOLD_PID=$!
-for _ in $(seq 100); do [ -e "$DRIVE_C/held" ] && break; sleep 0.1; done
-check "kvx.exe is held" test -e "$DRIVE_C/held"
+check "kvx.exe is held" hold "$INSTALL\\kvx.exe"
 unattended
 check "held: exit status 5 (failure A)" eq "$SETUP_STATUS" 5
 check "held: the message is logged" logged "message: Installation Folder needs Administrator \
@@ -67,8 +63,7 @@ check "held: result logged" logged "result: install folder not writable, exit co
 check "held: the Restart Manager's answer logged (Wine's: none)" \
   logged "programs holding the product's files: none found"
 check "held: kvx.exe kept" cmp -s "$PREFIX/kvx.before" "$INSTALL_DIR/kvx.exe"
-touch "$DRIVE_C/release"
-wait "$HOLD_PID"
+release_held
 
 # The all-users desktop folder recorded as a relative path: every file and the programs
 # shortcut, no desktop shortcut anywhere, and the log says why.

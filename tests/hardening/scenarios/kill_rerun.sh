@@ -58,12 +58,7 @@ for point in link:1 rename:6 remove:3; do
     # A backup of a replaced file held open without delete sharing, as by a program still
     # running from it.
     HELD=$(leftover_files | grep '/~o' | head -n 1)
-    rm -f "$DRIVE_C/release" "$DRIVE_C/held"
-    wine 'C:\e2e\hold_file.exe' "C:$(tr / '\\' <<<"${HELD#"$DRIVE_C"}")" 'C:\release' 'C:\held' \
-      >/dev/null 2>&1 &
-    HOLD_PID=$!
-    for _ in $(seq 100); do [ -e "$DRIVE_C/held" ] && break; sleep 0.1; done
-    check "$point: a backup is held" test -e "$DRIVE_C/held"
+    check "$point: a backup is held" hold "C:$(tr / '\\' <<<"${HELD#"$DRIVE_C"}")"
   fi
   unattended CorvaneSetup.exe
   check "$point: the next run installs" eq "$SETUP_STATUS" 0
@@ -80,8 +75,7 @@ for point in link:1 rename:6 remove:3; do
       grep -qi "$(basename "$HELD")" <(wine reg query \
         'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations \
         2>/dev/null)
-    touch "$DRIVE_C/release"
-    wait "$HOLD_PID"
+    release_held
   else
     check "$point: nothing left beside the files" eq "$(leftovers)" 0
   fi
