@@ -6,17 +6,19 @@
 //   handle to it with WRITE_DAC. Creates READY, waits for RELEASE (at most 120 s), then grants
 //   itself full control again through that handle and writes to OUT which folder the handle
 //   names by then and whether the grant worked.
-// swap FOLDER ASIDE DECOY STOP OUT
+// swap FOLDER ASIDE DECOY LOG TEXT OUT
 //   Waits until FOLDER is held by someone (a delete open fails with a sharing violation), then,
-//   until STOP exists, keeps trying to rename FOLDER to ASIDE and to put DECOY (a link made
+//   until the file LOG holds TEXT (a line the setup writes while it still holds the folder; at
+//   most 180 s), keeps trying to rename FOLDER to ASIDE and to put DECOY (a link made
 //   beforehand) in its place. Writes "waiting" to OUT at its start, and at its end the number
-//   of refused and of successful renames.
+//   of refused renames and of those that went through while LOG still lacked TEXT afterwards.
 #include <windows.h>
 
 #include <aclapi.h>
 #include <sddl.h>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -71,9 +73,26 @@ int Premake(wchar_t** argv) {
   return 0;
 }
 
+// Whether the file holds `text` (UTF-8); false while it cannot be read.
+bool FileHolds(const wchar_t* path, const std::string& text) {
+  HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::string content;
+  char buffer[4096];
+  DWORD n = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) content.append(buffer, n);
+  CloseHandle(h);
+  return content.find(text) != std::string::npos;
+}
+
 int Swap(wchar_t** argv) {
+  char text[512] = {};
+  WideCharToMultiByte(CP_UTF8, 0, argv[6], -1, text, sizeof text - 1, nullptr, nullptr);
+  const std::string done = text;
+  const auto setupDone = [&] { return FileHolds(argv[5], done); };
   // OUT says it is running before the setup starts; the counts replace this line at the end.
-  WriteText(argv[6], "waiting\r\n");
+  WriteText(argv[7], "waiting\r\n");
   // Held: a delete open that allows every other opener still fails.
   for (int i = 0; i < 1200; ++i) {
     HANDLE probe =
@@ -84,14 +103,18 @@ int Swap(wchar_t** argv) {
     } else if (GetLastError() == ERROR_SHARING_VIOLATION) {
       break;
     }
-    if (Exists(argv[5])) return 1;
+    if (setupDone()) return 1;
     Sleep(20);
   }
   long refused = 0, moved = 0;
-  while (!Exists(argv[5])) {
+  const DWORD start = GetTickCount();
+  while (!setupDone() && GetTickCount() - start < 180000) {
     if (MoveFileExW(argv[2], argv[3], 0)) {
-      ++moved;
       MoveFileExW(argv[4], argv[2], 0);
+      // The line read after the rename shows the setup still at work on the folder; one that
+      // is there already may have come first, and the setup lets go of the folder after it.
+      if (setupDone()) break;
+      ++moved;
     } else {
       ++refused;
     }
@@ -99,7 +122,7 @@ int Swap(wchar_t** argv) {
   }
   char out[64];
   std::snprintf(out, sizeof(out), "refused %ld\r\nmoved %ld\r\n", refused, moved);
-  WriteText(argv[6], out);
+  WriteText(argv[7], out);
   return 0;
 }
 
@@ -107,6 +130,6 @@ int Swap(wchar_t** argv) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 6 && lstrcmpW(argv[1], L"premake") == 0) return Premake(argv);
-  if (argc == 7 && lstrcmpW(argv[1], L"swap") == 0) return Swap(argv);
+  if (argc == 8 && lstrcmpW(argv[1], L"swap") == 0) return Swap(argv);
   return 2;
 }
