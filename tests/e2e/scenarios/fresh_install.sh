@@ -2,7 +2,7 @@
 # A fresh install from start to "Run Program": files, times, registry, shortcuts, the programs
 # started, and the dialog's three looks. The programs start through the desktop shell (their
 # parent is the shell's program), in the install folder, without the rights a setup may enable;
-# with /LOG the dialog logs what it starts and how.
+# with the shell hung, nothing starts; with /LOG the dialog logs what it starts and how.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 SHOTS=${E2E_SCREENSHOTS:-}
 
@@ -81,26 +81,10 @@ for link in "$DESKTOP_DIR/Corvane.lnk" "$PROGRAMS_DIR/Corvane.lnk"; do
   check "$where shortcut has no arguments" eq "$(lnk_field "$link" "Command line arguments")" ""
 done
 
-# Wine's desktop now and then never serves its shell windows in a fresh prefix (CoCreateInstance
-# of ShellWindows fails with REGDB_E_KEYMISSING however long one waits; seen in about one prefix
-# in four). The setup then starts nothing, since it never starts a program with its own token:
-# that is checked instead, and the checks of what the desktop shell started are skipped.
-NO_SHELL=
-grep -qF "start $INSTALL\\kvxh.exe in $INSTALL: the desktop shell did not answer, not started" \
-  <(tr -d '\r' <"$SETUP_LOG") && NO_SHELL=1
-shell_check() { # description command...
-  if [ -n "$NO_SHELL" ]; then echo "skip - $1 (Wine's desktop did not serve its shell windows)"; return 0; fi
-  check "$@"
-}
-if [ -n "$NO_SHELL" ]; then
-  check "without the desktop shell, kvxh.exe is not started at all" eq "$(started_count kvxh.exe)" 0
-fi
-# kvxh.exe started once, from the install folder.
-shell_check "kvxh.exe started once" eq "$(started_count kvxh.exe)" 1
-shell_check "kvxh.exe from the install folder" grep -qiF "kvxh.exe|$INSTALL\\kvxh.exe|" "$START_LOG"
 # The stand-ins record "<name>|<path>|<current folder>|<enabled privileges>,|<parent program>".
 record() { tr -d '\r' <"$START_LOG" | grep "^$1|" | tail -n 1 | cut -d'|' -f"$2"; }
 DESKTOP_WAY="through the desktop shell, as the signed-in user"
+NOT_STARTED="the desktop shell did not answer, not started by the elevated setup"
 logged_start() { local l; for l; do grep -qxF -- "$l" <(tr -d '\r' <"$SETUP_LOG") || return 1; done; }
 # Started by the desktop shell, in the install folder, with the shell's rights (some are always
 # enabled, so the field is never empty) and none of those a setup may enable for itself.
@@ -109,10 +93,24 @@ started_as_user() { # exe
     eq "$(record "$1" 3)" "$INSTALL" &&
     grep -E ',$' <<<"$(record "$1" 4)" | grep -qvE 'Se(Backup|Restore|TakeOwnership|Security)Privilege'
 }
-shell_check "kvxh.exe started by the desktop shell in the install folder, without a setup's rights" \
-  started_as_user kvxh.exe
-shell_check "the log names the way kvxh.exe was started" \
-  logged_start "start $INSTALL\\kvxh.exe in $INSTALL: $DESKTOP_WAY"
+# The setup waits 8 s for the desktop shell's answer. When Wine's shell answers is not this
+# test's to choose (under load it took longer; in about one fresh prefix in four it never serves
+# its shell windows at all): the setup then gives the start up and, as Wine's shell token is not an
+# ordinary user's, starts nothing. Each start is checked by the way the log names.
+check_start() { # exe
+  local line="start $INSTALL\\$1 in $INSTALL"
+  if logged_start "$line: $NOT_STARTED"; then
+    check "$1: the desktop shell did not answer in time, so it is not started" \
+      eq "$(started_count "$1" 0)" 0
+    return
+  fi
+  check "$1 started once" eq "$(started_count "$1")" 1
+  check "$1 started by the desktop shell in the install folder, without a setup's rights" \
+    started_as_user "$1"
+  check "the log names the way $1 was started" logged_start "$line: $DESKTOP_WAY"
+}
+check_start kvxh.exe
+KVXH_STARTS=$(grep -c '^kvxh\.exe|' "$START_LOG" 2>/dev/null)
 
 # Next: the update page; then Run Program.
 drv press "$TITLE" 1
@@ -121,22 +119,32 @@ check "Cancel reads Close" eq "$(field 2 5)" Close
 check "Close shown" eq "$(field 2 3)" 1
 check "update-info label hidden again" eq "$(field 1005 3)" 0
 check "OK enabled" eq "$(field 1 4)" 1
-shell_check "update page opened" wait_until 30 "the browser stand-in to record the address" \
-  grep -qF 'http://updates.corvane.example/init.asp?P=2&V=6.1' "$URL_LOG"
+PAGE='http://updates.corvane.example/init.asp?P=2&V=6.1'
+if logged_start "open $PAGE: $NOT_STARTED"; then
+  check "the update page is not opened without the desktop shell" test ! -e "$URL_LOG"
+else
+  check "update page opened" wait_until 30 "the browser stand-in to record the address" \
+    grep -qF "$PAGE" "$URL_LOG"
+  check "the log names the way the page was opened" logged_start "open $PAGE: $DESKTOP_WAY"
+fi
 [ -n "$SHOTS" ] && screenshot "$SHOTS/state2.png"
 
+# Run Program while the desktop shell hangs (its process stopped): the setup gives the start up
+# after its 8 s and, as Wine's shell token is not an ordinary user's, starts nothing; the start
+# given up is not carried out later, once the shell runs again.
+DESKTOP_PID=
+for p in $(pgrep -f 'explorer\.exe /desktop'); do
+  grep -qzx "WINEPREFIX=$PREFIX" "/proc/$p/environ" 2>/dev/null && DESKTOP_PID=$p
+done
+check "the desktop shell's process is found" test -n "$DESKTOP_PID"
+kill -STOP "$DESKTOP_PID"
 drv press "$TITLE" 1
 check "the setup ends after Run Program" wait_setup_exit 30
-shell_check "kvx.exe started once" eq "$(started_count kvx.exe)" 1
-shell_check "kvx.exe from the install folder" grep -qiF "kvx.exe|$INSTALL\\kvx.exe|" "$START_LOG"
-shell_check "kvx.exe started by the desktop shell in the install folder, without a setup's rights" \
-  started_as_user kvx.exe
-shell_check "the log names the way kvx.exe and the page were opened" \
-  logged_start "start $INSTALL\\kvx.exe in $INSTALL: $DESKTOP_WAY" \
-  "open http://updates.corvane.example/init.asp?P=2&V=6.1: $DESKTOP_WAY"
+kill -CONT "$DESKTOP_PID"
+check "the log says kvx.exe was not started" \
+  logged_start "start $INSTALL\\kvx.exe in $INSTALL: $NOT_STARTED"
+check "kvx.exe not started, even once the desktop shell runs again" eq "$(started_count kvx.exe 0)" 0
 check "the log ends with the result" eq "$(tail -n 1 "$SETUP_LOG" | tr -d '\r')" \
   "result: installed, exit code 0"
-shell_check "kvxh.exe not started again" eq "$(started_count kvxh.exe)" 1
-[ -z "$NO_SHELL" ] || check "without the desktop shell, kvx.exe is not started at all" \
-  eq "$(started_count kvx.exe)" 0
+check "kvxh.exe not started again" eq "$(started_count kvxh.exe 0)" "${KVXH_STARTS:-0}"
 finish

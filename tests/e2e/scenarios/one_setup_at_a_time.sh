@@ -54,7 +54,8 @@ check "first setup ends with 0" wait_setup_exit 30
 check "first setup: exit status 0" eq "$SETUP_STATUS" 0
 
 # An uninstaller of that name which is not the recorded one (another product's; here a copy
-# outside the install folder) is not brought forward: the setup's message says to try again.
+# outside the install folder) is not brought forward: with no window to bring forward, the setup
+# shows its message box, read here from the real window.
 start_setup uninstall.exe
 FIRST_PID=$SETUP_PID
 check "an uninstaller elsewhere asks its question" drv wait uninstall 30000
