@@ -2,7 +2,7 @@
 # A fresh install from start to "Run Program": files, times, registry, shortcuts, the programs
 # started, and the dialog's three looks. The programs start through the desktop shell (their
 # parent is the shell's program), in the install folder, without the rights a setup may enable;
-# with the shell hung, nothing starts; with /LOG the dialog logs what it starts and how.
+# with a shell that cannot answer, nothing starts; with /LOG the dialog logs what it starts and how.
 source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 SHOTS=${E2E_SCREENSHOTS:-}
 
@@ -129,21 +129,22 @@ else
 fi
 [ -n "$SHOTS" ] && screenshot "$SHOTS/state2.png"
 
-# Run Program while the desktop shell hangs (its process stopped): the setup gives the start up
-# after its 8 s and, as Wine's shell token is not an ordinary user's, starts nothing; the start
-# given up is not carried out later, once the shell runs again.
-DESKTOP_PID=
-for p in $(pgrep -f 'explorer\.exe /desktop'); do
-  grep -qzx "WINEPREFIX=$PREFIX" "/proc/$p/environ" 2>/dev/null && DESKTOP_PID=$p
+# Run Program while the desktop shell cannot answer, as when it hangs: the COM service it answers
+# through (rpcss.exe) is stopped, since a stopped shell process would stall every Wine program
+# with a window, the driver too. The setup gives the start up after its 8 s and, as Wine's shell
+# token is not an ordinary user's, starts nothing, then or once the service runs again.
+RPCSS=
+for p in $(pgrep -f 'rpcss\.exe'); do
+  grep -qzx "WINEPREFIX=$PREFIX" "/proc/$p/environ" 2>/dev/null && RPCSS=$p
 done
-check "the desktop shell's process is found" test -n "$DESKTOP_PID"
-kill -STOP "$DESKTOP_PID"
+check "the COM service's process is found" test -n "$RPCSS"
+kill -STOP "$RPCSS"
 drv press "$TITLE" 1
 check "the setup ends after Run Program" wait_setup_exit 30
-kill -CONT "$DESKTOP_PID"
+kill -CONT "$RPCSS"
 check "the log says kvx.exe was not started" \
   logged_start "start $INSTALL\\kvx.exe in $INSTALL: $NOT_STARTED"
-check "kvx.exe not started, even once the desktop shell runs again" eq "$(started_count kvx.exe 0)" 0
+check "kvx.exe not started, even once the service runs again" eq "$(started_count kvx.exe 0)" 0
 check "the log ends with the result" eq "$(tail -n 1 "$SETUP_LOG" | tr -d '\r')" \
   "result: installed, exit code 0"
 check "kvxh.exe not started again" eq "$(started_count kvxh.exe 0)" "${KVXH_STARTS:-0}"
