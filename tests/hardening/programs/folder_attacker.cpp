@@ -18,7 +18,7 @@
 #include <sddl.h>
 
 #include <cstdio>
-#include <string>
+#include <cstring>
 
 namespace {
 
@@ -73,24 +73,22 @@ int Premake(wchar_t** argv) {
   return 0;
 }
 
-// Whether the file holds `text` (UTF-8); false while it cannot be read.
-bool FileHolds(const wchar_t* path, const std::string& text) {
+// Whether the file (at most 256 KiB of it) holds `text`; false while it cannot be read.
+bool FileHolds(const wchar_t* path, const char* text) {
   HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  std::string content;
-  char buffer[4096];
+  static char content[1 << 18];
   DWORD n = 0;
-  while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) content.append(buffer, n);
+  content[ReadFile(h, content, sizeof content - 1, &n, nullptr) ? n : 0] = '\0';
   CloseHandle(h);
-  return content.find(text) != std::string::npos;
+  return std::strstr(content, text) != nullptr;
 }
 
 int Swap(wchar_t** argv) {
   char text[512] = {};
   WideCharToMultiByte(CP_UTF8, 0, argv[6], -1, text, sizeof text - 1, nullptr, nullptr);
-  const std::string done = text;
-  const auto setupDone = [&] { return FileHolds(argv[5], done); };
+  const auto setupDone = [&] { return FileHolds(argv[5], text); };
   // OUT says it is running before the setup starts; the counts replace this line at the end.
   WriteText(argv[7], "waiting\r\n");
   // Held: a delete open that allows every other opener still fails.
