@@ -223,23 +223,16 @@ starts_written() {
 started_count() { # exe-name [expected]
   wait_until 10 "$1 to be started ${2:-1} times and the start log to be complete" \
     started_at_least "$1" "${2:-1}" >&2
-  local n
-  n=$(grep -c "^$1|" "$START_LOG" 2>/dev/null)
-  echo "${n:-0}"
+  logged_starts "$1"
 }
-started_at_least() { # exe-name count
-  local n
-  n=$(grep -c "^$1|" "$START_LOG" 2>/dev/null)
-  [ "${n:-0}" -ge "$2" ] && starts_written
-}
+logged_starts() { cat "$START_LOG" 2>/dev/null | grep -c "^$1|"; }
+started_at_least() { [ "$(logged_starts "$1")" -ge "$2" ] && starts_written; }
 
-# Nothing (or nothing whose line starts so) is in the start log, once every program started so
-# far has written its line.
-nothing_started() { # [start of the log line, e.g. 'kvxh.exe|']
-  wait_until 10 "the started programs to end" starts_written
-  local lines
-  lines=$(grep -c "^${1:-}" "$START_LOG" 2>/dev/null)
-  [ "${lines:-0}" -eq 0 ] || { echo "  started: $(tr '\n' ' ' <"$START_LOG")"; return 1; }
+# Nothing (or no such exe) is in the start log, once every program started so far has written
+# its line.
+nothing_started() { # [exe-name]
+  [ "$(started_count "${1:-[^|]*}" 0)" -eq 0 ] ||
+    { echo "  started: $(tr '\n' ' ' <"$START_LOG")"; return 1; }
 }
 
 # Waits until a command succeeds; after the timeout (seconds) says what did not happen and fails.

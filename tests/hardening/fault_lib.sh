@@ -63,7 +63,7 @@ check_nothing_registered() { # label
   check "$1: no uninstall entry" eq "$(reg_value "$UNINSTALL" DisplayName)" ""
   check "$1: no desktop shortcut" test ! -e "$DESKTOP_DIR/Corvane.lnk"
   check "$1: no programs shortcut" test ! -e "$PROGRAMS_DIR/Corvane.lnk"
-  check "$1: kvxh.exe not started" nothing_started 'kvxh.exe|'
+  check "$1: kvxh.exe not started" nothing_started kvxh.exe
   check "$1: App Paths does not name kvx.exe" not_kvx_default
 }
 

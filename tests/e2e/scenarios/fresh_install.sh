@@ -133,10 +133,8 @@ fi
 # through (rpcss.exe) is stopped, since a stopped shell process would stall every Wine program
 # with a window, the driver too. The setup gives the start up after its 8 s and, as Wine's shell
 # token is not an ordinary user's, starts nothing, then or once the service runs again.
-RPCSS=
-for p in $(pgrep -f 'rpcss\.exe'); do
-  grep -qzx "WINEPREFIX=$PREFIX" "/proc/$p/environ" 2>/dev/null && RPCSS=$p
-done
+RPCSS=$(for p in $(pgrep -f 'rpcss\.exe'); do
+  grep -qzx "WINEPREFIX=$PREFIX" "/proc/$p/environ" && echo "$p"; done 2>/dev/null)
 check "the COM service's process is found" test -n "$RPCSS"
 kill -STOP "$RPCSS"
 drv press "$TITLE" 1

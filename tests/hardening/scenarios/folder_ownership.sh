@@ -71,8 +71,7 @@ attacker swap "$DATA" 'C:\attacker\stolen' 'C:\attacker\decoy' 'C:\setup.log' 'k
   'C:\swap.out' &
 SWAP_PID=$!
 # The setup holds the folder for a second or two: it starts only once the program is running.
-for _ in $(seq 300); do [ -e "$DRIVE_C/swap.out" ] && break; sleep 0.1; done
-check "the renaming program started within 30 s" test -e "$DRIVE_C/swap.out"
+check "the renaming program started" wait_until 30 "its first line" test -e "$DRIVE_C/swap.out"
 unattended
 check "installed again" eq "$SETUP_STATUS" 0
 check "the renaming program ran to its end" wait "$SWAP_PID"

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "system/shell.h"
 #include "system/win32/wide.h"
@@ -58,9 +59,11 @@ bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void Touch(const std::wstring& path) {
+void WriteText(const std::wstring& path, std::string_view text = {}) {
   HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(h);
 }
 
@@ -70,7 +73,7 @@ class ShellTest : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     CreateDirectoryW(L"C:\\links", nullptr);
     CreateDirectoryW(L"C:\\Program Files\\Caf\u00e9 Ma\u00f1ana", nullptr);
-    Touch(L"C:\\Program Files\\Caf\u00e9 Ma\u00f1ana\\kvx.exe");
+    WriteText(L"C:\\Program Files\\Caf\u00e9 Ma\u00f1ana\\kvx.exe");
   }
   void TearDown() override { CoUninitialize(); }
   Win32Shell shell;
@@ -81,17 +84,6 @@ class ShellTest : public ::testing::Test {
       "ana\\kvx.exe";
   const std::wstring wideTarget = L"C:\\Program Files\\Caf\u00e9 Ma\u00f1ana\\kvx.exe";
 };
-
-TEST_F(ShellTest, ShortcutWithoutArgumentsPointsAtTheTarget) {
-  const HRESULT hr =
-      shell.CreateShortcut(target, "C:\\links\\Corvane.lnk", "Search and compare file utility", "");
-  ASSERT_EQ(hr, S_OK);
-  const LinkContents c = ReadLink(L"C:\\links\\Corvane.lnk");
-  ASSERT_EQ(c.status, S_OK);
-  EXPECT_EQ(c.path, wideTarget);
-  EXPECT_EQ(c.arguments, L"");
-  EXPECT_EQ(c.description, L"Search and compare file utility");
-}
 
 TEST_F(ShellTest, ShortcutWithArgumentsAndReplacingAnExistingOne) {
   ASSERT_EQ(shell.CreateShortcut(target, "C:\\links\\Args.lnk", "with", "/x \"a b\""), S_OK);
@@ -189,13 +181,7 @@ bool ShellWindowsServed() {
 // Through the desktop shell, as the signed-in user: a batch file writes the folder it was started
 // in. A program that is not there is refused by the shell itself.
 TEST_F(ShellTest, LaunchGoesThroughTheDesktopShellInTheFolderGiven) {
-  const std::wstring script = L"C:\\links\\mark.cmd";
-  HANDLE h = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  const char body[] = "@cd> C:\\links\\mark.txt\r\n";
-  DWORD written = 0;
-  WriteFile(h, body, sizeof(body) - 1, &written, nullptr);
-  CloseHandle(h);
+  WriteText(L"C:\\links\\mark.cmd", "@cd> C:\\links\\mark.txt\r\n");
   CreateDirectoryW(L"C:\\links\\work", nullptr);
   DeleteFileW(L"C:\\links\\mark.txt");
   const TopWindow window;
@@ -281,8 +267,7 @@ TEST_F(ShellTest, WithoutTheDesktopShellOnlyTheShellUsersTokenStartsTheProgram) 
   const StartWays::TokenFacts token = shellProcess->Token();
   EXPECT_FALSE(token.elevated);
   EXPECT_FALSE(token.setupsOwn);
-  EXPECT_GT(token.integrity, kMediumIntegrity);
-  EXPECT_NE(token.integrity, StartWays::TokenFacts{}.integrity) << "integrity level not read";
+  EXPECT_EQ(token.integrity, 0x3000u) << "not read as Wine's high integrity level";
   const std::unique_ptr<StartWays::ShellProcess> self =
       ways.OpenShellProcess(GetCurrentProcessId());
   ASSERT_NE(self, nullptr);
