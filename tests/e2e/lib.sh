@@ -211,15 +211,13 @@ reg_value() { # key value-name ("" for the default value)
   rm -f "$out" "$err"
 }
 
-# Whether every program started so far has written its start log line: a product stand-in writes
-# its line and ends at once, so none may still be running in the prefix (the wine server lists a
-# process from its creation on, before the start call returns to whoever asked for it).
+# Every program started so far has written its start log line: the stand-ins write and end at once,
+# and the wine server lists a process from its creation on, before its starter hears of it.
 starts_written() {
   ! wine tasklist 2>/dev/null | tr -d '\r' | grep -qiE '^(kvx|kvxh|uninstall)\.exe '
 }
 
-# Lines of the start log for an exe, once at least the expected count is there and every
-# program started so far has written its line, so that a start too many is counted too.
+# Lines of the start log for an exe, once at least the expected count and all started are written.
 started_count() { # exe-name [expected]
   wait_until 10 "$1 to be started ${2:-1} times and the start log to be complete" \
     started_at_least "$1" "${2:-1}" >&2
@@ -247,8 +245,7 @@ wait_until() { # seconds, what is awaited, then the command
   return 1
 }
 
-# Holds a file open without delete sharing, as a program running from it does, until
-# release_held.
+# Holds a file open without delete sharing, as a program running from it does, until release_held.
 hold() { # Windows path
   rm -f "$DRIVE_C/release" "$DRIVE_C/held"
   wine 'C:\e2e\hold_file.exe' "$1" 'C:\release' 'C:\held' >/dev/null 2>&1 &

@@ -130,9 +130,8 @@ fi
 [ -n "$SHOTS" ] && screenshot "$SHOTS/state2.png"
 
 # Run Program while the desktop shell cannot answer, as when it hangs: the COM service it answers
-# through (rpcss.exe) is stopped, since a stopped shell process would stall every Wine program
-# with a window, the driver too. The setup gives the start up after its 8 s and, as Wine's shell
-# token is not an ordinary user's, starts nothing, then or once the service runs again.
+# through is stopped (a stopped shell would stall every Wine program with a window, the driver's
+# too). The setup gives the start up after its 8 s and starts nothing, then or later.
 RPCSS=$(for p in $(pgrep -f 'rpcss\.exe'); do
   grep -qzx "WINEPREFIX=$PREFIX" "/proc/$p/environ" && echo "$p"; done 2>/dev/null)
 check "the COM service's process is found" test -n "$RPCSS"
