@@ -4,10 +4,10 @@
 
 namespace corvane {
 
-int PlatformKindFor(unsigned long platformId) {
-  if (platformId & 2u) return 2;
-  if (platformId & 1u) return 1;
-  return 0;
+Platform PlatformFor(unsigned long platformId) {
+  if (platformId & 2u) return Platform::WindowsNt;
+  if (platformId & 1u) return Platform::Windows9x;
+  return Platform::Unknown;
 }
 
 namespace {
@@ -71,12 +71,12 @@ bool Start(SetupApp& app, StartHost& host) {
   if (lock == InstanceLock::Unguarded && logged) {
     host.Log().Line("setup lock: its name is held by an object no administrator made; going on");
   }
-  const int kind = lock == InstanceLock::Busy ? -1 : PlatformKindFor(host.PlatformId());
-  if (kind < 0) {
+  if (lock == InstanceLock::Busy) {
     // One at a time: the first setup goes on undisturbed, and this one never ends unseen.
     if (!unattended && !host.ShowRunningSetup()) host.ShowMessage(kAlreadyRunningText);
     app.outcome = SetupOutcome::AlreadyRunning;
-  } else if (kind == 0) {
+  } else if (const Platform platform = PlatformFor(host.PlatformId());
+             platform == Platform::Unknown) {
     if (unattended) {
       host.Log().Line({"message: ", kPlatformRefusal});
     } else {
@@ -84,7 +84,7 @@ bool Start(SetupApp& app, StartHost& host) {
     }
     app.outcome = SetupOutcome::PlatformRefused;
   } else {
-    app.platformKind = kind;
+    app.platform = platform;
     app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
   if (logged) {

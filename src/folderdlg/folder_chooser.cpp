@@ -216,7 +216,7 @@ int FolderChooser::OnSelChanged(TreeNode node) {
   const TreeNode selection = tree_.Selection();
   if (selection != kNoNode) {
     ui_.SetPathDisplay(GetNodePath(selection));
-    if (platformKind_ == kPlatformNt) ui_.SetFreeSpaceText(GetFreeSpaceText(chooserPath));
+    if (showFreeSpace_) ui_.SetFreeSpaceText(GetFreeSpaceText(chooserPath));
   }
   return 0;
 }

@@ -46,10 +46,10 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& p
       flags |= FILE_FLAG_DELETE_ON_CLOSE;
       break;
   }
-  HANDLE h =
-      CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32OutputFile>(Handle(h));
+  Handle file(
+      CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags, nullptr));
+  if (!file.Valid()) return nullptr;
+  return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
@@ -60,11 +60,11 @@ bool Win32FileSystem::RemoveFile(const std::string& path) {
 // without delete sharing, which is what would stop its replacement later; while this handle is
 // open, nobody can open it that way.
 std::unique_ptr<HeldFile> Win32FileSystem::HoldForReplacing(const std::string& path) {
-  HANDLE h = CreateFileW(ToWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32HeldFile>(Handle(h));
+  Handle file(CreateFileW(ToWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.Valid()) return nullptr;
+  return std::make_unique<Win32HeldFile>(std::move(file));
 }
 
 bool Win32FileSystem::ReadSmallFile(const std::string& path, std::string& contents) {

@@ -109,7 +109,7 @@ RemoveResult Win32RemovalFileSystem::RemoveFolder(Folder folder) {
                                                              : RemoveResult::Failed;
 }
 
-void Win32RemovalFileSystem::Close(Folder folder) { CloseHandle(AsHandle(folder)); }
+void Win32RemovalFileSystem::Close(Folder folder) { const Handle closed(AsHandle(folder)); }
 
 std::string Win32RemovalFileSystem::PathOf(Folder folder) {
   const HANDLE handle = AsHandle(folder);

@@ -52,15 +52,17 @@ class RecordingHost : public StartHost {
 TEST(StartTest, PlatformIdentifierDecidesKind) {
   struct Case {
     unsigned long id;
-    int kind;
+    Platform platform;
   };
   // Only the two low bits count; 0 is the 16-bit Windows layer, 3 would be both.
-  for (const Case c : {Case{2, 2}, Case{1, 1}, Case{3, 2}, Case{6, 2}, Case{5, 1}}) {
+  for (const Case c :
+       {Case{2, Platform::WindowsNt}, Case{1, Platform::Windows9x}, Case{3, Platform::WindowsNt},
+        Case{6, Platform::WindowsNt}, Case{5, Platform::Windows9x}}) {
     SCOPED_TRACE(c.id);
     SetupApp app;
     RecordingHost host(c.id);
     EXPECT_FALSE(Start(app, host));
-    EXPECT_EQ(app.platformKind, c.kind);
+    EXPECT_EQ(app.platform, c.platform);
     EXPECT_EQ(host.dialogs, 1);
     EXPECT_TRUE(host.messages.empty());
   }
@@ -72,7 +74,7 @@ TEST(StartTest, UnknownPlatformIsRefusedWithoutDialog) {
     SetupApp app;
     RecordingHost host(id);
     EXPECT_FALSE(Start(app, host));
-    EXPECT_EQ(app.platformKind, 0);
+    EXPECT_EQ(app.platform, Platform::Unknown);
     EXPECT_EQ(host.dialogs, 0);
     EXPECT_EQ(host.messages, std::vector<std::string>{"Only Windows 95, 98 or NT4.0"});
     EXPECT_TRUE(app.paths.known.defaultInstall.empty());
