@@ -12,30 +12,30 @@ Platform PlatformFor(unsigned long platformId) {
 
 namespace {
 
-// Each outcome's exit code and its words in the log's last line.
+// Each outcome's exit code and its words in the log's last line; the first row also stands for
+// a value outside the enumeration.
 struct OutcomeRow {
+  SetupOutcome outcome;
   int exitCode;
   const char* text;
 };
+constexpr OutcomeRow kOutcomeRows[] = {
+    {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
+    {SetupOutcome::Installed, kExitInstalled, "installed"},
+    {SetupOutcome::InstalledAtRestart, kExitRestartNeeded,
+     "installed, the files in use are replaced at the next restart"},
+    {SetupOutcome::Declined, kExitDeclined, "not installed"},
+    {SetupOutcome::FolderNotWritable, kExitFolderNotWritable, "install folder not writable"},
+    {SetupOutcome::PlatformRefused, kExitPlatformRefused, "platform not supported"},
+    {SetupOutcome::AlreadyRunning, kExitAlreadyRunning,
+     "another setup or the uninstaller is running"},
+};
 
-OutcomeRow RowFor(SetupOutcome outcome) {
-  switch (outcome) {
-    case SetupOutcome::ExtractionFailed:
-      return {kExitExtractionFailed, "installation failed"};
-    case SetupOutcome::Installed:
-      return {kExitInstalled, "installed"};
-    case SetupOutcome::InstalledAtRestart:
-      return {kExitRestartNeeded, "installed, the files in use are replaced at the next restart"};
-    case SetupOutcome::Declined:
-      return {kExitDeclined, "not installed"};
-    case SetupOutcome::FolderNotWritable:
-      return {kExitFolderNotWritable, "install folder not writable"};
-    case SetupOutcome::PlatformRefused:
-      return {kExitPlatformRefused, "platform not supported"};
-    case SetupOutcome::AlreadyRunning:
-      return {kExitAlreadyRunning, "another setup or the uninstaller is running"};
+const OutcomeRow& RowFor(SetupOutcome outcome) {
+  for (const OutcomeRow& row : kOutcomeRows) {
+    if (row.outcome == outcome) return row;
   }
-  return {kExitExtractionFailed, "installation failed"};
+  return kOutcomeRows[0];
 }
 
 }  // namespace

@@ -20,6 +20,19 @@ class WaitCursor {
   ChooserUi& ui_;
 };
 
+// The drives the tree lists, with their images; other types (no root, RAM disks, unknown) are
+// left out.
+struct DriveRow {
+  DriveType type;
+  NodeImage image;
+};
+constexpr DriveRow kListedDrives[] = {
+    {DriveType::Fixed, NodeImage::FixedDrive},
+    {DriveType::Removable, NodeImage::RemovableDrive},
+    {DriveType::Remote, NodeImage::RemoteDrive},
+    {DriveType::CdRom, NodeImage::CdRomDrive},
+};
+
 bool IsListedFolder(const DirEntry& entry) {
   if (entry.name == "." || entry.name == "..") return false;
   if ((entry.attributes & kAttrDirectory) == 0) return false;
@@ -63,25 +76,11 @@ void FolderChooser::FillDriveList() {
     std::string volumeName;
     const bool haveVolumeName = fs_.VolumeName(root, volumeName);
     const std::string label = DriveLabel(driveName, haveVolumeName, volumeName);
-    NodeImage image;
-    switch (type) {
-      case DriveType::Fixed:
-        image = NodeImage::FixedDrive;
-        break;
-      case DriveType::Removable:
-        image = NodeImage::RemovableDrive;
-        break;
-      case DriveType::Remote:
-        image = NodeImage::RemoteDrive;
-        break;
-      case DriveType::CdRom:
-        image = NodeImage::CdRomDrive;
-        break;
-      default:
-        continue;
+    for (const DriveRow& listed : kListedDrives) {
+      if (listed.type != type) continue;
+      const TreeNode node = tree_.Insert(kNoNode, label, listed.image, InsertAt::Last);
+      if (node != kNoNode) tree_.Insert(node, std::string(), listed.image, InsertAt::Last);
     }
-    const TreeNode node = tree_.Insert(kNoNode, label, image, InsertAt::Last);
-    if (node != kNoNode) tree_.Insert(node, std::string(), image, InsertAt::Last);
   }
 }
 

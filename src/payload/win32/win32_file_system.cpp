@@ -4,6 +4,7 @@
 
 #include <ntsecapi.h>
 
+#include "system/win32/file_paths.h"
 #include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
@@ -68,17 +69,9 @@ std::unique_ptr<HeldFile> Win32FileSystem::HoldForReplacing(const std::string& p
 }
 
 bool Win32FileSystem::ReadSmallFile(const std::string& path, std::string& contents) {
-  constexpr DWORD kLimit = 64 * 1024;
-  Handle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.Valid()) return false;
-  contents.assign(kLimit + 1, '\0');
-  DWORD read = 0;
-  if (!ReadFile(file.Get(), contents.data(), kLimit + 1, &read, nullptr) || read > kLimit) {
-    return false;
-  }
-  contents.resize(read);
-  return true;
+  const Handle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return file.Valid() && ReadSmallContents(file.Get(), contents);
 }
 
 bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
@@ -116,8 +109,8 @@ DriveType Win32FileSystem::DriveTypeOf(const std::string& rootPath) {
   return static_cast<DriveType>(GetDriveTypeW(ToWide(rootPath).c_str()));
 }
 
-CreateDirResult CreateDirectoryWith(const std::string& path, SECURITY_ATTRIBUTES* attributes) {
-  if (CreateDirectoryW(ToWide(path).c_str(), attributes)) return CreateDirResult::Created;
+CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
+  if (CreateDirectoryW(ToWide(path).c_str(), nullptr)) return CreateDirResult::Created;
   switch (GetLastError()) {
     case ERROR_ALREADY_EXISTS:
       return CreateDirResult::AlreadyExists;
@@ -126,10 +119,6 @@ CreateDirResult CreateDirectoryWith(const std::string& path, SECURITY_ATTRIBUTES
     default:
       return CreateDirResult::OtherError;
   }
-}
-
-CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
-  return CreateDirectoryWith(path, nullptr);
 }
 
 }  // namespace corvane

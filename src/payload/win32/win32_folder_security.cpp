@@ -81,14 +81,6 @@ constexpr ACCESS_MASK kHeldAccess =
 constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD kAllSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Attributes read through the handle; INVALID_FILE_ATTRIBUTES when they cannot be read.
-DWORD AttributesOf(HANDLE handle, DWORD* links = nullptr) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handle, &info)) return INVALID_FILE_ATTRIBUTES;
-  if (links != nullptr) *links = info.nNumberOfLinks;
-  return info.dwFileAttributes;
-}
-
 PinResult FolderResult(RelativeResult result) {
   switch (result) {
     case RelativeResult::Missing:
@@ -281,16 +273,9 @@ class Win32PinnedFolder final : public PinnedFolder {
   }
 
   bool ReadOwnFile(const std::string& name, std::string& contents) override {
-    constexpr DWORD kLimit = 64 * 1024;
     Handle file;
-    if (!OpenOwnFile(name, FILE_READ_DATA, FILE_SHARE_READ, file)) return false;
-    contents.assign(kLimit + 1, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), contents.data(), kLimit + 1, &read, nullptr) || read > kLimit) {
-      return false;
-    }
-    contents.resize(read);
-    return true;
+    return OpenOwnFile(name, FILE_READ_DATA, FILE_SHARE_READ, file) &&
+           ReadSmallContents(file.Get(), contents);
   }
 
   // The system takes a path for this; the file was looked at through its own handle just

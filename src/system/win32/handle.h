@@ -70,41 +70,37 @@ struct FindHandleTraits {
 };
 using FindHandle = Owner<FindHandleTraits>;
 
+// Most resources are null when there is none.
+template <typename T>
+struct NullIsEmpty {
+  using Type = T;
+  static Type Empty() { return nullptr; }
+  static bool Valid(Type value) { return value != nullptr; }
+};
+
 // Memory that the system allocated with LocalAlloc for the caller: security descriptors, the
 // text of a SID, the argument list of a command line.
-struct LocalMemoryTraits {
-  using Type = void*;
-  static Type Empty() { return nullptr; }
-  static bool Valid(Type p) { return p != nullptr; }
-  static void Free(Type p) { LocalFree(p); }
+struct LocalMemoryTraits : NullIsEmpty<void*> {
+  static void Free(Type memory) { LocalFree(memory); }
 };
 using LocalMemory = Owner<LocalMemoryTraits>;
 
 // An open registry key.
-struct RegistryKeyTraits {
-  using Type = HKEY;
-  static Type Empty() { return nullptr; }
-  static bool Valid(Type key) { return key != nullptr; }
+struct RegistryKeyTraits : NullIsEmpty<HKEY> {
   static void Free(Type key) { RegCloseKey(key); }
 };
 using RegistryKey = Owner<RegistryKeyTraits>;
 
 // An icon loaded from a resource at a size of its own (LoadImageW without LR_SHARED).
-struct IconTraits {
-  using Type = HICON;
-  static Type Empty() { return nullptr; }
-  static bool Valid(Type icon) { return icon != nullptr; }
+struct IconTraits : NullIsEmpty<HICON> {
   static void Free(Type icon) { DestroyIcon(icon); }
 };
 using Icon = Owner<IconTraits>;
 
 // A reference to a COM object.
 template <typename T>
-struct ComTraits {
-  using Type = T*;
-  static Type Empty() { return nullptr; }
-  static bool Valid(Type p) { return p != nullptr; }
-  static void Free(Type p) { p->Release(); }
+struct ComTraits : NullIsEmpty<T*> {
+  static void Free(T* object) { object->Release(); }
 };
 template <typename T>
 class ComRef : public Owner<ComTraits<T>> {

@@ -46,12 +46,6 @@ RelativeResult Open(HANDLE parent, const std::string& name, ACCESS_MASK access, 
   return OpenRelative(parent, ToWide(name), how, opened);
 }
 
-DWORD AttributesOf(HANDLE handle) {
-  BY_HANDLE_FILE_INFORMATION info;
-  return GetFileInformationByHandle(handle, &info) ? info.dwFileAttributes
-                                                   : INVALID_FILE_ATTRIBUTES;
-}
-
 bool IsPlainFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);

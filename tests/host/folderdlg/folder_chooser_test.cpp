@@ -373,7 +373,7 @@ TEST_F(FolderChooserTest, ASelectionMovedWithoutNoticeIsFollowed) {
   EXPECT_EQ(ui.freeSpaceText, "8000KB free");
 }
 
-TEST_F(FolderChooserTest, NinetyFiveFamilyLeavesTheFreeSpaceFieldAlone) {
+TEST_F(FolderChooserTest, WithoutFreeSpaceTheFieldIsLeftAlone) {
   FolderChooser old{tree, fs, ui, false};
   tree.onSelChanged = [&](TreeNode n) { old.OnSelChanged(n); };
   old.chooserPath = "C:\\Data\\";
