@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "system/scoped_call.h"
+
 namespace corvane {
 namespace {
 
@@ -9,16 +11,7 @@ constexpr std::uint32_t kKbLimit = 0xFFFF0000u;
 constexpr std::uint32_t kMbThresholdKb = 8192;
 
 // Keeps the wait cursor up for the lifetime of the guard, whichever way the scope is left.
-class WaitCursor {
- public:
-  explicit WaitCursor(ChooserUi& ui) : ui_(ui) { ui_.BeginWait(); }
-  ~WaitCursor() { ui_.EndWait(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  ChooserUi& ui_;
-};
+using WaitCursor = ScopedCall<ChooserUi, &ChooserUi::BeginWait, &ChooserUi::EndWait>;
 
 // The drives the tree lists, with their images; other types (no root, RAM disks, unknown) are
 // left out.
