@@ -351,11 +351,7 @@ PinResult Win32FolderSecurity::OpenBase(const std::string& path,
                                         std::unique_ptr<PinnedFolder>& pinned) {
   Handle base(CreateFileW(ToWide(path).c_str(), kHeldAccess, kHeldShare, nullptr, OPEN_EXISTING,
                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!base.Valid()) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PinResult::Missing
-                                                                          : PinResult::Failed;
-  }
+  if (!base.Valid()) return LastErrorIsMissing() ? PinResult::Missing : PinResult::Failed;
   const DWORD attributes = AttributesOf(base.Get());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PinResult::Failed;
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return PinResult::NotAFolder;

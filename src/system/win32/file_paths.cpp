@@ -28,6 +28,11 @@ std::wstring FinalPathOf(HANDLE file) {
   return {};
 }
 
+bool LastErrorIsMissing() {
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 DWORD AttributesOf(HANDLE file, DWORD* links) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(file, &info)) return INVALID_FILE_ATTRIBUTES;

@@ -16,6 +16,10 @@ std::wstring ModulePath();
 // without its "\\?\" (or "\\?\UNC\") prefix; empty when it cannot be read.
 std::wstring FinalPathOf(HANDLE file);
 
+// True when the last error of a failed open by path says that nothing has the path: the file
+// or a folder on the way is not there.
+bool LastErrorIsMissing();
+
 // The attributes of an open file or folder, read through its handle (and with `links`, its
 // number of hard links); INVALID_FILE_ATTRIBUTES when they cannot be read.
 DWORD AttributesOf(HANDLE file, DWORD* links = nullptr);
