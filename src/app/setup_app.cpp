@@ -4,38 +4,38 @@
 
 namespace corvane {
 
-int PlatformKindFor(unsigned long platformId) {
-  if (platformId & 2u) return 2;
-  if (platformId & 1u) return 1;
-  return 0;
+Platform PlatformFor(unsigned long platformId) {
+  if (platformId & 2u) return Platform::WindowsNt;
+  if (platformId & 1u) return Platform::Windows9x;
+  return Platform::Unknown;
 }
 
 namespace {
 
-// Each outcome's exit code and its words in the log's last line.
+// Each outcome's exit code and its words in the log's last line; the first row also stands for
+// a value outside the enumeration.
 struct OutcomeRow {
+  SetupOutcome outcome;
   int exitCode;
   const char* text;
 };
+constexpr OutcomeRow kOutcomeRows[] = {
+    {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
+    {SetupOutcome::Installed, kExitInstalled, "installed"},
+    {SetupOutcome::InstalledAtRestart, kExitRestartNeeded,
+     "installed, the files in use are replaced at the next restart"},
+    {SetupOutcome::Declined, kExitDeclined, "not installed"},
+    {SetupOutcome::FolderNotWritable, kExitFolderNotWritable, "install folder not writable"},
+    {SetupOutcome::PlatformRefused, kExitPlatformRefused, "platform not supported"},
+    {SetupOutcome::AlreadyRunning, kExitAlreadyRunning,
+     "another setup or the uninstaller is running"},
+};
 
-OutcomeRow RowFor(SetupOutcome outcome) {
-  switch (outcome) {
-    case SetupOutcome::ExtractionFailed:
-      return {kExitExtractionFailed, "installation failed"};
-    case SetupOutcome::Installed:
-      return {kExitInstalled, "installed"};
-    case SetupOutcome::InstalledAtRestart:
-      return {kExitRestartNeeded, "installed, the files in use are replaced at the next restart"};
-    case SetupOutcome::Declined:
-      return {kExitDeclined, "not installed"};
-    case SetupOutcome::FolderNotWritable:
-      return {kExitFolderNotWritable, "install folder not writable"};
-    case SetupOutcome::PlatformRefused:
-      return {kExitPlatformRefused, "platform not supported"};
-    case SetupOutcome::AlreadyRunning:
-      return {kExitAlreadyRunning, "another setup or the uninstaller is running"};
+const OutcomeRow& RowFor(SetupOutcome outcome) {
+  for (const OutcomeRow& row : kOutcomeRows) {
+    if (row.outcome == outcome) return row;
   }
-  return {kExitExtractionFailed, "installation failed"};
+  return kOutcomeRows[0];
 }
 
 }  // namespace
@@ -71,12 +71,12 @@ bool Start(SetupApp& app, StartHost& host) {
   if (lock == InstanceLock::Unguarded && logged) {
     host.Log().Line("setup lock: its name is held by an object no administrator made; going on");
   }
-  const int kind = lock == InstanceLock::Busy ? -1 : PlatformKindFor(host.PlatformId());
-  if (kind < 0) {
+  if (lock == InstanceLock::Busy) {
     // One at a time: the first setup goes on undisturbed, and this one never ends unseen.
     if (!unattended && !host.ShowRunningSetup()) host.ShowMessage(kAlreadyRunningText);
     app.outcome = SetupOutcome::AlreadyRunning;
-  } else if (kind == 0) {
+  } else if (const Platform platform = PlatformFor(host.PlatformId());
+             platform == Platform::Unknown) {
     if (unattended) {
       host.Log().Line({"message: ", kPlatformRefusal});
     } else {
@@ -84,7 +84,7 @@ bool Start(SetupApp& app, StartHost& host) {
     }
     app.outcome = SetupOutcome::PlatformRefused;
   } else {
-    app.platformKind = kind;
+    app.platform = platform;
     app.outcome = unattended ? host.RunUnattended() : host.RunSetupDialog();
   }
   if (logged) {

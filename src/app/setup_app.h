@@ -61,16 +61,20 @@ class StartHost {
   virtual bool ShowRunningSetup() = 0;
 };
 
+// The family of the system the setup runs on.
+enum class Platform { Unknown, Windows9x, WindowsNt };
+
 struct SetupApp {
-  int platformKind = 0;  // 2 NT family, 1 Windows 95/98 family, 0 before Start
+  Platform platform = Platform::Unknown;  // set by Start when the setup goes on
   GlobalPaths paths;
   SetupOptions options;
   bool redirectionGuarded = false;  // set by the entry: the system refuses untrusted links
   SetupOutcome outcome = SetupOutcome::Declined;  // set by Start
 };
 
-// 2 for the NT family, 1 for the 95/98 family, 0 for anything else.
-int PlatformKindFor(unsigned long platformId);
+// The family that a platform identifier names: only its two low bits count, and the NT bit
+// wins over the 95/98 one.
+Platform PlatformFor(unsigned long platformId);
 
 // Always false: there is no message loop to run afterwards. Sets app.outcome. While another
 // setup or the uninstaller runs, nothing is done: interactively its window is brought to the

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "resources/resource_ids.h"
+#include "system/scoped_call.h"
 #include "system/shell.h"
 
 namespace corvane {
@@ -45,15 +46,6 @@ class SetupView {
 };
 
 // Shows the wait cursor for its lifetime, so every way out of a long operation restores it.
-class WaitCursor {
- public:
-  explicit WaitCursor(SetupView& view) : view_(view) { view_.BeginWaitCursor(); }
-  ~WaitCursor() { view_.EndWaitCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  SetupView& view_;
-};
+using WaitCursor = ScopedCall<SetupView, &SetupView::BeginWaitCursor, &SetupView::EndWaitCursor>;
 
 }  // namespace corvane

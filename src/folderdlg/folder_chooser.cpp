@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "system/scoped_call.h"
+
 namespace corvane {
 namespace {
 
@@ -9,15 +11,19 @@ constexpr std::uint32_t kKbLimit = 0xFFFF0000u;
 constexpr std::uint32_t kMbThresholdKb = 8192;
 
 // Keeps the wait cursor up for the lifetime of the guard, whichever way the scope is left.
-class WaitCursor {
- public:
-  explicit WaitCursor(ChooserUi& ui) : ui_(ui) { ui_.BeginWait(); }
-  ~WaitCursor() { ui_.EndWait(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
+using WaitCursor = ScopedCall<ChooserUi, &ChooserUi::BeginWait, &ChooserUi::EndWait>;
 
- private:
-  ChooserUi& ui_;
+// The drives the tree lists, with their images; other types (no root, RAM disks, unknown) are
+// left out.
+struct DriveRow {
+  DriveType type;
+  NodeImage image;
+};
+constexpr DriveRow kListedDrives[] = {
+    {DriveType::Fixed, NodeImage::FixedDrive},
+    {DriveType::Removable, NodeImage::RemovableDrive},
+    {DriveType::Remote, NodeImage::RemoteDrive},
+    {DriveType::CdRom, NodeImage::CdRomDrive},
 };
 
 bool IsListedFolder(const DirEntry& entry) {
@@ -63,25 +69,11 @@ void FolderChooser::FillDriveList() {
     std::string volumeName;
     const bool haveVolumeName = fs_.VolumeName(root, volumeName);
     const std::string label = DriveLabel(driveName, haveVolumeName, volumeName);
-    NodeImage image;
-    switch (type) {
-      case DriveType::Fixed:
-        image = NodeImage::FixedDrive;
-        break;
-      case DriveType::Removable:
-        image = NodeImage::RemovableDrive;
-        break;
-      case DriveType::Remote:
-        image = NodeImage::RemoteDrive;
-        break;
-      case DriveType::CdRom:
-        image = NodeImage::CdRomDrive;
-        break;
-      default:
-        continue;
+    for (const DriveRow& listed : kListedDrives) {
+      if (listed.type != type) continue;
+      const TreeNode node = tree_.Insert(kNoNode, label, listed.image, InsertAt::Last);
+      if (node != kNoNode) tree_.Insert(node, std::string(), listed.image, InsertAt::Last);
     }
-    const TreeNode node = tree_.Insert(kNoNode, label, image, InsertAt::Last);
-    if (node != kNoNode) tree_.Insert(node, std::string(), image, InsertAt::Last);
   }
 }
 
@@ -216,7 +208,7 @@ int FolderChooser::OnSelChanged(TreeNode node) {
   const TreeNode selection = tree_.Selection();
   if (selection != kNoNode) {
     ui_.SetPathDisplay(GetNodePath(selection));
-    if (platformKind_ == kPlatformNt) ui_.SetFreeSpaceText(GetFreeSpaceText(chooserPath));
+    if (showFreeSpace_) ui_.SetFreeSpaceText(GetFreeSpaceText(chooserPath));
   }
   return 0;
 }

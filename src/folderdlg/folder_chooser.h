@@ -9,9 +9,6 @@
 
 namespace corvane {
 
-inline constexpr int kPlatform9x = 1;
-inline constexpr int kPlatformNt = 2;
-
 // Free-space text of a drive: "%dKB free" below 8192 KB, "%dMB free" from there on, empty at
 // 0xFFFF0000 KB or more and when the figures are unknown (query failed).
 std::string FreeSpaceText(const DiskFreeSpace& space);
@@ -31,8 +28,9 @@ class FolderChooser {
     Request,
   };
 
-  FolderChooser(TreeView& tree, ChooserFileSystem& fs, ChooserUi& ui, int platformKind)
-      : tree_(tree), fs_(fs), ui_(ui), platformKind_(platformKind) {}
+  // Without `showFreeSpace` the free-space field is never written.
+  FolderChooser(TreeView& tree, ChooserFileSystem& fs, ChooserUi& ui, bool showFreeSpace)
+      : tree_(tree), fs_(fs), ui_(ui), showFreeSpace_(showFreeSpace) {}
 
   // Everything the dialog does before it becomes visible, after the image list was attempted.
   void Initialise(bool haveImageList);
@@ -71,7 +69,7 @@ class FolderChooser {
   TreeView& tree_;
   ChooserFileSystem& fs_;
   ChooserUi& ui_;
-  int platformKind_;
+  bool showFreeSpace_;
   // The node of the last selection change that OnSelChanged handled.
   TreeNode reported_ = kNoNode;
 };

@@ -24,13 +24,9 @@ LRESULT CALLBACK BrowseButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 SetupDialog::SetupDialog(HINSTANCE instance, SetupServices& services, GlobalPaths& paths,
-                         int platformKind)
-    : instance_(instance), platformKind_(platformKind), logic_(*this, services, paths) {
+                         Platform platform)
+    : instance_(instance), platform_(platform), logic_(*this, services, paths) {
   windowIcon_ = LoadIconW(instance_, MAKEINTRESOURCEW(kWindowIconId));
-}
-
-SetupDialog::~SetupDialog() {
-  if (browseIcon_) DestroyIcon(browseIcon_);
 }
 
 INT_PTR SetupDialog::DoModal(HWND parent) {
@@ -69,7 +65,8 @@ INT_PTR SetupDialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case kIdIconFrame:
           if (reinterpret_cast<HWND>(lParam) == browse_ && HIWORD(wParam) == BN_CLICKED) {
             logic_.OpenFolderChooser([this](std::string& chooserPath) {
-              return RunFolderChooser(hwnd_, platformKind_, chooserPath,
+              // Only the NT family's chooser shows the drive's free space.
+              return RunFolderChooser(hwnd_, platform_ == Platform::WindowsNt, chooserPath,
                                       [](const std::string& text) { AppMessageBox(text, MB_OK); });
             });
           }
@@ -124,9 +121,9 @@ void SetupDialog::CreateBrowseButton() {
   SetPropW(browse_, kOldProcProperty,
            reinterpret_cast<HANDLE>(GetWindowLongPtrW(browse_, GWLP_WNDPROC)));
   SetWindowLongPtrW(browse_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BrowseButtonProc));
-  browseIcon_ = static_cast<HICON>(
-      LoadImageW(instance_, MAKEINTRESOURCEW(kBrowseIconId), IMAGE_ICON, 16, 16, 0));
-  SendMessageW(browse_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(browseIcon_));
+  browseIcon_ = Icon(static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(kBrowseIconId), IMAGE_ICON, 16, 16, 0)));
+  SendMessageW(browse_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(browseIcon_.Get()));
 }
 
 bool SetupDialog::OnPaint() {

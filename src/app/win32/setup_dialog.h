@@ -5,7 +5,9 @@
 
 #include <string>
 
+#include "app/setup_app.h"
 #include "app/setup_logic.h"
+#include "system/win32/handle.h"
 
 namespace corvane {
 
@@ -15,8 +17,7 @@ inline constexpr int kBrowseIconId = IDI_SETUP_BROWSE;
 
 class SetupDialog final : public SetupView {
  public:
-  SetupDialog(HINSTANCE instance, SetupServices& services, GlobalPaths& paths, int platformKind);
-  ~SetupDialog() override;
+  SetupDialog(HINSTANCE instance, SetupServices& services, GlobalPaths& paths, Platform platform);
   SetupDialog(const SetupDialog&) = delete;
   SetupDialog& operator=(const SetupDialog&) = delete;
 
@@ -47,12 +48,12 @@ class SetupDialog final : public SetupView {
   HWND Control(int id) const;
 
   HINSTANCE instance_;
-  int platformKind_;
+  Platform platform_;
   HWND hwnd_ = nullptr;
   HWND browse_ = nullptr;
   HWND frame_ = nullptr;
   HICON windowIcon_ = nullptr;
-  HICON browseIcon_ = nullptr;
+  Icon browseIcon_;
   int waitDepth_ = 0;
   SetupLogic logic_;
 };

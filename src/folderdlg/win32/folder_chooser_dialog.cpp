@@ -8,6 +8,7 @@
 #include "folderdlg/win32/win32_chooser_file_system.h"
 #include "folderdlg/win32/win32_tree_view.h"
 #include "resources/resource_ids.h"
+#include "system/win32/handle.h"
 #include "system/win32/system_library.h"
 #include "system/win32/wide.h"
 #include "system/win32/window_placement.h"
@@ -83,8 +84,8 @@ class Win32ChooserUi : public ChooserUi {
 
 // Everything one modal run owns; it lives on RunFolderChooser's stack.
 struct ChooserRun {
-  ChooserRun(HWND dialog, HWND tree, int platformKind, ChooserMessage showMessage)
-      : treeView(tree), ui(dialog, showMessage), chooser(treeView, fileSystem, ui, platformKind) {}
+  ChooserRun(HWND dialog, HWND tree, bool showFreeSpace, ChooserMessage showMessage)
+      : treeView(tree), ui(dialog, showMessage), chooser(treeView, fileSystem, ui, showFreeSpace) {}
 
   Win32TreeView treeView;
   Win32ChooserFileSystem fileSystem;
@@ -93,7 +94,7 @@ struct ChooserRun {
 };
 
 struct RunState {
-  int platformKind = 0;
+  bool showFreeSpace = false;
   ChooserMessage showMessage = nullptr;
   std::string startPath;
   std::string chosenPath;
@@ -172,10 +173,9 @@ HIMAGELIST MakeImageList() {
   if (images == nullptr) return nullptr;
   HINSTANCE instance = GetModuleHandleW(nullptr);
   for (int id : kIconIds) {
-    HICON icon = static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-    cc.replaceIcon(images, -1, icon);
-    if (icon != nullptr) DestroyIcon(icon);
+    const Icon icon(static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    cc.replaceIcon(images, -1, icon.Get());
   }
   return images;
 }
@@ -234,7 +234,7 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITDIALOG: {
       state = reinterpret_cast<RunState*>(lParam);
       SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
-      state->run.emplace(dialog, GetDlgItem(dialog, kTreeId), state->platformKind,
+      state->run.emplace(dialog, GetDlgItem(dialog, kTreeId), state->showFreeSpace,
                          state->showMessage);
       InitChooser(dialog, *state);
       // The focus is on the tree: FALSE keeps the dialog manager from moving it.
@@ -258,7 +258,7 @@ INT_PTR CALLBACK ChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-bool RunFolderChooser(HWND parent, int platformKind, std::string& chooserPath,
+bool RunFolderChooser(HWND parent, bool showFreeSpace, std::string& chooserPath,
                       ChooserMessage showMessage) {
   CommonControls& cc = Controls();
   if (cc.init != nullptr) {
@@ -266,7 +266,7 @@ bool RunFolderChooser(HWND parent, int platformKind, std::string& chooserPath,
     cc.init(&classes);
   }
   RunState state;
-  state.platformKind = platformKind;
+  state.showFreeSpace = showFreeSpace;
   state.showMessage = showMessage;
   state.startPath = chooserPath;
   const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kDialogId),

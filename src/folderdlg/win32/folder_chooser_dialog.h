@@ -12,11 +12,11 @@ using ChooserMessage = void (*)(const std::string& text);
 
 // Runs the chooser modally over `parent`. `chooserPath` is the starting folder on entry (a
 // folder path ending with a backslash) and, when the user leaves with OK, the path of the
-// chosen node (also ending with a backslash). `platformKind` is 1 for the 9x family (no
-// free-space display) and 2 for the NT family. `showMessage` puts up the program's message
+// chosen node (also ending with a backslash). Without `showFreeSpace` the free-space field
+// stays empty. `showMessage` puts up the program's message
 // boxes (a drive that cannot be read). True on OK; false on Cancel, Esc or the close box, in
 // which case `chooserPath` is left as it came in.
-bool RunFolderChooser(HWND parent, int platformKind, std::string& chooserPath,
+bool RunFolderChooser(HWND parent, bool showFreeSpace, std::string& chooserPath,
                       ChooserMessage showMessage);
 
 }  // namespace corvane

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <utility>
+
+#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -9,18 +12,13 @@ namespace {
 
 class FindEnumeration : public DirEnumeration {
  public:
-  // `handle` is INVALID_HANDLE_VALUE for a pattern that matched nothing.
-  FindEnumeration(HANDLE handle, const WIN32_FIND_DATAW& first)
-      : handle_(handle), data_(first), pending_(handle != INVALID_HANDLE_VALUE) {}
-  ~FindEnumeration() override {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-  }
-  FindEnumeration(const FindEnumeration&) = delete;
-  FindEnumeration& operator=(const FindEnumeration&) = delete;
+  // `handle` holds nothing for a pattern that matched nothing.
+  FindEnumeration(FindHandle handle, const WIN32_FIND_DATAW& first)
+      : handle_(std::move(handle)), data_(first), pending_(handle_.Valid()) {}
 
   bool Next(DirEntry& entry) override {
     if (!pending_) {
-      if (handle_ == INVALID_HANDLE_VALUE || !FindNextFileW(handle_, &data_)) return false;
+      if (!handle_.Valid() || !FindNextFileW(handle_.Get(), &data_)) return false;
     }
     pending_ = false;
     entry.name = FromWide(data_.cFileName);
@@ -29,7 +27,7 @@ class FindEnumeration : public DirEnumeration {
   }
 
  private:
-  HANDLE handle_;
+  FindHandle handle_;
   WIN32_FIND_DATAW data_;
   bool pending_;
 };
@@ -53,13 +51,13 @@ bool Win32ChooserFileSystem::VolumeName(const std::string& rootPath, std::string
 
 std::unique_ptr<DirEnumeration> Win32ChooserFileSystem::Enumerate(const std::string& pattern) {
   WIN32_FIND_DATAW data{};
-  HANDLE handle = FindFirstFileW(ToWide(pattern).c_str(), &data);
-  if (handle == INVALID_HANDLE_VALUE) {
+  FindHandle handle(FindFirstFileW(ToWide(pattern).c_str(), &data));
+  if (!handle.Valid()) {
     // The root of an empty volume has no entries at all, not even "." and "..": the listing
     // started and is empty. Anything else (not ready, path gone, access denied) is a failure.
     if (GetLastError() != ERROR_FILE_NOT_FOUND) return nullptr;
   }
-  return std::make_unique<FindEnumeration>(handle, data);
+  return std::make_unique<FindEnumeration>(std::move(handle), data);
 }
 
 bool Win32ChooserFileSystem::FreeSpace(const std::string& rootPath, DiskFreeSpace& space) {

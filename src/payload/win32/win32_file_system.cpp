@@ -4,6 +4,7 @@
 
 #include <ntsecapi.h>
 
+#include "system/win32/file_paths.h"
 #include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
@@ -46,10 +47,10 @@ std::unique_ptr<OutputFile> Win32FileSystem::OpenForWriting(const std::string& p
       flags |= FILE_FLAG_DELETE_ON_CLOSE;
       break;
   }
-  HANDLE h =
-      CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32OutputFile>(Handle(h));
+  Handle file(
+      CreateFileW(ToWide(path).c_str(), access, shareFlags, nullptr, disposition, flags, nullptr));
+  if (!file.Valid()) return nullptr;
+  return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
 bool Win32FileSystem::RemoveFile(const std::string& path) {
@@ -60,25 +61,17 @@ bool Win32FileSystem::RemoveFile(const std::string& path) {
 // without delete sharing, which is what would stop its replacement later; while this handle is
 // open, nobody can open it that way.
 std::unique_ptr<HeldFile> Win32FileSystem::HoldForReplacing(const std::string& path) {
-  HANDLE h = CreateFileW(ToWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32HeldFile>(Handle(h));
+  Handle file(CreateFileW(ToWide(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.Valid()) return nullptr;
+  return std::make_unique<Win32HeldFile>(std::move(file));
 }
 
 bool Win32FileSystem::ReadSmallFile(const std::string& path, std::string& contents) {
-  constexpr DWORD kLimit = 64 * 1024;
-  Handle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.Valid()) return false;
-  contents.assign(kLimit + 1, '\0');
-  DWORD read = 0;
-  if (!ReadFile(file.Get(), contents.data(), kLimit + 1, &read, nullptr) || read > kLimit) {
-    return false;
-  }
-  contents.resize(read);
-  return true;
+  const Handle file(CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return file.Valid() && ReadSmallContents(file.Get(), contents);
 }
 
 bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
@@ -116,8 +109,8 @@ DriveType Win32FileSystem::DriveTypeOf(const std::string& rootPath) {
   return static_cast<DriveType>(GetDriveTypeW(ToWide(rootPath).c_str()));
 }
 
-CreateDirResult CreateDirectoryWith(const std::string& path, SECURITY_ATTRIBUTES* attributes) {
-  if (CreateDirectoryW(ToWide(path).c_str(), attributes)) return CreateDirResult::Created;
+CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
+  if (CreateDirectoryW(ToWide(path).c_str(), nullptr)) return CreateDirResult::Created;
   switch (GetLastError()) {
     case ERROR_ALREADY_EXISTS:
       return CreateDirResult::AlreadyExists;
@@ -126,10 +119,6 @@ CreateDirResult CreateDirectoryWith(const std::string& path, SECURITY_ATTRIBUTES
     default:
       return CreateDirResult::OtherError;
   }
-}
-
-CreateDirResult Win32FileSystem::MakeDirectory(const std::string& path) {
-  return CreateDirectoryWith(path, nullptr);
 }
 
 }  // namespace corvane

@@ -29,10 +29,6 @@ class Win32HeldFile final : public HeldFile {
   Handle handle_;
 };
 
-// One CreateDirectoryW with the given security (null: the default), its outcome told apart as
-// the folder code needs it.
-CreateDirResult CreateDirectoryWith(const std::string& path, SECURITY_ATTRIBUTES* attributes);
-
 class Win32FileSystem : public FileSystem {
  public:
   std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,

@@ -17,26 +17,12 @@
 namespace corvane {
 namespace {
 
-// Memory that a security call allocated with LocalAlloc.
-class LocalMemory {
- public:
-  explicit LocalMemory(void* p = nullptr) : p_(p) {}
-  ~LocalMemory() {
-    if (p_) LocalFree(p_);
-  }
-  LocalMemory(const LocalMemory&) = delete;
-  LocalMemory& operator=(const LocalMemory&) = delete;
-  void* get() const { return p_; }
-
- private:
-  void* p_;
-};
-
 std::string SidText(PSID sid) {
-  LPWSTR text = nullptr;
-  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return std::string();
-  LocalMemory hold(text);
-  return FromWide(text);
+  LocalMemory text;
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.Out()))) {
+    return std::string();
+  }
+  return FromWide(static_cast<const wchar_t*>(text.Get()));
 }
 
 // Wine keeps no owners for files: it reports the caller's own user as the owner of every one
@@ -83,22 +69,6 @@ bool ToFolderAccess(PSECURITY_DESCRIPTOR sd, PSID owner, PACL dacl, FolderAccess
 constexpr wchar_t kProtectedSddl[] =
     L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
-// The protected descriptor in self-relative form; null when it cannot be built.
-class ProtectedDescriptor {
- public:
-  ProtectedDescriptor() {
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kProtectedSddl, SDDL_REVISION_1, &sd,
-                                                             nullptr)) {
-      memory_ = std::make_unique<LocalMemory>(sd);
-    }
-  }
-  PSECURITY_DESCRIPTOR Get() const { return memory_ ? memory_->get() : nullptr; }
-
- private:
-  std::unique_ptr<LocalMemory> memory_;
-};
-
 // A held folder: its listing and attributes, its owner and list. No delete sharing: nobody
 // can rename, delete or replace the folder while it is open, and nobody else can open it for
 // deleting. Sharing is only checked against handles with data access (Windows and Wine alike:
@@ -110,14 +80,6 @@ constexpr ACCESS_MASK kHeldAccess =
     FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kHeldShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD kAllSharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// Attributes read through the handle; INVALID_FILE_ATTRIBUTES when they cannot be read.
-DWORD AttributesOf(HANDLE handle, DWORD* links = nullptr) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handle, &info)) return INVALID_FILE_ATTRIBUTES;
-  if (links != nullptr) *links = info.nNumberOfLinks;
-  return info.dwFileAttributes;
-}
 
 PinResult FolderResult(RelativeResult result) {
   switch (result) {
@@ -142,14 +104,13 @@ class Win32PinnedFolder final : public PinnedFolder {
   bool ReadAccess(FolderAccess& access) override {
     PSID owner = nullptr;
     PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
+    LocalMemory sd;
     if (GetSecurityInfo(handle_.Get(), SE_FILE_OBJECT,
                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                        &dacl, nullptr, &sd) != ERROR_SUCCESS) {
+                        &dacl, nullptr, sd.Out()) != ERROR_SUCCESS) {
       return false;
     }
-    LocalMemory hold(sd);
-    return ToFolderAccess(sd, owner, dacl, access);
+    return ToFolderAccess(sd.Get(), owner, dacl, access);
   }
 
   // An empty list of its own, no longer protected: the system fills in what the folder above
@@ -170,7 +131,6 @@ class Win32PinnedFolder final : public PinnedFolder {
     if (!path.empty() && path.back() == L'\\') path.pop_back();
     return FromWide(path);
   }
-
 
   PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
     RelativeOpen how;
@@ -197,7 +157,7 @@ class Win32PinnedFolder final : public PinnedFolder {
   // has what the folder above passes on, and the handle that made it is the one held.
   CreateDirResult MakeFolder(const std::string& name, NewFolder security,
                              std::unique_ptr<PinnedFolder>& pinned) override {
-    const ProtectedDescriptor shut;
+    const LocalMemory shut = SecurityFromSddl(kProtectedSddl);
     RelativeOpen how;
     how.access = kHeldAccess;
     how.share = kHeldShare;
@@ -313,16 +273,9 @@ class Win32PinnedFolder final : public PinnedFolder {
   }
 
   bool ReadOwnFile(const std::string& name, std::string& contents) override {
-    constexpr DWORD kLimit = 64 * 1024;
     Handle file;
-    if (!OpenOwnFile(name, FILE_READ_DATA, FILE_SHARE_READ, file)) return false;
-    contents.assign(kLimit + 1, '\0');
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), contents.data(), kLimit + 1, &read, nullptr) || read > kLimit) {
-      return false;
-    }
-    contents.resize(read);
-    return true;
+    return OpenOwnFile(name, FILE_READ_DATA, FILE_SHARE_READ, file) &&
+           ReadSmallContents(file.Get(), contents);
   }
 
   // The system takes a path for this; the file was looked at through its own handle just
@@ -378,12 +331,11 @@ class Win32PinnedFolder final : public PinnedFolder {
       return false;
     }
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (GetSecurityInfo(entry, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                        nullptr, nullptr, &sd) != ERROR_SUCCESS) {
+    LocalMemory sd;
+    if (GetSecurityInfo(entry, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                        nullptr, sd.Out()) != ERROR_SUCCESS) {
       return false;
     }
-    LocalMemory hold(sd);
     return !SystemStoresOwners() || IsAdministratorsOrSystem(owner);
   }
 
@@ -399,11 +351,7 @@ PinResult Win32FolderSecurity::OpenBase(const std::string& path,
                                         std::unique_ptr<PinnedFolder>& pinned) {
   Handle base(CreateFileW(ToWide(path).c_str(), kHeldAccess, kHeldShare, nullptr, OPEN_EXISTING,
                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!base.Valid()) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PinResult::Missing
-                                                                          : PinResult::Failed;
-  }
+  if (!base.Valid()) return LastErrorIsMissing() ? PinResult::Missing : PinResult::Failed;
   const DWORD attributes = AttributesOf(base.Get());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PinResult::Failed;
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return PinResult::NotAFolder;

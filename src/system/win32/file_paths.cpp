@@ -28,6 +28,18 @@ std::wstring FinalPathOf(HANDLE file) {
   return {};
 }
 
+bool LastErrorIsMissing() {
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+DWORD AttributesOf(HANDLE file, DWORD* links) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return INVALID_FILE_ATTRIBUTES;
+  if (links != nullptr) *links = info.nNumberOfLinks;
+  return info.dwFileAttributes;
+}
+
 bool ReadWholeFile(HANDLE file, std::vector<char>& bytes) {
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file, &size) || size.QuadPart <= 0 || size.QuadPart > (64 << 20)) {
@@ -37,6 +49,15 @@ bool ReadWholeFile(HANDLE file, std::vector<char>& bytes) {
   DWORD read = 0;
   return ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
          read == bytes.size();
+}
+
+bool ReadSmallContents(HANDLE file, std::string& contents) {
+  constexpr DWORD kLimit = 64 * 1024;
+  contents.assign(kLimit + 1, '\0');
+  DWORD read = 0;
+  if (!ReadFile(file, contents.data(), kLimit + 1, &read, nullptr) || read > kLimit) return false;
+  contents.resize(read);
+  return true;
 }
 
 }  // namespace corvane

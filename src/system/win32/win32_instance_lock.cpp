@@ -1,7 +1,6 @@
 #include "system/win32/win32_instance_lock.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include "system/win32/system_library.h"
 
@@ -16,36 +15,15 @@ constexpr wchar_t kNamespacedLockName[] =
 // Owner Administrators; full access for SYSTEM and Administrators, none for anyone else.
 constexpr wchar_t kLockSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
 
-// The access list above, as attributes for a create call; freed with the object.
-class LockSecurity {
- public:
-  LockSecurity() {
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSecurity, SDDL_REVISION_1,
-                                                             &descriptor_, nullptr)) {
-      attributes_ = {sizeof(attributes_), descriptor_, FALSE};
-    }
-  }
-  ~LockSecurity() { LocalFree(descriptor_); }
-  LockSecurity(const LockSecurity&) = delete;
-  LockSecurity& operator=(const LockSecurity&) = delete;
-  SECURITY_ATTRIBUTES* Get() { return descriptor_ != nullptr ? &attributes_ : nullptr; }
-
- private:
-  PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-  SECURITY_ATTRIBUTES attributes_{};
-};
-
 bool OwnedByAdministrators(HANDLE object) {
   PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  LocalMemory descriptor;
   if (GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+                      nullptr, nullptr, descriptor.Out()) != ERROR_SUCCESS) {
     return false;
   }
-  const bool trusted = owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                                            IsWellKnownSid(owner, WinLocalSystemSid));
-  LocalFree(descriptor);
-  return trusted;
+  return owner != nullptr && (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                              IsWellKnownSid(owner, WinLocalSystemSid));
 }
 
 // Creates or opens the namespace whose boundary is the Administrators group; null where the
@@ -103,20 +81,22 @@ InstanceLock Win32InstanceLock::Take(Part& part, unsigned waitMs) {
 }
 
 InstanceLock Win32InstanceLock::Acquire(unsigned waitMs) {
-  LockSecurity security;
-  if (security.Get() == nullptr) return InstanceLock::Unguarded;
+  // The access list above, as attributes for the create calls.
+  const LocalMemory descriptor = SecurityFromSddl(kLockSecurity);
+  if (!descriptor.Valid()) return InstanceLock::Unguarded;
+  SECURITY_ATTRIBUTES security{sizeof(security), descriptor.Get(), FALSE};
   // The administrators' lock first: nobody else can have made its name.
   if (!admins_.mutex.Valid()) {
-    if (namespace_ == nullptr) namespace_ = OpenAdministratorsNamespace(security.Get());
+    if (namespace_ == nullptr) namespace_ = OpenAdministratorsNamespace(&security);
     if (namespace_ != nullptr) {
-      admins_.mutex = Handle(CreateMutexW(security.Get(), FALSE, kNamespacedLockName));
+      admins_.mutex = Handle(CreateMutexW(&security, FALSE, kNamespacedLockName));
     }
   }
   if (admins_.mutex.Valid() && Take(admins_, waitMs) == InstanceLock::Busy) {
     return InstanceLock::Busy;
   }
   if (!global_.mutex.Valid()) {
-    global_.mutex = Handle(CreateMutexW(security.Get(), FALSE, kLockName));
+    global_.mutex = Handle(CreateMutexW(&security, FALSE, kLockName));
     // Access denied: an object of that name whose list shuts administrators out.
     if (global_.mutex.Valid() && GetLastError() == ERROR_ALREADY_EXISTS &&
         !OwnedByAdministrators(global_.mutex.Get())) {

@@ -4,23 +4,12 @@
 
 #include <shlobj.h>
 
+#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
 constexpr DWORD kPathUnits = 261;
-
-class RegistryKey {
- public:
-  explicit RegistryKey(HKEY key) : key_(key) {}
-  ~RegistryKey() { RegCloseKey(key_); }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-
- private:
-  HKEY key_;
-};
-
 }  // namespace
 
 std::string Win32KnownFolderSource::SpecialFolder(int csidl) {
@@ -36,12 +25,11 @@ std::string Win32KnownFolderSource::NativeProgramFiles(bool common) {
   // KEY_WOW64_64KEY (ignored on 32-bit Windows, where the plain values are the only folders).
   // Not the ProgramW6432 variables: an elevated process gets its environment partly from the
   // user, who can set them.
-  HKEY key = nullptr;
+  RegistryKey key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.Out()) != ERROR_SUCCESS) {
     return {};
   }
-  const RegistryKey owner(key);
   // Windows 7 and later record the W6432 values; Wine records only the plain ones, which in
   // the 64-bit view are the same folders.
   const wchar_t* const names[] = {common ? L"CommonW6432Dir" : L"ProgramW6432Dir",
@@ -49,7 +37,7 @@ std::string Win32KnownFolderSource::NativeProgramFiles(bool common) {
   for (const wchar_t* name : names) {
     wchar_t buffer[kPathUnits] = {};
     DWORD bytes = sizeof(buffer);
-    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) ==
+    if (RegGetValueW(key.Get(), nullptr, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) ==
             ERROR_SUCCESS &&
         buffer[0] != L'\0') {
       return FromWide(buffer);
@@ -68,9 +56,8 @@ std::string Win32KnownFolderSource::TempPath() {
 
 std::string Win32KnownFolderSource::FindName(const std::string& path) {
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW(ToWide(path).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return {};
-  FindClose(search);
+  const FindHandle search(FindFirstFileW(ToWide(path).c_str(), &found));
+  if (!search.Valid()) return {};
   found.cFileName[MAX_PATH - 1] = L'\0';
   return FromWide(found.cFileName);
 }

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "system/win32/handle.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -70,6 +71,6 @@ long Win32Registry::QueryString(Key key, const std::string& name, std::string& v
   return status;
 }
 
-void Win32Registry::CloseKey(Key key) { RegCloseKey(ToHkey(key)); }
+void Win32Registry::CloseKey(Key key) { const RegistryKey closed(ToHkey(key)); }
 
 }  // namespace corvane

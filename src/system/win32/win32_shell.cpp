@@ -20,24 +20,6 @@
 namespace corvane {
 namespace {
 
-// Holds one COM interface pointer and releases it.
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ~ComRef() {
-    if (ptr_ != nullptr) ptr_->Release();
-  }
-  void** Out() { return reinterpret_cast<void**>(&ptr_); }
-  T* Get() const { return ptr_; }
-  T* operator->() const { return ptr_; }
-
- private:
-  T* ptr_ = nullptr;
-};
-
 using AllocStringFn = BSTR(WINAPI*)(const OLECHAR*);
 using FreeStringFn = void(WINAPI*)(BSTR);
 
@@ -117,33 +99,33 @@ struct DesktopRequest {
 HRESULT FindDesktopDispatch(ComRef<IShellDispatch2>& shell) {
   ComRef<IShellWindows> windows;
   HRESULT status = CoCreateInstance(kShellWindowsClass, nullptr, CLSCTX_LOCAL_SERVER, kShellWindows,
-                                    windows.Out());
+                                    windows.OutAny());
   if (FAILED(status)) return status;
   VARIANT none = EmptyVariant();
   long window = 0;
   ComRef<IDispatch> desktop;
-  status = windows->FindWindowSW(&none, &none, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
-                                 reinterpret_cast<IDispatch**>(desktop.Out()));
+  status =
+      windows->FindWindowSW(&none, &none, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, desktop.Out());
   if (status != S_OK) return FAILED(status) ? status : E_FAIL;
   ComRef<IServiceProvider> provider;
-  status = desktop->QueryInterface(kServiceProvider, provider.Out());
+  status = desktop->QueryInterface(kServiceProvider, provider.OutAny());
   if (FAILED(status)) return status;
   ComRef<IShellBrowser> browser;
-  status = provider->QueryService(kTopLevelBrowser, kShellBrowser, browser.Out());
+  status = provider->QueryService(kTopLevelBrowser, kShellBrowser, browser.OutAny());
   if (FAILED(status)) return status;
   ComRef<IShellView> view;
-  status = browser->QueryActiveShellView(reinterpret_cast<IShellView**>(view.Out()));
+  status = browser->QueryActiveShellView(view.Out());
   if (FAILED(status)) return status;
   ComRef<IDispatch> background;
-  status = view->GetItemObject(SVGIO_BACKGROUND, kDispatch, background.Out());
+  status = view->GetItemObject(SVGIO_BACKGROUND, kDispatch, background.OutAny());
   if (FAILED(status)) return status;
   ComRef<IShellFolderViewDual> folderView;
-  status = background->QueryInterface(kShellFolderViewDual, folderView.Out());
+  status = background->QueryInterface(kShellFolderViewDual, folderView.OutAny());
   if (FAILED(status)) return status;
   ComRef<IDispatch> application;
-  status = folderView->get_Application(reinterpret_cast<IDispatch**>(application.Out()));
+  status = folderView->get_Application(application.Out());
   if (FAILED(status)) return status;
-  return application->QueryInterface(kShellDispatch2, shell.Out());
+  return application->QueryInterface(kShellDispatch2, shell.OutAny());
 }
 
 // Hands the request to the desktop's ShellExecute, verb "open".
@@ -211,10 +193,9 @@ class Win32ShellProcess final : public StartWays::ShellProcess {
     }
     // The token id names one token object: equal only when the shell's window is the setup's.
     TOKEN_STATISTICS theirs{}, ours{};
-    HANDLE raw = nullptr;
+    Handle own;
     if (GetTokenInformation(token_.Get(), TokenStatistics, &theirs, sizeof theirs, &size) &&
-        OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-      const Handle own(raw);
+        OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.Out())) {
       if (GetTokenInformation(own.Get(), TokenStatistics, &ours, sizeof ours, &size)) {
         facts.setupsOwn = theirs.TokenId.LowPart == ours.TokenId.LowPart &&
                           theirs.TokenId.HighPart == ours.TokenId.HighPart;
@@ -224,14 +205,13 @@ class Win32ShellProcess final : public StartWays::ShellProcess {
   }
 
   bool Start(const std::string& program, const std::string& folder, int show) override {
-    HANDLE raw = nullptr;
+    Handle primary;
     if (!DuplicateTokenEx(token_.Get(),
                           TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_ASSIGN_PRIMARY |
                               TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
-                          nullptr, SecurityImpersonation, TokenPrimary, &raw)) {
+                          nullptr, SecurityImpersonation, TokenPrimary, primary.Out())) {
       return false;
     }
-    const Handle primary(raw);
     const std::wstring path = ToWide(program), dir = ToWide(folder);
     std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW startup{};
@@ -299,9 +279,9 @@ std::uint32_t Win32StartWays::ShellProcessId() {
 std::unique_ptr<StartWays::ShellProcess> Win32StartWays::OpenShellProcess(std::uint32_t processId) {
   Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   if (!process.Valid()) return nullptr;
-  HANDLE raw = nullptr;
-  if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, &raw)) return nullptr;
-  return std::make_unique<Win32ShellProcess>(std::move(process), Handle(raw));
+  Handle token;
+  if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.Out())) return nullptr;
+  return std::make_unique<Win32ShellProcess>(std::move(process), std::move(token));
 }
 
 ShellStart Win32Shell::OpenPage(const std::string& address, WindowRef) {
@@ -315,14 +295,14 @@ ShellStart Win32Shell::Launch(const std::string& path, const std::string& folder
 long Win32Shell::CreateShortcut(const std::string& target, const std::string& linkPath,
                                 const std::string& description, const std::string& arguments) {
   ComRef<IShellLinkW> link;
-  HRESULT status =
-      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Out());
+  HRESULT status = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                    link.OutAny());
   if (FAILED(status)) return status;
   if (!arguments.empty()) link->SetArguments(ToWide(arguments).c_str());
   link->SetPath(ToWide(target).c_str());
   link->SetDescription(ToWide(description).c_str());
   ComRef<IPersistFile> file;
-  status = link->QueryInterface(IID_IPersistFile, file.Out());
+  status = link->QueryInterface(IID_IPersistFile, file.OutAny());
   if (SUCCEEDED(status)) status = file->Save(ToWide(linkPath).c_str(), TRUE);
   return status;
 }

@@ -3,9 +3,7 @@
 #include <windows.h>
 
 #include <ntsecapi.h>
-#include <sddl.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,12 +20,6 @@ HANDLE AsHandle(std::uint64_t value) {
 std::wstring Number(HANDLE handle) {
   return std::to_wstring(reinterpret_cast<std::uintptr_t>(handle));
 }
-
-// Frees what ConvertStringSecurityDescriptorToSecurityDescriptorW allocated.
-struct LocalMemoryFree {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
-using SecurityDescriptor = std::unique_ptr<void, LocalMemoryFree>;
 
 // A name nobody can guess ahead: 128 bits from the system's generator (RtlGenRandom, without
 // the crypto providers' DLLs). Users may create files in the Windows temp folder, so a
@@ -63,13 +55,9 @@ bool WriteWhole(HANDLE file, const std::vector<char>& bytes) {
 // administrators and SYSTEM could open the file to write, and the started copy's image then
 // refuses writers anyway.
 Handle WriteAdminsOnlyCopy(const std::wstring& path, const std::vector<char>& image) {
-  PSECURITY_DESCRIPTOR raw = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, &raw, nullptr)) {
-    return Handle();
-  }
-  const SecurityDescriptor descriptor(raw);
-  SECURITY_ATTRIBUTES adminsOnly{sizeof(adminsOnly), descriptor.get(), TRUE};
+  const LocalMemory descriptor = SecurityFromSddl(L"O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)");
+  if (!descriptor.Valid()) return Handle();
+  SECURITY_ATTRIBUTES adminsOnly{sizeof(adminsOnly), descriptor.Get(), TRUE};
   Handle keep(CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                           &adminsOnly, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!keep.Valid()) return keep;
@@ -104,12 +92,11 @@ bool StartCleanupCopy(const std::vector<std::uint64_t>& folders) {
   const Handle keep = WriteAdminsOnlyCopy(copy, image);
   if (!keep.Valid()) return false;
 
-  HANDLE me = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &me,
+  Handle me;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), me.Out(),
                        SYNCHRONIZE, TRUE, 0)) {
     return false;
   }
-  const Handle meHolder(me);
   std::wstring list;
   for (const std::uint64_t folderHandle : folders) {
     if (!SetHandleInformation(AsHandle(folderHandle), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
@@ -117,7 +104,7 @@ bool StartCleanupCopy(const std::vector<std::uint64_t>& folders) {
     }
     list += (list.empty() ? L"" : L",") + std::to_wstring(folderHandle);
   }
-  std::wstring command = L"\"" + copy + L"\" /CLEANUP=" + list + L" /WAIT=" + Number(me);
+  std::wstring command = L"\"" + copy + L"\" /CLEANUP=" + list + L" /WAIT=" + Number(me.Get());
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};

@@ -46,12 +46,6 @@ RelativeResult Open(HANDLE parent, const std::string& name, ACCESS_MASK access, 
   return OpenRelative(parent, ToWide(name), how, opened);
 }
 
-DWORD AttributesOf(HANDLE handle) {
-  BY_HANDLE_FILE_INFORMATION info;
-  return GetFileInformationByHandle(handle, &info) ? info.dwFileAttributes
-                                                   : INVALID_FILE_ATTRIBUTES;
-}
-
 bool IsPlainFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
          !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
@@ -62,16 +56,11 @@ bool IsPlainFolder(DWORD attributes) {
 FolderOpen Win32RemovalFileSystem::OpenBase(const std::string& path, Folder& folder) {
   // A known folder or a drive's root: only administrators can change it, and the system may
   // well put one behind a link of its own, so its path is followed.
-  HANDLE handle = CreateFileW(ToWide(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FolderOpen::Missing
-                                                                          : FolderOpen::Failed;
-  }
-  Handle owned(handle);
-  const DWORD attributes = AttributesOf(handle);
+  Handle owned(CreateFileW(ToWide(path).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!owned.Valid()) return LastErrorIsMissing() ? FolderOpen::Missing : FolderOpen::Failed;
+  const DWORD attributes = AttributesOf(owned.Get());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     return FolderOpen::Refused;
   }
@@ -109,7 +98,7 @@ RemoveResult Win32RemovalFileSystem::RemoveFolder(Folder folder) {
                                                              : RemoveResult::Failed;
 }
 
-void Win32RemovalFileSystem::Close(Folder folder) { CloseHandle(AsHandle(folder)); }
+void Win32RemovalFileSystem::Close(Folder folder) { const Handle closed(AsHandle(folder)); }
 
 std::string Win32RemovalFileSystem::PathOf(Folder folder) {
   const HANDLE handle = AsHandle(folder);

@@ -15,7 +15,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::string path = argc > 1 ? corvane::FromWide(argv[1]) : std::string("C:\\");
   const bool ok = corvane::RunFolderChooser(
-      nullptr, 2, path, [](const std::string& text) { corvane::AppMessageBox(text, MB_OK); });
+      nullptr, true, path, [](const std::string& text) { corvane::AppMessageBox(text, MB_OK); });
   if (argc > 2) {
     const std::string result = ok ? "OK " + path : std::string("CANCEL");
     HANDLE file = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -49,33 +50,23 @@ class RecordingHost : public StartHost {
   unsigned long id_;
 };
 
-TEST(StartTest, PlatformIdentifierDecidesKind) {
-  struct Case {
-    unsigned long id;
-    int kind;
-  };
-  // Only the two low bits count; 0 is the 16-bit Windows layer, 3 would be both.
-  for (const Case c : {Case{2, 2}, Case{1, 1}, Case{3, 2}, Case{6, 2}, Case{5, 1}}) {
-    SCOPED_TRACE(c.id);
-    SetupApp app;
-    RecordingHost host(c.id);
-    EXPECT_FALSE(Start(app, host));
-    EXPECT_EQ(app.platformKind, c.kind);
-    EXPECT_EQ(host.dialogs, 1);
-    EXPECT_TRUE(host.messages.empty());
-  }
-}
-
-TEST(StartTest, UnknownPlatformIsRefusedWithoutDialog) {
-  for (unsigned long id : {0ul, 4ul, 8ul}) {
+// Only the two low bits count, the NT one first; 0 is the 16-bit Windows layer. Any other
+// system is refused with a message, and the dialog never opens.
+TEST(StartTest, PlatformIdentifierDecidesFamily) {
+  constexpr Platform kNt = Platform::WindowsNt, k9x = Platform::Windows9x;
+  const std::pair<unsigned long, Platform> cases[] = {
+      {2, kNt}, {1, k9x}, {3, kNt}, {6, kNt}, {5, k9x},
+      {0, Platform::Unknown}, {4, Platform::Unknown}, {8, Platform::Unknown}};
+  for (const auto& [id, platform] : cases) {
     SCOPED_TRACE(id);
     SetupApp app;
     RecordingHost host(id);
     EXPECT_FALSE(Start(app, host));
-    EXPECT_EQ(app.platformKind, 0);
-    EXPECT_EQ(host.dialogs, 0);
-    EXPECT_EQ(host.messages, std::vector<std::string>{"Only Windows 95, 98 or NT4.0"});
-    EXPECT_TRUE(app.paths.known.defaultInstall.empty());
+    EXPECT_EQ(app.platform, platform);
+    const bool refused = platform == Platform::Unknown;
+    EXPECT_EQ(host.dialogs, refused ? 0 : 1);
+    EXPECT_EQ(host.messages, refused ? std::vector<std::string>{"Only Windows 95, 98 or NT4.0"}
+                                     : std::vector<std::string>{});
   }
 }
 

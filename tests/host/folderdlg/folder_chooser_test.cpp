@@ -49,7 +49,7 @@ class FolderChooserTest : public ::testing::Test {
   FakeTree tree;
   FakeChooserFs fs;
   FakeChooserUi ui;
-  FolderChooser chooser{tree, fs, ui, kPlatformNt};
+  FolderChooser chooser{tree, fs, ui, true};
 };
 
 TEST(FreeSpaceTextTest, KilobytesUnder8MbMegabytesAboveAndNothingPastTheLimit) {
@@ -302,7 +302,7 @@ TEST_F(FolderChooserTest, StartFolderInOtherLetterCaseTakesTheNodesCase) {
   EXPECT_EQ(chooser.chooserPath, "C:\\Program Files\\");
 
   FakeTree tree2;
-  FolderChooser second{tree2, fs, ui, kPlatformNt};
+  FolderChooser second{tree2, fs, ui, true};
   tree2.onSelChanged = [&](TreeNode n) { second.OnSelChanged(n); };
   second.chooserPath = "C:\\\xc3\xa4RGER\\";  // "äRGER"
   second.Initialise(true);
@@ -319,7 +319,7 @@ TEST_F(FolderChooserTest, DriveStartFolderAndEmptyStartFolder) {
   EXPECT_TRUE(tree.HasPlaceholder(DriveNode(" (D:)")));
 
   FakeTree tree2;
-  FolderChooser empty{tree2, fs, ui, kPlatformNt};
+  FolderChooser empty{tree2, fs, ui, true};
   empty.chooserPath = "\\";
   empty.Initialise(true);
   EXPECT_EQ(tree2.Selection(), kNoNode);
@@ -373,8 +373,8 @@ TEST_F(FolderChooserTest, ASelectionMovedWithoutNoticeIsFollowed) {
   EXPECT_EQ(ui.freeSpaceText, "8000KB free");
 }
 
-TEST_F(FolderChooserTest, NinetyFiveFamilyLeavesTheFreeSpaceFieldAlone) {
-  FolderChooser old{tree, fs, ui, kPlatform9x};
+TEST_F(FolderChooserTest, WithoutFreeSpaceTheFieldIsLeftAlone) {
+  FolderChooser old{tree, fs, ui, false};
   tree.onSelChanged = [&](TreeNode n) { old.OnSelChanged(n); };
   old.chooserPath = "C:\\Data\\";
   old.Initialise(true);

@@ -84,7 +84,7 @@ class SetupDialogTest : public ::testing::Test, protected testing::AppFakes {
   INT_PTR Run(std::function<void(HWND)> step) {
     g_step = &step;
     SetTimer(nullptr, 0, 50, OnTimer);
-    SetupDialog dialog(GetModuleHandleW(nullptr), services, paths, 2);
+    SetupDialog dialog(GetModuleHandleW(nullptr), services, paths, Platform::WindowsNt);
     dialogLogic = &dialog.logic();
     const INT_PTR result = dialog.DoModal(nullptr);
     dialogLogic = nullptr;

@@ -273,7 +273,7 @@ TEST_F(Win32TreeViewTest, ChooserReadsARealFolderLevel) {
   Win32TreeView tree(window_);
   Win32ChooserFileSystem fs;
   NullUi ui;
-  FolderChooser chooser(tree, fs, ui, kPlatformNt);
+  FolderChooser chooser(tree, fs, ui, true);
   chooser.FillDriveList();
   const TreeNode node = chooser.ExpandPath(base + "\\");
   ASSERT_NE(node, kNoNode) << base;

@@ -101,7 +101,7 @@ class Win32StartHost final : public StartHost {
     SetupServices services{system.files,   system.resources, system.registry, system.folders,
                            shell,          system.com,       system.security, log,
                            &system.holders};
-    SetupDialog dialog(instance_, services, app_.paths, app_.platformKind);
+    SetupDialog dialog(instance_, services, app_.paths, app_.platform);
     // Interactively /DIR= only proposes the folder of a new installation; the other switches
     // are for /S.
     dialog.logic().switches.folder = app_.options.install.folder;
