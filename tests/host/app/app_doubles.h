@@ -3,8 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -13,22 +11,13 @@
 #include "payload/szdd.h"
 #include "support/fake_file_system.h"
 #include "support/fake_folder_security.h"
+#include "support/fake_payload_services.h"
 #include "support/fake_registry.h"
 #include "support/fake_shell.h"
 
 namespace corvane::testing {
 
 using EventLog = std::vector<std::string>;
-
-class FakeResources : public ResourceSource {
- public:
-  std::map<int, std::vector<std::uint8_t>> data;
-  std::span<const std::uint8_t> RcData(int id) override {
-    auto it = data.find(id);
-    if (it == data.end()) return {};
-    return it->second;
-  }
-};
 
 class FakeCom : public ComApartment {
  public:

@@ -6,16 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_payload_services.h"
+
 namespace corvane {
 namespace {
-
-class RecordingLog : public SetupLog {
- public:
-  std::vector<std::string> lines;
-
- protected:
-  void WriteLine(std::string_view line) override { lines.emplace_back(line); }
-};
 
 class RecordingHost : public StartHost {
  public:
@@ -43,7 +37,7 @@ class RecordingHost : public StartHost {
   bool runningWindow = true;
   int dialogs = 0, unattended = 0;
   SetupOutcome result = SetupOutcome::Installed;
-  RecordingLog log;
+  testing::MemoryLog log;
 
  private:
   unsigned long id_;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_payload_services.h"
 #include "support/fake_registry.h"
 #include "support/fake_shell.h"
 #include "system/product.h"
@@ -136,14 +137,6 @@ class Ui : public UninstallUi {
   void Tell(std::string_view text) override { shown.emplace_back(text); }
 };
 
-class Log : public SetupLog {
- public:
-  std::vector<std::string> lines;
-
- protected:
-  void WriteLine(std::string_view line) override { lines.emplace_back(line); }
-};
-
 // A machine with a complete installation in the default folder.
 struct Machine {
   FakeRegistry registry;
@@ -151,7 +144,7 @@ struct Machine {
   Files files;
   Lock lock;
   Ui ui;
-  Log log;
+  testing::MemoryLog log;
   UninstallServices services{registry, folders, files, lock, ui, log};
 
   explicit Machine(const std::string& path = "C:\\Program Files\\Tamarind Software\\Corvane") {
