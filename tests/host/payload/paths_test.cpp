@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_file_system.h"
+#include "support/folder_cases.h"
+
 namespace corvane {
 namespace {
 
@@ -181,14 +184,6 @@ TEST(CreateFolderTree, StatusCodes) {
   EXPECT_TRUE(fs.folders.count("here"));
 }
 
-TEST(CreateFolderTree, ParentThatIsAFileEndsWithAccessDenied) {
-  FolderFs fs;
-  fs.files.insert("C:\\blocker");
-  EXPECT_EQ(CreateFolderTree(fs, "C:\\blocker\\sub\\leaf"), kFolderAccessDenied);
-  EXPECT_LE(fs.made.size(), 6u);
-  EXPECT_FALSE(EnsureFolder(fs, "C:\\blocker\\sub\\"));
-}
-
 TEST(EnsureFolder, DrivesAndExistingEntries) {
   FolderFs fs;
   fs.drives = {{"C:\\", DriveType::Fixed}, {"D:\\", DriveType::CdRom}};
@@ -230,19 +225,20 @@ TEST(EnsureFolder, TwoCharacterPathUsesTheWritableDriveTable) {
   }
 }
 
-TEST(EnsureFolder, CreatesNestedFoldersAndRefusesBadOrLongPaths) {
+// An existing UNC path passes through PathExists even though it could not be created.
+TEST(EnsureFolder, ExistingUncPathPassesWithoutACreation) {
   FolderFs fs;
-  EXPECT_TRUE(EnsureFolder(fs, "C:\\A\\B\\C\\"));
-  EXPECT_TRUE(fs.folders.count("C:\\A") && fs.folders.count("C:\\A\\B"));
-  EXPECT_FALSE(EnsureFolder(fs, "C:\\bad|name\\"));
-  EXPECT_FALSE(EnsureFolder(fs, PathOfUnits(260)));
-  // 252..259 units: not found by FolderExists, but created.
-  EXPECT_TRUE(EnsureFolder(fs, PathOfUnits(255) + "\\"));
-  EXPECT_TRUE(fs.folders.count(PathOfUnits(255)));
-  // An existing UNC path passes through PathExists even though it could not be created.
   fs.folders.insert("\\\\server\\share");
   EXPECT_TRUE(EnsureFolder(fs, "\\\\server\\share\\"));
   EXPECT_FALSE(EnsureFolder(fs, "\\\\server\\share\\new"));
+}
+
+// The table of tests/support/folder_cases.h, which the Win32 tests run against the system.
+TEST(FolderCases, TheDoubleAnswersAsTheSystem) {
+  testing::FakeFileSystem fs;
+  fs.SetDriveType("C:\\", DriveType::Fixed);
+  fs.AddFile("C:\\fold\\blocker");
+  testing::RunFolderSteps(fs);
 }
 
 }  // namespace
