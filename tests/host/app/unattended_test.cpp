@@ -12,15 +12,7 @@
 namespace corvane {
 namespace {
 
-using testing::BytesText;
-using testing::FakeFileHolders;
-using testing::FakeSetupView;
-using testing::kAppPathsKey;
-using testing::kContents;
-using testing::kDesktop;
-using testing::kInstall;
-using testing::kPrograms;
-using testing::MemoryLog;
+using namespace testing;  // the doubles of app_doubles.h and their machine
 
 constexpr const char* kAdminLine =
     "message: Installation Folder needs Administrator Privilege. You can either Run Setup "
