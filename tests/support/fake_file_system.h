@@ -269,7 +269,7 @@ class FakeFileSystem : public FileSystem {
     if (key.size() == 3) {  // a drive root is there or not, as the drive table says
       auto drive = drives_.find(key);
       const bool there = drive != drives_.end() && drive->second != DriveType::NoRootDir;
-      return there ? CreateDirResult::AlreadyExists : CreateDirResult::PathNotFound;
+      return there ? CreateDirResult::AlreadyExists : CreateDirResult::OtherError;
     }
     if (!ParentExists(key)) return CreateDirResult::PathNotFound;
     dirs_.insert(key);

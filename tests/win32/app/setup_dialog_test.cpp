@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "host/app/app_doubles.h"
-#include "system/win32/app_message_box.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -240,9 +239,6 @@ TEST_F(SetupDialogTest, MinimisedDialogGivesItsIconForDragging) {
   EXPECT_EQ(dragIcon, bigIcon);
 }
 
-TEST(AppMessageBoxTest, TitleIsTheModuleNameWithoutExtension) {
-  EXPECT_EQ(AppTitle(), "win32_app_tests");
-}
 
 }  // namespace
 }  // namespace corvane
