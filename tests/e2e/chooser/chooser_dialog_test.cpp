@@ -111,13 +111,6 @@ HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
   return nullptr;
 }
 
-HTREEITEM DriveC(HWND tree) {
-  for (HTREEITEM item : Children(tree, nullptr)) {
-    if (ItemText(tree, item).ends_with("C:)")) return item;
-  }
-  return nullptr;
-}
-
 DWORD WINAPI SteeringThread(void* parameter) {
   auto& run = *static_cast<SteerRun*>(parameter);
   HWND dialog = WaitForDialog(L"Setup Folder");
@@ -132,15 +125,7 @@ DWORD WINAPI SteeringThread(void* parameter) {
   run.seen.selection = selected ? ItemText(tree, selected) : "(none)";
   run.seen.pathDisplay = ControlText(dialog, IDC_CHOOSER_PATH_DISPLAY);
   run.seen.freeSpace = ControlText(dialog, IDC_CHOOSER_FREE_SPACE);
-  // Walk the expanded part of the tree from drive C down.
-  for (HTREEITEM item = DriveC(tree); item != nullptr && IsExpanded(tree, item);) {
-    run.seen.expanded.push_back(ItemText(tree, item));
-    HTREEITEM next = nullptr;
-    for (HTREEITEM child : Children(tree, item)) {
-      if (IsExpanded(tree, child)) next = child;
-    }
-    item = next;
-  }
+  run.seen.expanded = ExpandedChain(tree, DriveC(tree));
   LookAtTemplate(dialog, run.seen);
   run.steer(dialog, run.seen);
   // Whatever the steering did, the dialog has to end for the test to go on.

@@ -9,8 +9,6 @@
 //   select PATH            select the node of PATH with TVM_SELECTITEM sent from this process,
 //                          as accessibility and automation tools do; print the display
 //   collapse PATH          collapse the node of PATH (TVM_EXPAND); print the display
-//   tab | backtab          move the focus to the next or previous control, as Tab and
-//                          Shift+Tab do
 //   keys KEY...            press keys one after the other, each posted to the control that has
 //                          the focus then, as the keyboard delivers them: tab, up, down, left,
 //                          right, home, end, pgup, pgdn, enter, or a letter a-z
@@ -19,9 +17,9 @@
 //   children PATH          expand the node of PATH; print its children's texts, one per line
 //   expand PATH            ask for the node of PATH to be expanded and return at once (reading
 //                          it may put up a message box, which the script then answers)
-//   ok | cancel | esc | close   leave the chooser that way and wait until it has gone
+//   ok | cancel | esc      leave the chooser that way and wait until it has gone
 //   edit                   print the setup's install-path edit (control 1001)
-//   mkdir PATH [hidden|system]  create a folder (with that attribute)
+//   mkdir PATH             create a folder
 // PATH arguments may be given as "hex:" followed by the UTF-8 bytes in hex. Output is UTF-8.
 // Exit status 0 on success, 1 on a missing window or node, 2 on bad usage.
 #include <windows.h>
@@ -106,25 +104,15 @@ int PrintState(HWND chooser) {
   Out(FocusOf(chooser) == tree ? "tree" : "other");
   HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
   Out(selected != nullptr ? ItemText(tree, selected) : "(none)");
-  std::string expanded;
-  HTREEITEM item = nullptr;
-  for (HTREEITEM drive : Children(tree, nullptr)) {
-    if (NodeName(tree, drive) == "C:") item = drive;
-  }
-  while (item != nullptr && IsExpanded(tree, item)) {
-    expanded += (expanded.empty() ? "" : "|") + ItemText(tree, item);
-    HTREEITEM next = nullptr;
-    for (HTREEITEM child : Children(tree, item)) {
-      if (IsExpanded(tree, child)) next = child;
-    }
-    item = next;
-  }
-  Out(expanded);
-  std::string drives;
-  for (HTREEITEM drive : Children(tree, nullptr)) {
-    drives += (drives.empty() ? "" : "|") + ItemText(tree, drive);
-  }
-  Out(drives);
+  auto joined = [](const std::vector<std::string>& texts) {
+    std::string line;
+    for (const std::string& text : texts) line += (line.empty() ? "" : "|") + text;
+    return line;
+  };
+  Out(joined(ExpandedChain(tree, DriveC(tree))));
+  std::vector<std::string> drives;
+  for (HTREEITEM drive : Children(tree, nullptr)) drives.push_back(ItemText(tree, drive));
+  Out(joined(drives));
   return 0;
 }
 
@@ -170,10 +158,8 @@ int Leave(HWND chooser, const std::wstring& how) {
     Press(chooser, IDOK);
   } else if (how == L"cancel") {
     Press(chooser, IDCANCEL);
-  } else if (how == L"esc") {
-    PressEscape(chooser);
   } else {
-    PressCloseBox(chooser);
+    PressEscape(chooser);
   }
   return WaitGone(chooser, 10000) ? 0 : 1;
 }
@@ -185,14 +171,10 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring cmd = argv[1];
 
   if (cmd == L"mkdir" && argc >= 3) {
-    const std::wstring path = ToWide(Argument(argv[2]));
-    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      return 1;
-    }
-    DWORD attributes = 0;
-    if (argc >= 4 && std::wstring(argv[3]) == L"hidden") attributes = FILE_ATTRIBUTE_HIDDEN;
-    if (argc >= 4 && std::wstring(argv[3]) == L"system") attributes = FILE_ATTRIBUTE_SYSTEM;
-    return attributes == 0 || SetFileAttributesW(path.c_str(), attributes) ? 0 : 1;
+    return CreateDirectoryW(ToWide(Argument(argv[2])).c_str(), nullptr) ||
+                   GetLastError() == ERROR_ALREADY_EXISTS
+               ? 0
+               : 1;
   }
 
   if (cmd == L"browse" || cmd == L"edit") {
@@ -219,15 +201,8 @@ int wmain(int argc, wchar_t** argv) {
   if (chooser == nullptr) return 1;
   HWND tree = GetDlgItem(chooser, IDC_CHOOSER_TREE);
   if (cmd == L"state") return PrintState(chooser);
-  if (cmd == L"ok" || cmd == L"cancel" || cmd == L"esc" || cmd == L"close") {
+  if (cmd == L"ok" || cmd == L"cancel" || cmd == L"esc") {
     return Leave(chooser, cmd);
-  }
-  if (cmd == L"tab" || cmd == L"backtab") {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(chooser, WM_NEXTDLGCTL, cmd == L"backtab" ? 1 : 0, FALSE, SMTO_BLOCK,
-                               10000, &ignored) != 0
-               ? 0
-               : 1;
   }
   if (cmd == L"keys") {
     for (int i = 2; i < argc; ++i) {

@@ -266,6 +266,30 @@ inline bool ClickItem(HWND tree, HTREEITEM item) {
   return WaitFor([&] { return NextItem(tree, TVGN_CARET, nullptr) == item; }, 5000);
 }
 
+// The node of drive C: its label is "C:" or ends with "(C:)".
+inline HTREEITEM DriveC(HWND tree) {
+  for (HTREEITEM item : Children(tree, nullptr)) {
+    const std::string text = ItemText(tree, item);
+    if (text == "C:" || text.ends_with("(C:)")) return item;
+  }
+  return nullptr;
+}
+
+// The texts of `item` and of its expanded descendants, one per level (the last expanded child
+// of each), as long as they are expanded.
+inline std::vector<std::string> ExpandedChain(HWND tree, HTREEITEM item) {
+  std::vector<std::string> texts;
+  while (item != nullptr && IsExpanded(tree, item)) {
+    texts.push_back(ItemText(tree, item));
+    HTREEITEM next = nullptr;
+    for (HTREEITEM child : Children(tree, item)) {
+      if (IsExpanded(tree, child)) next = child;
+    }
+    item = next;
+  }
+  return texts;
+}
+
 // Posted, not sent: reading a folder may put up a message box that must be answered first.
 inline void PostExpand(HWND tree, HTREEITEM item) {
   PostMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
