@@ -41,28 +41,13 @@ struct Seen {
   bool treeHasFocus = false;
   std::vector<std::string> expanded;  // texts of expanded items along the way
   std::string afterChoice;            // path display after the steering selected something
-  struct Control {
-    int id;
-    std::wstring cls;
-    std::string text;
-    LONG style;
-    LONG exStyle;
-    RECT units;  // x, y, width, height in dialog units
-  };
-  std::vector<Control> controls;  // in tab order
+  std::vector<Control> controls;
   LONG dialogStyle = 0;
   RECT clientUnits{};
   int images = -1;               // icons in the tree's image list
   std::vector<int> driveImages;  // image index of each drive node
   int folderImage = -1;          // image index of the selected folder node
 };
-
-RECT InDialogUnits(HWND dialog, RECT r) {
-  RECT unit{0, 0, 4, 8};
-  MapDialogRect(dialog, &unit);
-  return RECT{MulDiv(r.left, 4, unit.right), MulDiv(r.top, 8, unit.bottom),
-              MulDiv(r.right - r.left, 4, unit.right), MulDiv(r.bottom - r.top, 8, unit.bottom)};
-}
 
 int ItemImage(HWND tree, HTREEITEM item) {
   TVITEMW data{};
@@ -76,16 +61,8 @@ void LookAtTemplate(HWND dialog, Seen& seen) {
   seen.dialogStyle = GetWindowLongW(dialog, GWL_STYLE);
   RECT client{};
   GetClientRect(dialog, &client);
-  seen.clientUnits = InDialogUnits(dialog, client);
-  for (HWND h = GetWindow(dialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
-    RECT r{};
-    GetWindowRect(h, &r);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-    seen.controls.push_back({GetDlgCtrlID(h), cls, Utf8(WindowText(h)), GetWindowLongW(h, GWL_STYLE),
-                             GetWindowLongW(h, GWL_EXSTYLE), InDialogUnits(dialog, r)});
-  }
+  seen.clientUnits = DialogUnits(dialog, client);
+  seen.controls = Controls(dialog);
   HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
   auto list = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
   using CountFn = int(WINAPI*)(HIMAGELIST);
@@ -232,7 +209,7 @@ TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
     EXPECT_EQ(got.id, want.id) << i;
     EXPECT_EQ(_wcsicmp(got.cls.c_str(), want.cls), 0) << i;
     if (want.text != nullptr) {
-      EXPECT_EQ(got.text, want.text) << i;
+      EXPECT_EQ(Utf8(got.text), want.text) << i;
     }
     EXPECT_EQ(got.style & want.styles, want.styles) << i;
     EXPECT_TRUE(SameRect(got.units, want.units))

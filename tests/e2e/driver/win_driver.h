@@ -20,7 +20,18 @@ struct Control {
   std::wstring text;
   bool visible = false;
   bool enabled = false;
+  LONG style = 0;
+  LONG exStyle = 0;
+  RECT units{};  // x, y, width and height in the dialog's units
 };
+
+// A rectangle in the dialog's client pixels as x, y, width and height in its dialog units.
+inline RECT DialogUnits(HWND dlg, RECT r) {
+  RECT unit{0, 0, 4, 8};
+  MapDialogRect(dlg, &unit);
+  return RECT{MulDiv(r.left, 4, unit.right), MulDiv(r.top, 8, unit.bottom),
+              MulDiv(r.right - r.left, 4, unit.right), MulDiv(r.bottom - r.top, 8, unit.bottom)};
+}
 
 inline std::string Utf8(const std::wstring& text) {
   const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
@@ -56,7 +67,7 @@ inline std::wstring ClassOf(HWND h) {
   return buf;
 }
 
-// Direct children in z-order.
+// Direct children in z-order (tab order in a dialog).
 inline std::vector<Control> Controls(HWND dlg) {
   std::vector<Control> out;
   for (HWND h = GetWindow(dlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
@@ -67,6 +78,12 @@ inline std::vector<Control> Controls(HWND dlg) {
     c.text = WindowText(h);
     c.visible = IsWindowVisible(h) != FALSE;
     c.enabled = IsWindowEnabled(h) != FALSE;
+    c.style = GetWindowLongW(h, GWL_STYLE);
+    c.exStyle = GetWindowLongW(h, GWL_EXSTYLE);
+    RECT r{};
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+    c.units = DialogUnits(dlg, r);
     out.push_back(c);
   }
   return out;
