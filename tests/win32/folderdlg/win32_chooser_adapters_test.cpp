@@ -12,6 +12,7 @@
 #include "folderdlg/folder_chooser.h"
 #include "folderdlg/win32/win32_chooser_file_system.h"
 #include "folderdlg/win32/win32_tree_view.h"
+#include "host/folderdlg/fake_chooser_platform.h"
 #include "system/win32/wide.h"
 #include "win32/payload/scratch_folder.h"
 
@@ -213,17 +214,6 @@ TEST_F(Win32TreeViewTest, SelectionAndLongTexts) {
 }
 
 // The logic over the real file system: the folder filter and the expand-button probe.
-class NullUi : public ChooserUi {
- public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void Beep(std::uint32_t, std::uint32_t) override {}
-  void BeginWait() override {}
-  void EndWait() override {}
-  void SetPathDisplay(const std::string&) override {}
-  void SetFreeSpaceText(const std::string&) override {}
-  std::vector<std::string> messages;
-};
-
 TEST_F(Win32TreeViewTest, ChooserReadsARealFolderLevel) {
   ScratchFolder scratch("chooser");
   const std::string base = MakeFolder(scratch.Path() + "Level");
@@ -238,7 +228,7 @@ TEST_F(Win32TreeViewTest, ChooserReadsARealFolderLevel) {
 
   Win32TreeView tree(window_);
   Win32ChooserFileSystem fs;
-  NullUi ui;
+  testing::FakeChooserUi ui;
   FolderChooser chooser(tree, fs, ui, kPlatformNt);
   chooser.FillDriveList();
   const TreeNode node = chooser.ExpandPath(base + "\\");
