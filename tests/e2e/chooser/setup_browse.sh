@@ -84,16 +84,10 @@ check "choosing drive C shows C:\\" eq "$(cdrv choose 'C:')" 'C:\'
 cdrv ok
 check "choosing a drive puts C: into the edit" eq "$(cdrv edit)" 'C:'
 
-# Choosing a folder.
-cdrv browse
-check "choosing a folder shows its path" eq "$(cdrv choose "$BASE\\Data")" "$BASE\\Data\\"
-cdrv ok
-check "choosing a folder puts its path into the edit" eq "$(cdrv edit)" "$BASE\\Data"
-
 # The start folder exists (what the chooser shows of it: chooser_dialog_test.cpp).
 cdrv browse
 STATE=$(cdrv state)
-check "the start folder is shown" eq "$(line 2)" "$BASE\\Data\\"
+check "the start folder is shown" eq "$(line 2)" 'C:\'
 cdrv choose "$BASE\\Data\\Projects" >/dev/null
 # A picture of the chooser as a person sees it, over the setup dialog.
 if r=$(drv rect "Setup Folder"); then
@@ -103,7 +97,7 @@ if r=$(drv rect "Setup Folder"); then
 fi
 # Esc, like Cancel and the close box (chooser_dialog_test.cpp), changes nothing.
 check "esc leaves the chooser" cdrv esc
-check "esc changes nothing" eq "$(cdrv edit)" "$BASE\\Data"
+check "esc changes nothing" eq "$(cdrv edit)" 'C:'
 
 # A non-ASCII folder name reaches the edit intact.
 cdrv browse

@@ -175,14 +175,6 @@ TEST_F(FolderChooserTest, InsertSubfoldersFiltersSortsAndMarksExpandableFolders)
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(FolderChooserTest, HasSubfoldersProbe) {
-  EXPECT_TRUE(chooser.HasSubfolders("C:\\Data"));
-  EXPECT_FALSE(chooser.HasSubfolders("C:\\Data\\OnlySystemBelow"));
-  EXPECT_FALSE(chooser.HasSubfolders("C:\\Data\\Hidden"));
-  EXPECT_FALSE(chooser.HasSubfolders("C:\\Gone"));
-  EXPECT_EQ(fs.enumerations["C:\\Data\\*.*"], 1);
-}
-
 TEST_F(FolderChooserTest, UnreadableDriveShowsTheDriveErrorAndKeepsNoChildren) {
   chooser.FillDriveList();
   const TreeNode e = DriveNode("E:");

@@ -10,6 +10,7 @@
 
 #include "support/registry_cases.h"
 #include "system/registry.h"
+#include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
@@ -61,26 +62,23 @@ class RegistryTest : public ::testing::Test {
 // The table of tests/support/registry_cases.h, which the host tests run against their double.
 TEST_F(RegistryTest, TheSharedCases) { testing::RunRegistrySteps(reg); }
 
-TEST_F(RegistryTest, AppPathIsStoredAsUtf16WithItsTerminator) {
-  const std::string folder = testing::kRegistryNonAscii;
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "Path", folder), 0);
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Path"), folder);
-  const RawValue raw = ReadRaw(kKvxKey, L"Path");
-  ASSERT_EQ(raw.status, ERROR_SUCCESS);
-  EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(AsText(raw), L"C:\\Program Files\\Tamarind Software\\Caf\u00e9 \U0001F600\u4e2d");
-  // The stored size counts the terminating zero unit.
-  EXPECT_EQ(raw.data.size(), (AsText(raw).size() + 1) * sizeof(wchar_t));
-}
-
-TEST_F(RegistryTest, EmptyValueIsOneTerminatingZero) {
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "SpecialBuild", ""), 0);
-  const RawValue raw = ReadRaw(kKvxKey, L"SpecialBuild");
-  ASSERT_EQ(raw.status, ERROR_SUCCESS);
-  EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-  ASSERT_EQ(raw.data.size(), sizeof(wchar_t));
-  EXPECT_EQ(raw.data[0], 0);
-  EXPECT_EQ(raw.data[1], 0);
+// Values are stored as REG_SZ in UTF-16 with their terminating zero, also when empty.
+TEST_F(RegistryTest, ValuesAreStoredAsUtf16WithTheirTerminator) {
+  struct Case {
+    const wchar_t* name;
+    std::string text;
+    std::wstring stored;
+  } cases[] = {{L"Path", testing::kRegistryNonAscii,
+                L"C:\\Program Files\\Tamarind Software\\Caf\u00e9 \U0001F600\u4e2d"},
+               {L"SpecialBuild", "", L""}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(WriteAppPath(reg, "kvx.exe", FromWide(c.name), c.text), 0);
+    const RawValue raw = ReadRaw(kKvxKey, c.name);
+    ASSERT_EQ(raw.status, ERROR_SUCCESS);
+    EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(raw.data.size(), (c.stored.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(AsText(raw), c.stored);
+  }
 }
 
 TEST_F(RegistryTest, UnterminatedValueIsReadNoFurtherThanItsData) {
