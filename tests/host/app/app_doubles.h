@@ -66,14 +66,6 @@ struct AppFakes {
     shell.events = &log;
     shell.way = StartWay::DesktopShell;
     shell.versionStrings = {{"FileVersion", " 6, 1, 0, 0 "}, {"SpecialBuild", "0"}};
-    folders.special = {{38, "C:\\Program Files"},
-                       {35, "C:\\ProgramData"},
-                       {28, "C:\\users\\pat\\AppData\\Local"},
-                       {40, "C:\\users\\pat"},
-                       {26, "C:\\users\\pat\\AppData\\Roaming"},
-                       {25, "C:\\users\\Public\\Desktop"},
-                       {23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}};
-    folders.temp = "C:\\users\\pat\\Temp\\";
   }
   // The special folders as they exist on a fixed drive C:, and the product's payload.
   void PrepareMachine() {
@@ -92,7 +84,7 @@ struct AppFakes {
   FakeFileSystem fs;
   FakeRegistry reg;
   FakeShell shell;
-  FakeKnownFolderSource folders;
+  FakeKnownFolderSource folders = AccountFolders("pat");
   FakeResources resources;
   FakeCom com{log};
   FakeFolderSecurity security{fs};

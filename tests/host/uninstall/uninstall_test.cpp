@@ -27,19 +27,7 @@ const std::string kUninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 
 // The special folders of an administrator's account.
 struct Folders : FakeKnownFolderSource {
-  Folders() {
-    special = {{23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
-               {25, "C:\\users\\Public\\Desktop"},
-               {26, "C:\\users\\admin\\AppData\\Roaming"},
-               {28, "C:\\users\\admin\\AppData\\Local"},
-               {35, "C:\\ProgramData"},
-               {36, "C:\\windows"},
-               {37, "C:\\windows\\system32"},
-               {38, "C:\\Program Files"},
-               {40, "C:\\users\\admin"},
-               {46, "C:\\users\\Public\\Documents"}};
-    temp = "C:\\users\\admin\\Temp\\";
-  }
+  Folders() : FakeKnownFolderSource(testing::AccountFolders("admin")) {}
 };
 
 // Files and folders by folded path. Open folders are numbered; a folder is removable only when
