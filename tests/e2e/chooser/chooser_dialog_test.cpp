@@ -78,7 +78,6 @@ void LookAtTemplate(HWND dialog, Seen& seen) {
 struct SteerRun {
   std::function<void(HWND, Seen&)> steer;
   Seen seen;
-  DWORD testThread = 0;
 };
 
 HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
@@ -123,7 +122,6 @@ class ChooserDialogTest : public ::testing::Test {
   bool RunChooser(std::string& path, std::function<void(HWND, Seen&)> steer,
                   int platformKind = kPlatformNt) {
     run_.steer = std::move(steer);
-    run_.testThread = GetCurrentThreadId();
     HANDLE thread = CreateThread(nullptr, 0, SteeringThread, &run_, 0, nullptr);
     EXPECT_NE(thread, nullptr);
     const bool ok = RunFolderChooser(nullptr, platformKind, path,

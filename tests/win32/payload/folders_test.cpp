@@ -9,15 +9,13 @@
 #include "payload/paths.h"
 #include "payload/win32/win32_file_system.h"
 #include "support/folder_cases.h"
+#include "win32/payload/scratch_folder.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
 
-bool IsFolder(const std::wstring& path) {
-  const DWORD a = GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
+using testing::IsFolder;
 
 class FoldersOnDisk : public ::testing::Test {
  protected:
