@@ -266,6 +266,11 @@ class FakeFileSystem : public FileSystem {
     const std::string key = Key(path);
     if (auto it = forcedMkdir_.find(key); it != forcedMkdir_.end()) return it->second;
     if (dirs_.count(key) || files_.count(key)) return CreateDirResult::AlreadyExists;
+    if (key.size() == 3) {  // a drive root is there or not, as the drive table says
+      auto drive = drives_.find(key);
+      const bool there = drive != drives_.end() && drive->second != DriveType::NoRootDir;
+      return there ? CreateDirResult::AlreadyExists : CreateDirResult::OtherError;
+    }
     if (!ParentExists(key)) return CreateDirResult::PathNotFound;
     dirs_.insert(key);
     made_.insert(key);

@@ -1,7 +1,8 @@
 // Doubles for the extraction's other services: an in-memory resource table, a recording
-// message box and a log kept in memory.
+// message box and a log kept in memory (also the setup's and the uninstaller's /LOG log).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -35,6 +36,10 @@ class RecordingErrorReporter : public ErrorReporter {
 class MemoryLog : public SetupLog {
  public:
   std::vector<std::string> lines;
+  bool Has(const std::string& line) const {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+  long Count(const std::string& line) const { return std::count(lines.begin(), lines.end(), line); }
 
  protected:
   void WriteLine(std::string_view line) override { lines.emplace_back(line); }

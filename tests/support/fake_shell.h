@@ -87,4 +87,23 @@ class FakeKnownFolderSource : public KnownFolderSource {
   }
 };
 
+// The special folders of the account `user` on a Windows installed on C: (by CSIDL), and its
+// temporary folder.
+inline FakeKnownFolderSource AccountFolders(const std::string& user) {
+  FakeKnownFolderSource s;
+  const std::string profile = "C:\\users\\" + user;
+  s.special = {{23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
+               {25, "C:\\users\\Public\\Desktop"},
+               {26, profile + "\\AppData\\Roaming"},
+               {28, profile + "\\AppData\\Local"},
+               {35, "C:\\ProgramData"},
+               {36, "C:\\windows"},
+               {37, "C:\\windows\\system32"},
+               {38, "C:\\Program Files"},
+               {40, profile},
+               {46, "C:\\users\\Public\\Documents"}};
+  s.temp = profile + "\\Temp\\";
+  return s;
+}
+
 }  // namespace corvane::testing

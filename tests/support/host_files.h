@@ -1,8 +1,12 @@
-// Whole-file reads and writes for host tests that work with real files and tools.
+// Whole-file reads and writes, and a scratch folder, for host tests that work with real files
+// and tools.
 #pragma once
+
+#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,5 +29,24 @@ inline bool WriteWholeFile(const std::string& path, const std::vector<std::uint8
   const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
   return std::fclose(f) == 0 && ok;
 }
+
+// A fresh folder under /tmp, removed with its contents afterwards; Path() is empty when it
+// could not be made.
+class HostScratchFolder {
+ public:
+  explicit HostScratchFolder(const std::string& prefix) {
+    std::string tmpl = "/tmp/" + prefix + "-XXXXXX";
+    if (mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
+  }
+  ~HostScratchFolder() {
+    if (!path_.empty()) std::system(("rm -rf '" + path_ + "'").c_str());
+  }
+  HostScratchFolder(const HostScratchFolder&) = delete;
+  HostScratchFolder& operator=(const HostScratchFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace corvane::testing

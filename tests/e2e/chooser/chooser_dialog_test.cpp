@@ -5,38 +5,30 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "e2e/chooser/chooser_window.h"
+#include "e2e/driver/win_driver.h"
 #include "folderdlg/folder_chooser.h"
 #include "folderdlg/win32/folder_chooser_dialog.h"
+#include "folderdlg/win32/win32_chooser_file_system.h"
+#include "resources/resource_ids.h"
 #include "system/win32/app_message_box.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
 
-using namespace corvane::testing;
+using namespace corvane::e2e;
 using ::testing::Contains;
-using ::testing::ElementsAre;
 using ::testing::EndsWith;
-using ::testing::Not;
 
 const char kBase[] = "C:\\ChooserTest";
-const char kUnicodeName[] =
-    "\xc3\x9c"
-    "ber \xd0\x94\xd0\xb0\xd0\xbd\xd0\xbd\xd1\x8b\xd0\xb5";
 
-void MakeFolder(const std::string& path, DWORD attributes = 0) {
-  const std::wstring wide = ToWide(path);
-  CreateDirectoryW(wide.c_str(), nullptr);
-  if (attributes != 0) SetFileAttributesW(wide.c_str(), attributes);
-}
+void MakeFolder(const std::string& path) { CreateDirectoryW(ToWide(path).c_str(), nullptr); }
 
 // What the steering thread saw; checked on the test's thread once the dialog has ended.
 struct Seen {
@@ -48,31 +40,14 @@ struct Seen {
   std::string freeSpace;
   bool treeHasFocus = false;
   std::vector<std::string> expanded;  // texts of expanded items along the way
-  std::vector<std::string> listed;    // children of the item looked at
-  std::vector<std::string> messages;  // texts of message boxes answered
   std::string afterChoice;            // path display after the steering selected something
-  struct Control {
-    int id;
-    std::wstring cls;
-    std::string text;
-    LONG style;
-    LONG exStyle;
-    RECT units;  // x, y, width, height in dialog units
-  };
-  std::vector<Control> controls;  // in tab order
+  std::vector<Control> controls;
   LONG dialogStyle = 0;
   RECT clientUnits{};
   int images = -1;               // icons in the tree's image list
   std::vector<int> driveImages;  // image index of each drive node
   int folderImage = -1;          // image index of the selected folder node
 };
-
-RECT InDialogUnits(HWND dialog, RECT r) {
-  RECT unit{0, 0, 4, 8};
-  MapDialogRect(dialog, &unit);
-  return RECT{MulDiv(r.left, 4, unit.right), MulDiv(r.top, 8, unit.bottom),
-              MulDiv(r.right - r.left, 4, unit.right), MulDiv(r.bottom - r.top, 8, unit.bottom)};
-}
 
 int ItemImage(HWND tree, HTREEITEM item) {
   TVITEMW data{};
@@ -86,17 +61,9 @@ void LookAtTemplate(HWND dialog, Seen& seen) {
   seen.dialogStyle = GetWindowLongW(dialog, GWL_STYLE);
   RECT client{};
   GetClientRect(dialog, &client);
-  seen.clientUnits = InDialogUnits(dialog, client);
-  for (HWND h = GetWindow(dialog, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
-    RECT r{};
-    GetWindowRect(h, &r);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-    seen.controls.push_back({GetDlgCtrlID(h), cls, WindowText(h), GetWindowLongW(h, GWL_STYLE),
-                             GetWindowLongW(h, GWL_EXSTYLE), InDialogUnits(dialog, r)});
-  }
-  HWND tree = GetDlgItem(dialog, kChooserTree);
+  seen.clientUnits = DialogUnits(dialog, client);
+  seen.controls = Controls(dialog);
+  HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
   auto list = reinterpret_cast<HIMAGELIST>(SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
   using CountFn = int(WINAPI*)(HIMAGELIST);
   auto count = reinterpret_cast<CountFn>(reinterpret_cast<void*>(
@@ -111,7 +78,6 @@ void LookAtTemplate(HWND dialog, Seen& seen) {
 struct SteerRun {
   std::function<void(HWND, Seen&)> steer;
   Seen seen;
-  DWORD testThread = 0;
 };
 
 HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
@@ -121,43 +87,25 @@ HTREEITEM ChildNamed(HWND tree, HTREEITEM parent, const std::string& text) {
   return nullptr;
 }
 
-HTREEITEM DriveC(HWND tree) {
-  for (HTREEITEM item : Children(tree, nullptr)) {
-    if (ItemText(tree, item).ends_with("C:)")) return item;
-  }
-  return nullptr;
-}
-
 DWORD WINAPI SteeringThread(void* parameter) {
   auto& run = *static_cast<SteerRun*>(parameter);
   HWND dialog = WaitForDialog(L"Setup Folder");
   run.seen.dialog = dialog;
   if (dialog == nullptr) return 1;
-  Sleep(300);  // let the dialog's queue settle after it has become visible
-  HWND tree = GetDlgItem(dialog, kChooserTree);
-  run.seen.caption = WindowText(dialog);
+  HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
+  // The dialog is shown once it has been filled; the focus follows with its activation.
+  run.seen.treeHasFocus = WaitFor([&] { return FocusOf(dialog) == tree; }, 5000);
+  run.seen.caption = Utf8(WindowText(dialog));
   for (HTREEITEM item : Children(tree, nullptr)) run.seen.drives.push_back(ItemText(tree, item));
   HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
   run.seen.selection = selected ? ItemText(tree, selected) : "(none)";
-  run.seen.pathDisplay = ControlText(dialog, kChooserPathDisplay);
-  run.seen.freeSpace = ControlText(dialog, kChooserFreeSpace);
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(run.testThread, &info);
-  run.seen.treeHasFocus = info.hwndFocus == tree;
-  // Walk the expanded part of the tree from drive C down.
-  for (HTREEITEM item = DriveC(tree); item != nullptr && IsExpanded(tree, item);) {
-    run.seen.expanded.push_back(ItemText(tree, item));
-    HTREEITEM next = nullptr;
-    for (HTREEITEM child : Children(tree, item)) {
-      if (IsExpanded(tree, child)) next = child;
-    }
-    item = next;
-  }
+  run.seen.pathDisplay = ControlText(dialog, IDC_CHOOSER_PATH_DISPLAY);
+  run.seen.freeSpace = ControlText(dialog, IDC_CHOOSER_FREE_SPACE);
+  run.seen.expanded = ExpandedChain(tree, DriveC(tree));
   LookAtTemplate(dialog, run.seen);
   run.steer(dialog, run.seen);
   // Whatever the steering did, the dialog has to end for the test to go on.
-  if (!WaitGone(dialog, 15000)) PressCancel(dialog);
+  if (!WaitGone(dialog, 15000)) Press(dialog, IDCANCEL);
   return 0;
 }
 
@@ -168,18 +116,12 @@ class ChooserDialogTest : public ::testing::Test {
     MakeFolder(std::string(kBase) + "\\Data");
     MakeFolder(std::string(kBase) + "\\Data\\Projects");
     MakeFolder(std::string(kBase) + "\\Data\\Projects\\Alpha");
-    MakeFolder(std::string(kBase) + "\\Hidden", FILE_ATTRIBUTE_HIDDEN);
-    MakeFolder(std::string(kBase) + "\\Guarded", FILE_ATTRIBUTE_SYSTEM);
-    MakeFolder(std::string(kBase) + "\\" + kUnicodeName);
-    MakeFolder(std::string(kBase) + "\\Vanishing");
-    MakeFolder(std::string(kBase) + "\\Vanishing\\Inner");
   }
 
   // Runs the chooser from `start`; returns what RunFolderChooser returned.
   bool RunChooser(std::string& path, std::function<void(HWND, Seen&)> steer,
                   bool showFreeSpace = true) {
     run_.steer = std::move(steer);
-    run_.testThread = GetCurrentThreadId();
     HANDLE thread = CreateThread(nullptr, 0, SteeringThread, &run_, 0, nullptr);
     EXPECT_NE(thread, nullptr);
     const bool ok = RunFolderChooser(nullptr, showFreeSpace, path,
@@ -197,34 +139,18 @@ class ChooserDialogTest : public ::testing::Test {
 
 TEST_F(ChooserDialogTest, OpensOnTheStartFolderWithDrivesPathAndFreeSpace) {
   std::string path = std::string(kBase) + "\\Data\\Projects\\";
-  const bool ok = RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); });
+  const bool ok = RunChooser(path, [](HWND dialog, Seen&) { Press(dialog, IDOK); });
 
   EXPECT_EQ(seen().caption, "Setup Folder");
   EXPECT_THAT(seen().drives, Contains(EndsWith(" (C:)")));
   EXPECT_EQ(seen().selection, "Projects");
   EXPECT_EQ(seen().pathDisplay, "C:\\ChooserTest\\Data\\Projects\\");
-  // The disk is shared with other programs, so its free space may move a little meanwhile.
+  // The figure moves with other programs' writes; which drive's space, in which words:
+  // FolderChooserTest and FreeSpaceTextTest on the host. Past 4 TB free the field stays empty.
   DiskFreeSpace space;
-  DWORD total = 0;
-  ASSERT_TRUE(GetDiskFreeSpaceW(L"C:\\", reinterpret_cast<DWORD*>(&space.sectorsPerCluster),
-                                reinterpret_cast<DWORD*>(&space.bytesPerSector),
-                                reinterpret_cast<DWORD*>(&space.freeClusters), &total));
-  const std::string expected = FreeSpaceText(space);
-  unsigned shown = 0;
-  unsigned now = 0;
-  char shownUnit[3] = {};
-  char nowUnit[3] = {};
-  if (expected.empty()) {
-    EXPECT_EQ(seen().freeSpace, "");
-  } else {
-    ASSERT_EQ(std::sscanf(seen().freeSpace.c_str(), "%u%2s free", &shown, shownUnit), 2)
-        << seen().freeSpace;
-    ASSERT_EQ(std::sscanf(expected.c_str(), "%u%2s free", &now, nowUnit), 2);
-    EXPECT_THAT(seen().freeSpace, EndsWith("B free"));
-    EXPECT_STREQ(shownUnit, nowUnit);
-    EXPECT_LE(shown > now ? shown - now : now - shown, 256u)
-        << seen().freeSpace << " / " << expected;
-  }
+  ASSERT_TRUE(Win32ChooserFileSystem().FreeSpace("C:\\", space));
+  EXPECT_THAT(seen().freeSpace,
+              ::testing::MatchesRegex(FreeSpaceText(space).empty() ? "" : "\\d+\\wB free"));
   EXPECT_TRUE(seen().treeHasFocus);
   // Ancestors expanded, the selected folder itself not.
   ASSERT_EQ(seen().expanded.size(), 3u);
@@ -243,7 +169,7 @@ bool SameRect(const RECT& a, const RECT& b) {
 
 TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
   std::string path = std::string(kBase) + "\\Data\\";
-  RunChooser(path, [](HWND dialog, Seen&) { PressCancel(dialog); });
+  RunChooser(path, [](HWND dialog, Seen&) { Press(dialog, IDCANCEL); });
 
   const LONG frame = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
   EXPECT_EQ(seen().dialogStyle & frame, frame);
@@ -281,7 +207,7 @@ TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
     EXPECT_EQ(got.id, want.id) << i;
     EXPECT_EQ(_wcsicmp(got.cls.c_str(), want.cls), 0) << i;
     if (want.text != nullptr) {
-      EXPECT_EQ(got.text, want.text) << i;
+      EXPECT_EQ(Utf8(got.text), want.text) << i;
     }
     EXPECT_EQ(got.style & want.styles, want.styles) << i;
     EXPECT_TRUE(SameRect(got.units, want.units))
@@ -303,188 +229,51 @@ TEST_F(ChooserDialogTest, TemplateControlsStylesAndImages) {
   }
 }
 
-TEST_F(ChooserDialogTest, MissingLastComponentsExpandWhatExistsAndKeepTheStartFolder) {
+// From a start folder whose last components are missing: what exists is expanded, nothing is
+// selected, also when the focus comes back to the tree, and clicks reach a folder. (OK with
+// nothing chosen, and keys alone: setup_browse.sh, through the setup's own browse button.)
+TEST_F(ChooserDialogTest, FromAMissingStartFolderNothingIsSelectedUntilAClick) {
   std::string path = std::string(kBase) + "\\Data\\Tamarind Software\\Corvane\\";
-  const std::string original = path;
   const bool ok = RunChooser(path, [](HWND dialog, Seen& seen) {
     // Tab away and back: the tree gains the focus again with nothing selected.
     SendMessageW(dialog, WM_NEXTDLGCTL, 0, FALSE);
     SendMessageW(dialog, WM_NEXTDLGCTL, 1, FALSE);
-    HWND tree = GetDlgItem(dialog, kChooserTree);
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
     HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
     seen.afterChoice = (selected ? ItemText(tree, selected) : "(none)") + "|" +
-                       ControlText(dialog, kChooserPathDisplay) + "|" +
-                       (info.hwndFocus == tree ? "tree" : "other");
-    PressOk(dialog);
+                       ControlText(dialog, IDC_CHOOSER_PATH_DISPLAY) + "|" +
+                       (FocusOf(dialog) == tree ? "tree" : "other");
+    HTREEITEM data = ChildNamed(tree, ChildNamed(tree, DriveC(tree), "ChooserTest"), "Data");
+    ClickItem(tree, ChildNamed(tree, data, "Projects"));
+    seen.afterChoice += "|" + ControlText(dialog, IDC_CHOOSER_PATH_DISPLAY);
+    Press(dialog, IDOK);
   });
   ASSERT_EQ(seen().expanded.size(), 3u);
   EXPECT_EQ(seen().expanded[2], "Data");
-  // The tree takes the focus with nothing selected; the chooser keeps it that way, also when
-  // the focus comes back.
   EXPECT_EQ(seen().selection, "(none)");
   EXPECT_EQ(seen().pathDisplay, "");
-  EXPECT_EQ(seen().afterChoice, "(none)||tree");
-  EXPECT_EQ(path, original);
+  EXPECT_EQ(seen().afterChoice, "(none)||tree|C:\\ChooserTest\\Data\\Projects\\");
   EXPECT_TRUE(ok);
-}
-
-// From a start folder that is not in the tree, a drive and then a folder below it are reached
-// with keys alone (Home, then letters that search the visible items) and with clicks alike.
-TEST_F(ChooserDialogTest, FromAMissingStartFolderKeysAndClicksReachAFolder) {
-  for (const bool keys : {true, false}) {
-    std::string path = std::string(kBase) + "\\Data\\Tamarind Software\\Corvane\\";
-    const bool ok = RunChooser(path, [keys](HWND dialog, Seen& seen) {
-      HWND tree = GetDlgItem(dialog, kChooserTree);
-      if (keys) {
-        PostKey(tree, VK_HOME);
-      } else {
-        ClickItem(tree, DriveC(tree));
-      }
-      seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
-      if (keys) {
-        for (UINT letter : {'C', 'D', 'P'}) PostKey(tree, letter);  // ChooserTest, Data, Projects
-      } else {
-        HTREEITEM data = ChildNamed(tree, ChildNamed(tree, DriveC(tree), "ChooserTest"), "Data");
-        ClickItem(tree, ChildNamed(tree, data, "Projects"));
-      }
-      seen.afterChoice += "|" + ControlText(dialog, kChooserPathDisplay);
-      if (keys) {
-        PostKey(tree, VK_RETURN);  // the default button
-      } else {
-        PressOk(dialog);
-      }
-    });
-    EXPECT_EQ(seen().selection, "(none)") << keys;
-    EXPECT_EQ(seen().afterChoice, "C:\\|C:\\ChooserTest\\Data\\Projects\\") << keys;
-    EXPECT_TRUE(ok) << keys;
-    EXPECT_EQ(path, "C:\\ChooserTest\\Data\\Projects\\") << keys;
-  }
-}
-
-TEST_F(ChooserDialogTest, LetterCaseOfTheStartFolderFollowsTheTree) {
-  std::string path = "c:\\chooserTEST\\data\\";
-  EXPECT_TRUE(RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); }));
-  EXPECT_EQ(seen().selection, "Data");
-  EXPECT_EQ(path, "C:\\ChooserTest\\Data\\");
-}
-
-TEST_F(ChooserDialogTest, ChoosingAFolderGivesItsPath) {
-  std::string path = std::string(kBase) + "\\";
-  const bool ok = RunChooser(path, [](HWND dialog, Seen& seen) {
-    HWND tree = GetDlgItem(dialog, kChooserTree);
-    HTREEITEM base = NextItem(tree, TVGN_CARET, nullptr);
-    PostExpand(tree, base);
-    Sleep(300);
-    ClickItem(tree, ChildNamed(tree, base, "Data"));
-    seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
-    PressOk(dialog);
-  });
-  EXPECT_EQ(seen().afterChoice, "C:\\ChooserTest\\Data\\");
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(path, "C:\\ChooserTest\\Data\\");
+  EXPECT_EQ(path, "C:\\ChooserTest\\Data\\Projects\\");
 }
 
 // OK gives the chosen drive's root; Cancel, Escape and the close box change nothing.
 TEST_F(ChooserDialogTest, ChosenDriveGivesItsRootOnlyWithOk) {
-  using Press = void (*)(HWND);
-  for (Press press :
-       {Press{PressOk}, Press{PressCancel}, Press{PressEscape}, Press{PressCloseBox}}) {
+  using Leave = bool (*)(HWND);
+  const Leave pressOk = [](HWND dialog) { return Press(dialog, IDOK); };
+  const Leave pressCancel = [](HWND dialog) { return Press(dialog, IDCANCEL); };
+  for (Leave leave : {pressOk, pressCancel, Leave{PressEscape}, Leave{PressCloseBox}}) {
     std::string path = std::string(kBase) + "\\Data\\";
-    const bool ok = RunChooser(path, [press](HWND dialog, Seen& seen) {
-      HWND tree = GetDlgItem(dialog, kChooserTree);
+    const bool ok = RunChooser(path, [leave](HWND dialog, Seen& seen) {
+      HWND tree = GetDlgItem(dialog, IDC_CHOOSER_TREE);
       ClickItem(tree, DriveC(tree));
-      seen.afterChoice = ControlText(dialog, kChooserPathDisplay);
-      press(dialog);
+      seen.afterChoice = ControlText(dialog, IDC_CHOOSER_PATH_DISPLAY);
+      leave(dialog);
     });
     EXPECT_EQ(seen().afterChoice, "C:\\");
-    EXPECT_EQ(ok, press == PressOk);
-    EXPECT_EQ(path, press == PressOk ? "C:\\" : "C:\\ChooserTest\\Data\\");
+    EXPECT_EQ(ok, leave == pressOk);
+    EXPECT_EQ(path, leave == pressOk ? "C:\\" : "C:\\ChooserTest\\Data\\");
   }
-}
-
-TEST_F(ChooserDialogTest, SystemFoldersAreLeftOutHiddenOnesListed) {
-  std::string path = std::string(kBase) + "\\";
-  RunChooser(path, [](HWND dialog, Seen& seen) {
-    HWND tree = GetDlgItem(dialog, kChooserTree);
-    HTREEITEM base = NextItem(tree, TVGN_CARET, nullptr);
-    PostExpand(tree, base);
-    Sleep(300);
-    for (HTREEITEM item : Children(tree, base)) seen.listed.push_back(ItemText(tree, item));
-    PressCancel(dialog);
-  });
-  EXPECT_THAT(seen().listed, Contains("Hidden"));
-  EXPECT_THAT(seen().listed, Contains("Data"));
-  EXPECT_THAT(seen().listed, Contains(kUnicodeName));
-  EXPECT_THAT(seen().listed, Not(Contains("Guarded")));
-}
-
-TEST_F(ChooserDialogTest, NonAsciiFolderNameRoundTrips) {
-  const std::string folder = std::string(kBase) + "\\" + kUnicodeName + "\\";
-  std::string path = folder;
-  EXPECT_TRUE(RunChooser(path, [](HWND dialog, Seen&) { PressOk(dialog); }));
-  EXPECT_EQ(seen().selection, kUnicodeName);
-  EXPECT_EQ(seen().pathDisplay, folder);
-  EXPECT_EQ(path, folder);
-}
-
-// What accessibility and automation tools do: TVM_SELECTITEM from outside the dialog's thread.
-TEST_F(ChooserDialogTest, ASelectionFromOutsideCountsOnBothFamilies) {
-  for (bool showFreeSpace : {true, false}) {
-    std::string path = std::string(kBase) + "\\Data\\";
-    EXPECT_TRUE(RunChooser(
-        path,
-        [](HWND dialog, Seen& seen) {
-          HWND tree = GetDlgItem(dialog, kChooserTree);
-          SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(DriveC(tree)));
-          Sleep(200);  // anything posted back would have undone it by now
-          seen.afterChoice = ControlText(dialog, kChooserPathDisplay) + "|" +
-                             ControlText(dialog, kChooserFreeSpace);
-          PressOk(dialog);
-        },
-        showFreeSpace));
-    EXPECT_EQ(path, "C:\\") << showFreeSpace;
-    if (!showFreeSpace) {
-      EXPECT_EQ(seen().freeSpace, "");
-      EXPECT_EQ(seen().afterChoice, "C:\\|");
-    } else {
-      EXPECT_THAT(seen().afterChoice, ::testing::StartsWith("C:\\|"));
-      EXPECT_THAT(seen().afterChoice, EndsWith("B free"));
-    }
-  }
-}
-
-TEST_F(ChooserDialogTest, FolderGoneSinceListedShowsTheDriveError) {
-  std::string path = std::string(kBase) + "\\";
-  RunChooser(path, [](HWND dialog, Seen& seen) {
-    HWND tree = GetDlgItem(dialog, kChooserTree);
-    HTREEITEM base = NextItem(tree, TVGN_CARET, nullptr);
-    PostExpand(tree, base);
-    Sleep(300);
-    HTREEITEM vanishing = ChildNamed(tree, base, "Vanishing");
-    if (vanishing == nullptr) return PressCancel(dialog);
-    RemoveDirectoryW(L"C:\\ChooserTest\\Vanishing\\Inner");
-    RemoveDirectoryW(L"C:\\ChooserTest\\Vanishing");
-    PostExpand(tree, vanishing);
-    HWND box = WaitForDialog(L"chooser_dialog_tests", 10000);
-    if (box != nullptr) {
-      for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[32] = {};
-        GetClassNameW(child, cls, 32);
-        const std::string text = WindowText(child);
-        if (std::wstring(cls) == L"Static" && !text.empty()) seen.messages.push_back(text);
-      }
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
-      WaitGone(box);
-    }
-    seen.listed.clear();
-    for (HTREEITEM item : Children(tree, vanishing)) seen.listed.push_back(ItemText(tree, item));
-    PressCancel(dialog);
-  });
-  EXPECT_THAT(seen().messages, ElementsAre("Error Drive: C:\r\nCorrect and try again"));
-  EXPECT_TRUE(seen().listed.empty());
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 //   select PATH            select the node of PATH with TVM_SELECTITEM sent from this process,
 //                          as accessibility and automation tools do; print the display
 //   collapse PATH          collapse the node of PATH (TVM_EXPAND); print the display
-//   tab | backtab          move the focus to the next or previous control, as Tab and
-//                          Shift+Tab do
 //   keys KEY...            press keys one after the other, each posted to the control that has
 //                          the focus then, as the keyboard delivers them: tab, up, down, left,
 //                          right, home, end, pgup, pgdn, enter, or a letter a-z
@@ -19,9 +17,9 @@
 //   children PATH          expand the node of PATH; print its children's texts, one per line
 //   expand PATH            ask for the node of PATH to be expanded and return at once (reading
 //                          it may put up a message box, which the script then answers)
-//   ok | cancel | esc | close   leave the chooser that way and wait until it has gone
+//   ok | cancel | esc      leave the chooser that way and wait until it has gone
 //   edit                   print the setup's install-path edit (control 1001)
-//   mkdir PATH [hidden|system]  create a folder (with that attribute)
+//   mkdir PATH             create a folder
 // PATH arguments may be given as "hex:" followed by the UTF-8 bytes in hex. Output is UTF-8.
 // Exit status 0 on success, 1 on a missing window or node, 2 on bad usage.
 #include <windows.h>
@@ -31,15 +29,15 @@
 #include <string>
 #include <vector>
 
-#include "e2e/chooser/chooser_window.h"
 #include "e2e/driver/win_driver.h"
+#include "resources/resource_ids.h"
+#include "system/win32/wide.h"
 
 namespace {
 
-using namespace corvane::testing;
+using namespace corvane::e2e;
 using corvane::FromWide;
 using corvane::ToWide;
-using corvane::e2e::FindDialog;
 
 constexpr wchar_t kSetupTitle[] = L"Setup Corvane";
 constexpr wchar_t kChooserTitle[] = L"Setup Folder";
@@ -57,10 +55,6 @@ std::string Argument(const wchar_t* arg) {
     bytes += static_cast<char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16));
   }
   return bytes;
-}
-
-HWND WaitForWindow(const wchar_t* title, DWORD timeoutMs) {
-  return corvane::e2e::WaitFor([&] { return FindDialog(title); }, timeoutMs);
 }
 
 bool SameLetters(const std::string& a, const std::string& b) {
@@ -103,35 +97,22 @@ HTREEITEM Resolve(HWND tree, const std::string& path) {
 }
 
 int PrintState(HWND chooser) {
-  HWND tree = GetDlgItem(chooser, kChooserTree);
-  Out(WindowText(chooser));
-  Out(ControlText(chooser, kChooserPathDisplay));
-  Out(ControlText(chooser, kChooserFreeSpace));
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(chooser, nullptr), &info);
-  Out(info.hwndFocus == tree ? "tree" : "other");
+  HWND tree = GetDlgItem(chooser, IDC_CHOOSER_TREE);
+  Out(Utf8(WindowText(chooser)));
+  Out(ControlText(chooser, IDC_CHOOSER_PATH_DISPLAY));
+  Out(ControlText(chooser, IDC_CHOOSER_FREE_SPACE));
+  Out(FocusOf(chooser) == tree ? "tree" : "other");
   HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
   Out(selected != nullptr ? ItemText(tree, selected) : "(none)");
-  std::string expanded;
-  HTREEITEM item = nullptr;
-  for (HTREEITEM drive : Children(tree, nullptr)) {
-    if (NodeName(tree, drive) == "C:") item = drive;
-  }
-  while (item != nullptr && IsExpanded(tree, item)) {
-    expanded += (expanded.empty() ? "" : "|") + ItemText(tree, item);
-    HTREEITEM next = nullptr;
-    for (HTREEITEM child : Children(tree, item)) {
-      if (IsExpanded(tree, child)) next = child;
-    }
-    item = next;
-  }
-  Out(expanded);
-  std::string drives;
-  for (HTREEITEM drive : Children(tree, nullptr)) {
-    drives += (drives.empty() ? "" : "|") + ItemText(tree, drive);
-  }
-  Out(drives);
+  auto joined = [](const std::vector<std::string>& texts) {
+    std::string line;
+    for (const std::string& text : texts) line += (line.empty() ? "" : "|") + text;
+    return line;
+  };
+  Out(joined(ExpandedChain(tree, DriveC(tree))));
+  std::vector<std::string> drives;
+  for (HTREEITEM drive : Children(tree, nullptr)) drives.push_back(ItemText(tree, drive));
+  Out(joined(drives));
   return 0;
 }
 
@@ -152,32 +133,33 @@ UINT VirtualKey(const std::wstring& name) {
   return 0;
 }
 
-// Posts one key press to the window that has the keyboard focus in the chooser's thread. The
-// focus is read again for a while when the thread reports none (window activation under X
-// arrives late); a focus outside the chooser is refused, so that a key never lands elsewhere.
+// Posts one key press to the window that has the keyboard focus in the chooser's thread, then
+// waits until the focus or the tree's selection has moved or the chooser has gone, so that the
+// next key goes where this one left the focus (a key that moves nothing costs the deadline).
+// The focus is waited for when the thread reports none (window activation under X arrives
+// late); a focus outside the chooser is refused, so that a key never lands elsewhere.
 bool PressKey(HWND chooser, UINT key) {
-  for (int attempt = 0; attempt < 30; ++attempt) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(chooser, nullptr), &info) &&
-        info.hwndFocus != nullptr) {
-      if (info.hwndFocus != chooser && !IsChild(chooser, info.hwndFocus)) return false;
-      return PostKey(info.hwndFocus, key);
-    }
-    Sleep(100);
-  }
-  return false;
+  HWND tree = GetDlgItem(chooser, IDC_CHOOSER_TREE);
+  HWND focus = WaitFor([&] { return FocusOf(chooser); }, 3000);
+  if (focus == nullptr || (focus != chooser && !IsChild(chooser, focus))) return false;
+  HTREEITEM selected = NextItem(tree, TVGN_CARET, nullptr);
+  if (!PostKey(focus, key)) return false;
+  WaitFor(
+      [&] {
+        return !IsWindow(chooser) || FocusOf(chooser) != focus ||
+               NextItem(tree, TVGN_CARET, nullptr) != selected;
+      },
+      2000);
+  return true;
 }
 
 int Leave(HWND chooser, const std::wstring& how) {
   if (how == L"ok") {
-    PressOk(chooser);
+    Press(chooser, IDOK);
   } else if (how == L"cancel") {
-    PressCancel(chooser);
-  } else if (how == L"esc") {
-    PressEscape(chooser);
+    Press(chooser, IDCANCEL);
   } else {
-    PressCloseBox(chooser);
+    PressEscape(chooser);
   }
   return WaitGone(chooser, 10000) ? 0 : 1;
 }
@@ -189,18 +171,14 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring cmd = argv[1];
 
   if (cmd == L"mkdir" && argc >= 3) {
-    const std::wstring path = ToWide(Argument(argv[2]));
-    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      return 1;
-    }
-    DWORD attributes = 0;
-    if (argc >= 4 && std::wstring(argv[3]) == L"hidden") attributes = FILE_ATTRIBUTE_HIDDEN;
-    if (argc >= 4 && std::wstring(argv[3]) == L"system") attributes = FILE_ATTRIBUTE_SYSTEM;
-    return attributes == 0 || SetFileAttributesW(path.c_str(), attributes) ? 0 : 1;
+    return CreateDirectoryW(ToWide(Argument(argv[2])).c_str(), nullptr) ||
+                   GetLastError() == ERROR_ALREADY_EXISTS
+               ? 0
+               : 1;
   }
 
   if (cmd == L"browse" || cmd == L"edit") {
-    HWND setup = WaitForWindow(kSetupTitle, 20000);
+    HWND setup = WaitForDialog(kSetupTitle, 20000);
     if (setup == nullptr) return 1;
     if (cmd == L"edit") {
       Out(ControlText(setup, IDC_SETUP_INSTALL_PATH));
@@ -208,7 +186,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     // The setup keeps its browse button disabled; enable it from here and click it.
     HWND button = nullptr;
-    for (const auto& control : corvane::e2e::Controls(setup)) {
+    for (const auto& control : Controls(setup)) {
       if (control.id == IDC_SETUP_ICON_FRAME && _wcsicmp(control.cls.c_str(), L"Button") == 0) {
         button = control.hwnd;
       }
@@ -216,22 +194,15 @@ int wmain(int argc, wchar_t** argv) {
     if (button == nullptr) return 1;
     EnableWindow(button, TRUE);
     PostMessageW(button, BM_CLICK, 0, 0);
-    return WaitForWindow(kChooserTitle, 20000) != nullptr ? 0 : 1;
+    return WaitForDialog(kChooserTitle, 20000) != nullptr ? 0 : 1;
   }
 
-  HWND chooser = WaitForWindow(kChooserTitle, 10000);
+  HWND chooser = WaitForDialog(kChooserTitle, 10000);
   if (chooser == nullptr) return 1;
-  HWND tree = GetDlgItem(chooser, kChooserTree);
+  HWND tree = GetDlgItem(chooser, IDC_CHOOSER_TREE);
   if (cmd == L"state") return PrintState(chooser);
-  if (cmd == L"ok" || cmd == L"cancel" || cmd == L"esc" || cmd == L"close") {
+  if (cmd == L"ok" || cmd == L"cancel" || cmd == L"esc") {
     return Leave(chooser, cmd);
-  }
-  if (cmd == L"tab" || cmd == L"backtab") {
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(chooser, WM_NEXTDLGCTL, cmd == L"backtab" ? 1 : 0, FALSE, SMTO_BLOCK,
-                               10000, &ignored) != 0
-               ? 0
-               : 1;
   }
   if (cmd == L"keys") {
     for (int i = 2; i < argc; ++i) {
@@ -264,12 +235,12 @@ int wmain(int argc, wchar_t** argv) {
         SendMessageTimeoutW(tree, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(node),
                             SMTO_BLOCK, 10000, &ignored);
       }
-      Out(ControlText(chooser, kChooserPathDisplay));
+      Out(ControlText(chooser, IDC_CHOOSER_PATH_DISPLAY));
       return 0;
     }
     if (cmd == L"choose") {
       if (!ClickItem(tree, node)) return 1;
-      Out(ControlText(chooser, kChooserPathDisplay));
+      Out(ControlText(chooser, IDC_CHOOSER_PATH_DISPLAY));
       return 0;
     }
     DWORD_PTR ignored = 0;

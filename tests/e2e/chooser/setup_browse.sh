@@ -18,8 +18,6 @@ BASE='C:\ChooserTest'
 cdrv mkdir "$BASE"
 cdrv mkdir "$BASE\\Data"
 cdrv mkdir "$BASE\\Data\\Projects"
-cdrv mkdir "$BASE\\Hidden" hidden
-cdrv mkdir "$BASE\\Guarded" system
 cdrv mkdir "hex:$(hex "$BASE\\$UNI")"
 
 # A CD-ROM drive E: without a disc. Wine reads its drive table when the prefix starts.
@@ -31,30 +29,15 @@ start_setup
 drv wait "$TITLE" 30000
 check "the install-path edit shows the default folder" eq "$(cdrv edit)" "$INSTALL"
 
-# Start folder whose last components do not exist yet.
+# Start folder whose last components do not exist yet: what the chooser shows of it, and the
+# focus coming back to the tree, are checked in chooser_dialog_test.cpp.
 check "the browse button opens the chooser" cdrv browse
 STATE=$(cdrv state)
 check "caption" eq "$(line 1)" "Setup Folder"
-check "drive C is listed with its label" grep -q '(C:)' <<<"$(line 7)"
 check "existing ancestors are read and expanded" eq "$(line 6)" "$(cut -d'|' -f1 <<<"$(line 7)" | grep '(C:)' || true)|Program Files (x86)"
-check "no node is selected" eq "$(line 5)" "(none)"
-check "the path display is empty" eq "$(line 2)" ""
-settle_focus
-check "the tree has the focus" eq "$(line 4)" "tree"
 read -r DX DY <<<"$(cdrv place)"
 check "the chooser is centred across (off by ${DX}px)" within2 "$DX"
 check "the chooser is centred down (off by ${DY}px)" within2 "$DY"
-# The tree picks its first item by itself when it gains the focus with nothing selected; that
-# one change is refused, however often the focus comes back.
-check "tab leaves the tree" cdrv tab
-STATE=$(cdrv state)
-check "the focus is elsewhere" eq "$(line 4)" "other"
-check "shift+tab comes back" cdrv backtab
-STATE=$(cdrv state)
-settle_focus
-check "the tree has the focus again" eq "$(line 4)" "tree"
-check "still no node is selected" eq "$(line 5)" "(none)"
-check "the path display is still empty" eq "$(line 2)" ""
 check "OK leaves the chooser" cdrv ok
 check "OK with nothing chosen keeps the install path" eq "$(cdrv edit)" "$INSTALL"
 
@@ -98,31 +81,13 @@ check "OK returns the folder selected from outside" eq "$(cdrv edit)" "$BASE\\Da
 # Choosing the drive.
 cdrv browse
 check "choosing drive C shows C:\\" eq "$(cdrv choose 'C:')" 'C:\'
-STATE=$(cdrv state)
-check "free space is shown on the NT family" grep -qE '^[0-9]+(KB|MB) free$|^$' <<<"$(line 3)"
-check "the free space is not empty here" test -n "$(line 3)"
 cdrv ok
 check "choosing a drive puts C: into the edit" eq "$(cdrv edit)" 'C:'
 
-# Choosing a folder; the start folder is now the drive.
+# The start folder exists (what the chooser shows of it: chooser_dialog_test.cpp).
 cdrv browse
 STATE=$(cdrv state)
-check "the start folder C:\\ selects the drive" eq "$(line 2)" 'C:\'
-check "choosing a folder shows its path" eq "$(cdrv choose "$BASE\\Data")" "$BASE\\Data\\"
-cdrv ok
-check "choosing a folder puts its path into the edit" eq "$(cdrv edit)" "$BASE\\Data"
-
-# The start folder exists: selected, its ancestors expanded.
-cdrv browse
-STATE=$(cdrv state)
-check "the start folder is selected" eq "$(line 5)" "Data"
-check "the start folder is shown" eq "$(line 2)" "$BASE\\Data\\"
-check "its ancestors are expanded" grep -q '|ChooserTest$' <<<"$(line 6)"
-LISTED=$(cdrv children "$BASE")
-check "a hidden folder is listed" grep -qx 'Hidden' <<<"$LISTED"
-check "the listing was read" grep -qx Data <<<"$LISTED"
-check "a folder with the system attribute is not listed" bash -c "! grep -qx Guarded <<<'$LISTED'"
-check "a non-ASCII folder is listed" grep -qxF "$UNI" <<<"$LISTED"
+check "the start folder is shown" eq "$(line 2)" 'C:\'
 cdrv choose "$BASE\\Data\\Projects" >/dev/null
 # A picture of the chooser as a person sees it, over the setup dialog.
 if r=$(drv rect "Setup Folder"); then
@@ -130,11 +95,9 @@ if r=$(drv rect "Setup Folder"); then
   import -display "$DISPLAY" -window root -crop "$(($1 + 40))x$(($2 + 40))+$(($3 - 20))+$(($4 - 20))" \
     +repage "PNG:$SHOT" 2>/dev/null
 fi
-for how in cancel esc close; do
-  [ "$how" = cancel ] || { cdrv browse; cdrv choose 'C:' >/dev/null; }
-  check "$how leaves the chooser" cdrv "$how"
-  check "$how changes nothing" eq "$(cdrv edit)" "$BASE\\Data"
-done
+# Esc, like Cancel and the close box (chooser_dialog_test.cpp), changes nothing.
+check "esc leaves the chooser" cdrv esc
+check "esc changes nothing" eq "$(cdrv edit)" 'C:'
 
 # A non-ASCII folder name reaches the edit intact.
 cdrv browse

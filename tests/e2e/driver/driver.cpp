@@ -26,16 +26,13 @@ using namespace corvane::e2e;
 
 void Print(const std::wstring& s) {
   std::string out;
-  for (wchar_t c : s) {
-    if (c == L'\r') {
+  for (char c : Utf8(s)) {
+    if (c == '\r') {
       out += "\\r";
-    } else if (c == L'\n') {
+    } else if (c == '\n') {
       out += "\\n";
     } else {
-      wchar_t one[2] = {c, 0};
-      char buf[8] = {};
-      const int n = WideCharToMultiByte(CP_UTF8, 0, one, 1, buf, sizeof(buf), nullptr, nullptr);
-      out.append(buf, static_cast<std::size_t>(n > 0 ? n : 0));
+      out += c;
     }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
@@ -77,7 +74,9 @@ int wmain(int argc, wchar_t** argv) {
     return WaitFor(front, Timeout(argc, argv, 3)) ? 0 : 1;
   }
   if (cmd == L"wait") return WaitFor(find, Timeout(argc, argv, 3)) ? 0 : 1;
-  if (cmd == L"gone") return WaitGone(title, Timeout(argc, argv, 3)) ? 0 : 1;
+  if (cmd == L"gone") {
+    return WaitFor([&] { return FindDialog(title) == nullptr; }, Timeout(argc, argv, 3)) ? 0 : 1;
+  }
   if (cmd == L"box") {
     HWND box = WaitFor(findBox, Timeout(argc, argv, 3));
     if (!box) return 1;
@@ -91,7 +90,7 @@ int wmain(int argc, wchar_t** argv) {
     // Returns once the box has closed, so that what the answer starts has begun.
     HWND box = WaitFor(findBox, 5000);
     if (!box || !Press(box, _wtoi(argv[3]))) return 1;
-    return WaitFor([&] { return IsWindow(box) ? nullptr : box; }, 10000) ? 0 : 1;
+    return WaitGone(box, 10000) ? 0 : 1;
   }
 
   HWND dlg = WaitFor(find, 5000);

@@ -3,8 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -13,22 +11,13 @@
 #include "payload/szdd.h"
 #include "support/fake_file_system.h"
 #include "support/fake_folder_security.h"
+#include "support/fake_payload_services.h"
 #include "support/fake_registry.h"
 #include "support/fake_shell.h"
 
 namespace corvane::testing {
 
 using EventLog = std::vector<std::string>;
-
-class FakeResources : public ResourceSource {
- public:
-  std::map<int, std::vector<std::uint8_t>> data;
-  std::span<const std::uint8_t> RcData(int id) override {
-    auto it = data.find(id);
-    if (it == data.end()) return {};
-    return it->second;
-  }
-};
 
 class FakeCom : public ComApartment {
  public:
@@ -77,14 +66,6 @@ struct AppFakes {
     shell.events = &log;
     shell.way = StartWay::DesktopShell;
     shell.versionStrings = {{"FileVersion", " 6, 1, 0, 0 "}, {"SpecialBuild", "0"}};
-    folders.special = {{38, "C:\\Program Files"},
-                       {35, "C:\\ProgramData"},
-                       {28, "C:\\users\\pat\\AppData\\Local"},
-                       {40, "C:\\users\\pat"},
-                       {26, "C:\\users\\pat\\AppData\\Roaming"},
-                       {25, "C:\\users\\Public\\Desktop"},
-                       {23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"}};
-    folders.temp = "C:\\users\\pat\\Temp\\";
   }
   // The special folders as they exist on a fixed drive C:, and the product's payload.
   void PrepareMachine() {
@@ -103,7 +84,7 @@ struct AppFakes {
   FakeFileSystem fs;
   FakeRegistry reg;
   FakeShell shell;
-  FakeKnownFolderSource folders;
+  FakeKnownFolderSource folders = AccountFolders("pat");
   FakeResources resources;
   FakeCom com{log};
   FakeFolderSecurity security{fs};

@@ -12,15 +12,7 @@
 namespace corvane {
 namespace {
 
-using testing::BytesText;
-using testing::FakeFileSystem;
-using testing::FakeKnownFolderSource;
-using testing::FakeSetupView;
-using testing::kAppPathsKey;
-using testing::kContents;
-using testing::kDesktop;
-using testing::kInstall;
-using testing::kPrograms;
+using namespace testing;  // the doubles of app_doubles.h and their machine
 
 constexpr const char* kUninstallKey =
     "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";

@@ -12,30 +12,11 @@
 namespace corvane {
 namespace {
 
-using testing::BytesText;
-using testing::FakeFileHolders;
-using testing::FakeSetupView;
-using testing::kAppPathsKey;
-using testing::kContents;
-using testing::kDesktop;
-using testing::kInstall;
-using testing::kPrograms;
+using namespace testing;  // the doubles of app_doubles.h and their machine
 
 constexpr const char* kAdminLine =
     "message: Installation Folder needs Administrator Privilege. You can either Run Setup "
     "Program as Administrator (recommended) or Select another Installation Folder -> OK";
-
-class MemoryLog : public SetupLog {
- public:
-  std::vector<std::string> lines;
-  bool Has(const std::string& line) const {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-  }
-  long Count(const std::string& line) const { return std::count(lines.begin(), lines.end(), line); }
-
- protected:
-  void WriteLine(std::string_view line) override { lines.emplace_back(line); }
-};
 
 class UnattendedTest : public ::testing::Test, protected testing::AppFakes {
  protected:

@@ -175,14 +175,6 @@ TEST_F(FolderChooserTest, InsertSubfoldersFiltersSortsAndMarksExpandableFolders)
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(FolderChooserTest, HasSubfoldersProbe) {
-  EXPECT_TRUE(chooser.HasSubfolders("C:\\Data"));
-  EXPECT_FALSE(chooser.HasSubfolders("C:\\Data\\OnlySystemBelow"));
-  EXPECT_FALSE(chooser.HasSubfolders("C:\\Data\\Hidden"));
-  EXPECT_FALSE(chooser.HasSubfolders("C:\\Gone"));
-  EXPECT_EQ(fs.enumerations["C:\\Data\\*.*"], 1);
-}
-
 TEST_F(FolderChooserTest, UnreadableDriveShowsTheDriveErrorAndKeepsNoChildren) {
   chooser.FillDriveList();
   const TreeNode e = DriveNode("E:");
@@ -221,7 +213,7 @@ TEST_F(FolderChooserTest, NodesAreReadOnce) {
   EXPECT_EQ(tree.deletions, 1);
 }
 
-TEST_F(FolderChooserTest, StartFolderWithMissingLastComponents) {
+TEST_F(FolderChooserTest, StartFolderWithMissingLastComponentsSelectsNothingUntilAKey) {
   const std::string start = "C:\\Program Files\\Tamarind Software\\Corvane\\";
   chooser.chooserPath = start;
   chooser.Initialise(true);
@@ -240,17 +232,10 @@ TEST_F(FolderChooserTest, StartFolderWithMissingLastComponents) {
   // Nothing else was read.
   EXPECT_TRUE(tree.HasPlaceholder(DriveNode(" (D:)")));
   EXPECT_TRUE(tree.HasPlaceholder(tree.Find(c, "Data")));
-}
 
-// Nothing is selected when the start folder is not in the tree. Gaining the focus does not
-// change that, however often; the first navigation key gives the tree a selection of its own,
-// which counts like any other, and the control moves it from there.
-TEST_F(FolderChooserTest, WithoutAStartNodeOnlyAKeyGivesTheTreeASelection) {
-  const std::string start = "C:\\Program Files\\Tamarind Software\\Corvane\\";
-  chooser.chooserPath = start;
-  chooser.Initialise(true);
-  const TreeNode c = DriveNode("System (C:)");
-  const TreeNode programFiles = tree.Find(c, "Program Files");
+  // Nothing is selected while the start folder is not in the tree. Gaining the focus does not
+  // change that, however often; the first navigation key gives the tree a selection of its own,
+  // which counts like any other, and the control moves it from there.
   for (int i = 0; i < 2; ++i) {
     tree.GainFocus();
     tree.KeyTo(programFiles);  // the control ignores keys while it has no selection
@@ -295,36 +280,34 @@ TEST_F(FolderChooserTest, StartFolderThatExistsIsSelectedButNotExpanded) {
   EXPECT_THAT(fs.freeSpaceRoots, ElementsAre("C:\\"));
 }
 
-TEST_F(FolderChooserTest, StartFolderInOtherLetterCaseTakesTheNodesCase) {
-  chooser.chooserPath = "c:\\program files\\";
-  chooser.Initialise(true);
-  EXPECT_EQ(tree.At(tree.Selection()).text, "Program Files");
-  EXPECT_EQ(chooser.chooserPath, "C:\\Program Files\\");
-
-  FakeTree tree2;
-  FolderChooser second{tree2, fs, ui, true};
-  tree2.onSelChanged = [&](TreeNode n) { second.OnSelChanged(n); };
-  second.chooserPath = "C:\\\xc3\xa4RGER\\";  // "äRGER"
-  second.Initialise(true);
-  EXPECT_EQ(second.chooserPath, "C:\\\xc3\x84rger\\");
-  EXPECT_EQ(ui.pathDisplay, "C:\\\xc3\x84rger\\");
-}
-
-TEST_F(FolderChooserTest, DriveStartFolderAndEmptyStartFolder) {
-  chooser.chooserPath = "d:\\";
-  chooser.Initialise(true);
-  EXPECT_EQ(chooser.chooserPath, "D:\\");
-  EXPECT_EQ(ui.freeSpaceText, "8188KB free");
-  // The drive itself is the last component: selected, not read.
-  EXPECT_TRUE(tree.HasPlaceholder(DriveNode(" (D:)")));
-
-  FakeTree tree2;
-  FolderChooser empty{tree2, fs, ui, true};
-  empty.chooserPath = "\\";
-  empty.Initialise(true);
-  EXPECT_EQ(tree2.Selection(), kNoNode);
-  EXPECT_EQ(empty.chooserPath, "\\");
-  EXPECT_EQ(tree2.expandRequests, 0);
+// A start folder is found without regard to letter case and takes the tree's; a drive is
+// selected without being read (nothing expanded); a bare backslash selects nothing.
+TEST_F(FolderChooserTest, StartFolderInOtherLetterCaseADriveOrNothing) {
+  struct Case {
+    const char* start;
+    const char* chosen;    // the path afterwards, also shown when something is selected
+    const char* selected;  // the selected node's text, empty for none
+    const char* freeSpace;
+    bool expands;
+  } cases[] = {{"c:\\program files\\", "C:\\Program Files\\", "Program Files", "9765MB free", true},
+               {"C:\\\xc3\xa4RGER\\", "C:\\\xc3\x84rger\\", "\xc3\x84rger", "9765MB free", true},
+               {"d:\\", "D:\\", " (D:)", "8188KB free", false},
+               {"\\", "\\", "", "", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.start);
+    FakeTree t;
+    FakeChooserUi u;
+    FolderChooser started{t, fs, u, true};
+    t.onSelChanged = [&](TreeNode n) { started.OnSelChanged(n); };
+    t.onItemExpanding = [&](TreeNode n) { started.OnItemExpanding(n); };
+    started.chooserPath = c.start;
+    started.Initialise(true);
+    EXPECT_EQ(started.chooserPath, c.chosen);
+    EXPECT_EQ(t.Selection() == kNoNode ? "" : t.At(t.Selection()).text, c.selected);
+    EXPECT_EQ(u.pathDisplay, *c.selected ? c.chosen : "");
+    EXPECT_EQ(u.freeSpaceText, c.freeSpace);
+    EXPECT_EQ(t.expandRequests != 0, c.expands);
+  }
 }
 
 TEST_F(FolderChooserTest, DriveErrorDuringTheStartWalkDoesNotStopIt) {

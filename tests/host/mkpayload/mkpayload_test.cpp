@@ -66,13 +66,10 @@ struct Outcome {
 class Mkpayload : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/corvane-mkpayload-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
+    ASSERT_FALSE(dir_.empty());
     tool_ = ToolPath();
     ASSERT_EQ(access(tool_.c_str(), X_OK), 0) << "mkpayload not built at " << tool_;
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   std::string P(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -94,7 +91,9 @@ class Mkpayload : public ::testing::Test {
     EXPECT_NE(o.err.find(says), std::string::npos) << o.err;
   }
 
-  std::string dir_, tool_;
+  testing::HostScratchFolder scratch_{"corvane-mkpayload"};
+  const std::string& dir_ = scratch_.Path();
+  std::string tool_;
 };
 
 TEST_F(Mkpayload, HelpAndUsageErrors) {

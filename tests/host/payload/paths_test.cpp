@@ -7,57 +7,25 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_file_system.h"
+#include "support/folder_cases.h"
+
 namespace corvane {
 namespace {
 
-// Folders and files by exact path; a directory creation succeeds only under an existing folder
-// or drive root, as the system's does.
-class FolderFs : public FileSystem {
- public:
-  std::set<std::string> folders, files;
-  std::map<std::string, DriveType> drives{{"C:\\", DriveType::Fixed}};
-  std::set<std::string> denied;   // creation fails with some other error
-  std::vector<std::string> made;  // every MakeDirectory call, in order
-  std::vector<std::string> queried;
-
-  std::unique_ptr<OutputFile> OpenForWriting(const std::string&, ShareMode, OpenMode) override {
-    return nullptr;
+// The shared double on a machine with a fixed drive C:, and the paths it was asked about by
+// one kind of call ("attr", "mkdir"), in order.
+struct FolderFs : testing::FakeFileSystem {
+  FolderFs() {
+    SetDriveType("C:\\", DriveType::Fixed);
+    AddDirectory("C:\\");
   }
-  bool RemoveFile(const std::string&) override { return false; }
-  std::unique_ptr<HeldFile> HoldForReplacing(const std::string&) override { return nullptr; }
-  bool ReadSmallFile(const std::string&, std::string&) override { return false; }
-  bool RenameFile(const std::string&, const std::string&, bool) override { return false; }
-  bool LinkFile(const std::string&, const std::string&) override { return false; }
-  bool RemoveAtRestart(const std::string&) override { return false; }
-  std::uint64_t RandomNumber() override { return 0; }
-  bool HasAttributes(const std::string& path) override {
-    queried.push_back(path);
-    return folders.count(path) || files.count(path) || IsUsableRoot(path + "\\");
-  }
-  DriveType DriveTypeOf(const std::string& root) override {
-    auto it = drives.find(root);
-    return it == drives.end() ? DriveType::NoRootDir : it->second;
-  }
-  CreateDirResult MakeDirectory(const std::string& path) override {
-    made.push_back(path);
-    if (folders.count(path) || files.count(path)) return CreateDirResult::AlreadyExists;
-    if (denied.count(path)) return CreateDirResult::OtherError;
-    if (!path.empty() && path.back() == ':') {
-      return IsUsableRoot(path + "\\") ? CreateDirResult::AlreadyExists
-                                       : CreateDirResult::PathNotFound;
+  std::vector<std::string> Calls(const std::string& op) const {
+    std::vector<std::string> paths;
+    for (const std::string& entry : Log()) {
+      if (entry.rfind(op + " ", 0) == 0) paths.push_back(entry.substr(op.size() + 1));
     }
-    const std::size_t cut = path.rfind('\\');
-    const std::string parent = cut == std::string::npos ? "." : path.substr(0, cut);
-    const bool parentOk = parent == "." || folders.count(parent) || IsUsableRoot(parent + "\\");
-    if (!parentOk) return CreateDirResult::PathNotFound;
-    folders.insert(path);
-    return CreateDirResult::Created;
-  }
-
- private:
-  bool IsUsableRoot(const std::string& root) {
-    auto it = drives.find(root);
-    return it != drives.end() && it->second != DriveType::NoRootDir;
+    return paths;
   }
 };
 
@@ -124,9 +92,11 @@ TEST(IsValidPath, LengthLimitIsCountedInUtf16Units) {
 
 TEST(FolderExists, DriveTypesAndTrimming) {
   FolderFs fs;
-  fs.drives = {{"A:\\", DriveType::Removable}, {"C:\\", DriveType::Fixed},
-               {"N:\\", DriveType::Remote},    {"D:\\", DriveType::CdRom},
-               {"R:\\", DriveType::RamDisk},   {"U:\\", DriveType::Unknown}};
+  fs.SetDriveType("A:\\", DriveType::Removable);
+  fs.SetDriveType("N:\\", DriveType::Remote);
+  fs.SetDriveType("D:\\", DriveType::CdRom);
+  fs.SetDriveType("R:\\", DriveType::RamDisk);
+  fs.SetDriveType("U:\\", DriveType::Unknown);
   EXPECT_TRUE(FolderExists(fs, "A:"));
   EXPECT_TRUE(FolderExists(fs, "C:\\"));
   EXPECT_TRUE(FolderExists(fs, "N:"));
@@ -137,16 +107,16 @@ TEST(FolderExists, DriveTypesAndTrimming) {
   EXPECT_FALSE(FolderExists(fs, "Q:"));  // no root directory
   EXPECT_FALSE(FolderExists(fs, ""));
 
-  fs.folders.insert("C:\\Data");
+  fs.AddDirectory("C:\\Data");
   EXPECT_TRUE(FolderExists(fs, " C:\\Data\\\t"));
-  EXPECT_EQ(fs.queried.back(), "C:\\Data");
+  EXPECT_EQ(fs.Calls("attr").back(), "C:\\Data");
   EXPECT_FALSE(FolderExists(fs, "C:\\Other"));
 }
 
 TEST(FolderExists, PathsOf252UnitsOrMoreCountAsMissing) {
   FolderFs fs;
-  fs.folders.insert(PathOfUnits(251));
-  fs.folders.insert(PathOfUnits(252));
+  fs.AddDirectory(PathOfUnits(251));
+  fs.AddDirectory(PathOfUnits(252));
   EXPECT_TRUE(FolderExists(fs, PathOfUnits(251)));
   EXPECT_FALSE(FolderExists(fs, PathOfUnits(252)));
   // The limit is checked before the trailing backslash goes: 251 units plus one is too long.
@@ -156,9 +126,9 @@ TEST(FolderExists, PathsOf252UnitsOrMoreCountAsMissing) {
 TEST(CreateFolderTree, CreatesMissingParentsFromTheOutermostIn) {
   FolderFs fs;
   EXPECT_EQ(CreateFolderTree(fs, "C:\\A\\B\\C\\"), kFolderOk);
-  EXPECT_EQ(fs.made, (std::vector<std::string>{"C:\\A\\B\\C", "C:\\A\\B", "C:\\A", "C:\\A\\B",
+  EXPECT_EQ(fs.Calls("mkdir"), (std::vector<std::string>{"C:\\A\\B\\C", "C:\\A\\B", "C:\\A", "C:\\A\\B",
                                                "C:\\A\\B\\C"}));
-  EXPECT_TRUE(fs.folders.count("C:\\A\\B\\C"));
+  EXPECT_TRUE(fs.DirectoryExists("C:\\A\\B\\C"));
   EXPECT_EQ(CreateFolderTree(fs, "C:\\A\\B\\C"), kFolderOk);  // already there
 }
 
@@ -169,29 +139,18 @@ TEST(CreateFolderTree, StatusCodes) {
   EXPECT_EQ(CreateFolderTree(fs, "C:\\a<b"), kFolderBadPathname);
   EXPECT_EQ(CreateFolderTree(fs, "\\\\server\\share\\new"), kFolderBadPathname);
   EXPECT_EQ(CreateFolderTree(fs, ""), kFolderBadPathname);
-  fs.denied.insert("C:\\locked");
+  fs.ForceMakeDirectory("C:\\locked", CreateDirResult::OtherError);
   EXPECT_EQ(CreateFolderTree(fs, "C:\\locked\\inner"), kFolderAccessDenied);
-  // A missing drive: the recursion reaches "Q:", whose parent is empty.
-  EXPECT_EQ(CreateFolderTree(fs, "Q:\\x\\y"), kFolderBadPathname);
-  EXPECT_TRUE(fs.made.size() < 20u);
   // White space trimmed; a single relative component made in the current folder.
   EXPECT_EQ(CreateFolderTree(fs, "  C:\\Spaced\\ \t"), kFolderOk);
-  EXPECT_TRUE(fs.folders.count("C:\\Spaced"));
+  EXPECT_TRUE(fs.DirectoryExists("C:\\Spaced"));
   EXPECT_EQ(CreateFolderTree(fs, "here"), kFolderOk);
-  EXPECT_TRUE(fs.folders.count("here"));
-}
-
-TEST(CreateFolderTree, ParentThatIsAFileEndsWithAccessDenied) {
-  FolderFs fs;
-  fs.files.insert("C:\\blocker");
-  EXPECT_EQ(CreateFolderTree(fs, "C:\\blocker\\sub\\leaf"), kFolderAccessDenied);
-  EXPECT_LE(fs.made.size(), 6u);
-  EXPECT_FALSE(EnsureFolder(fs, "C:\\blocker\\sub\\"));
+  EXPECT_TRUE(fs.DirectoryExists("here"));
 }
 
 TEST(EnsureFolder, DrivesAndExistingEntries) {
   FolderFs fs;
-  fs.drives = {{"C:\\", DriveType::Fixed}, {"D:\\", DriveType::CdRom}};
+  fs.SetDriveType("D:\\", DriveType::CdRom);
   EXPECT_TRUE(EnsureFolder(fs, "C:\\"));
   EXPECT_TRUE(EnsureFolder(fs, "D:"));
   EXPECT_TRUE(EnsureFolder(fs, "D:\\"));
@@ -199,11 +158,11 @@ TEST(EnsureFolder, DrivesAndExistingEntries) {
   EXPECT_FALSE(EnsureFolder(fs, "Q:\\"));
   EXPECT_FALSE(EnsureFolder(fs, "x"));
   EXPECT_FALSE(EnsureFolder(fs, ""));
-  EXPECT_TRUE(fs.made.empty());
+  EXPECT_TRUE(fs.Calls("mkdir").empty());
 
-  fs.files.insert("C:\\name");  // a file with the folder's name passes
+  fs.AddFile("C:\\name");  // a file with the folder's name passes
   EXPECT_TRUE(EnsureFolder(fs, "C:\\name\\"));
-  EXPECT_TRUE(fs.made.empty());
+  EXPECT_TRUE(fs.Calls("mkdir").empty());
 }
 
 TEST(EnsureFolder, TwoCharacterPathUsesTheWritableDriveTable) {
@@ -230,19 +189,19 @@ TEST(EnsureFolder, TwoCharacterPathUsesTheWritableDriveTable) {
   }
 }
 
-TEST(EnsureFolder, CreatesNestedFoldersAndRefusesBadOrLongPaths) {
+// An existing UNC path passes through PathExists even though it could not be created.
+TEST(EnsureFolder, ExistingUncPathPassesWithoutACreation) {
   FolderFs fs;
-  EXPECT_TRUE(EnsureFolder(fs, "C:\\A\\B\\C\\"));
-  EXPECT_TRUE(fs.folders.count("C:\\A") && fs.folders.count("C:\\A\\B"));
-  EXPECT_FALSE(EnsureFolder(fs, "C:\\bad|name\\"));
-  EXPECT_FALSE(EnsureFolder(fs, PathOfUnits(260)));
-  // 252..259 units: not found by FolderExists, but created.
-  EXPECT_TRUE(EnsureFolder(fs, PathOfUnits(255) + "\\"));
-  EXPECT_TRUE(fs.folders.count(PathOfUnits(255)));
-  // An existing UNC path passes through PathExists even though it could not be created.
-  fs.folders.insert("\\\\server\\share");
+  fs.AddDirectory("\\\\server\\share");
   EXPECT_TRUE(EnsureFolder(fs, "\\\\server\\share\\"));
   EXPECT_FALSE(EnsureFolder(fs, "\\\\server\\share\\new"));
+}
+
+// The table of tests/support/folder_cases.h, which the Win32 tests run against the system.
+TEST(FolderCases, TheDoubleAnswersAsTheSystem) {
+  FolderFs fs;
+  fs.AddFile("C:\\fold\\blocker");
+  testing::RunFolderSteps(fs);
 }
 
 }  // namespace

@@ -29,14 +29,7 @@ using testing::WriteWholeFile;
 
 class SzddInterop : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/corvane-szdd-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    if (!dir_.empty()) std::system(("rm -rf '" + dir_ + "'").c_str());
-  }
+  void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
   // Inputs of the kinds the payload carries, plus awkward ones.
   std::vector<Bytes> Samples() const {
@@ -65,7 +58,8 @@ class SzddInterop : public ::testing::Test {
     return samples;
   }
 
-  std::string dir_;
+  testing::HostScratchFolder scratch_{"corvane-szdd"};
+  const std::string& dir_ = scratch_.Path();
 };
 
 TEST_F(SzddInterop, MsexpandExpandsOurFiles) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/fake_registry.h"
+#include "support/registry_cases.h"
 
 namespace corvane {
 namespace {
@@ -28,18 +29,6 @@ TEST(WriteAppPath, OpensLevelByLevelCreatesSubkeyAndClosesInnermostFirst) {
                           "close HKLM\\SOFTWARE\\Microsoft", "close HKLM\\SOFTWARE"));
   EXPECT_EQ(reg.OpenHandles(), 0u);
   EXPECT_EQ(reg.Value(kKvx, "Path"), "C:\\Program Files\\Corvane");
-}
-
-TEST(WriteAppPath, ReplacesOneValueAndKeepsTheOthers) {
-  FakeRegistry reg;
-  reg.SetValue(kKvx, "Path", "old");
-  reg.SetValue(kKvx, "FileVersion", "5, 0, 0, 0");
-  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "new"), 0);
-  EXPECT_EQ(WriteAppPath(reg, "kvx.exe", "", "C:\\x\\kvx.exe"), 0);  // the default value
-  EXPECT_EQ(reg.Value(kKvx, "Path"), "new");
-  EXPECT_EQ(reg.Value(kKvx, "FileVersion"), "5, 0, 0, 0");
-  EXPECT_EQ(reg.Value(kKvx, ""), "C:\\x\\kvx.exe");
-  EXPECT_EQ(reg.ValueCount(kKvx), 3u);
 }
 
 TEST(WriteAppPath, StopsAtTheFirstFailingLevelWithItsStatusAndClosesWhatWasOpened) {
@@ -69,46 +58,19 @@ TEST(ReadAppPath, ReadsTheValueAndNeverCreatesTheKey) {
   EXPECT_EQ(reg.OpenHandles(), 0u);
 
   reg.SetValue(kKvx, "Path", "C:\\Programme\\Caf\xC3\xA9");
-  reg.log.clear();
   EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Path"), "C:\\Programme\\Caf\xC3\xA9");
-  EXPECT_THAT(reg.log, ElementsAre("open SOFTWARE", "open Microsoft", "open Windows",
-                                   "open CurrentVersion", "open App Paths", "open kvx.exe",
-                                   "query Path", "close " + kKvx, std::string("close ") + kAppPaths,
-                                   "close HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-                                   "close HKLM\\SOFTWARE\\Microsoft\\Windows",
-                                   "close HKLM\\SOFTWARE\\Microsoft", "close HKLM\\SOFTWARE"));
   EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Missing"), "");
   EXPECT_EQ(reg.OpenHandles(), 0u);
 }
 
-TEST(ReadAppPath, ValueLongerThanTheBufferReadsAsEmpty) {
+// The table of tests/support/registry_cases.h, which the Win32 tests run against the system.
+TEST(RegistryCases, TheDoubleAnswersAsTheSystem) {
   FakeRegistry reg;
-  reg.SetValue(kKvx, "Fits", std::string(260, 'x'));
-  reg.SetValue(kKvx, "TooLong", std::string(261, 'x'));
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Fits"), std::string(260, 'x'));
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "TooLong"), "");
-}
-
-TEST(WriteUninstallEntry, WritesTheThreeValuesInOrder) {
-  FakeRegistry reg;
-  EXPECT_EQ(WriteUninstallEntry(reg, "Corvane", "C:\\Apps\\Corvane\\Uninstall.exe"), 0);
-  EXPECT_THAT(std::vector<std::string>(reg.log.begin() + 5, reg.log.begin() + 9),
-              ElementsAre("create Corvane", "set DisplayName=Corvane",
-                          "set DisplayIcon=C:\\Apps\\Corvane\\Uninstall.exe",
-                          "set UninstallString=C:\\Apps\\Corvane\\Uninstall.exe"));
-  EXPECT_EQ(reg.log[4], "open Uninstall");
-  EXPECT_EQ(reg.log[9], "close " + kEntry);
+  testing::RunRegistrySteps(reg);
   EXPECT_EQ(reg.OpenHandles(), 0u);
 }
 
-TEST(WriteUninstallEntry, QuotesTheCommandOnlyWhenThePathHasASpace) {
-  FakeRegistry reg;
-  const std::string path = "C:\\Program Files\\Tamarind Software\\Corvane\\Uninstall.exe";
-  EXPECT_EQ(WriteUninstallEntry(reg, "Corvane", path), 0);
-  EXPECT_EQ(reg.Value(kEntry, "DisplayIcon"), path);
-  EXPECT_EQ(reg.Value(kEntry, "UninstallString"), "\"" + path + "\"");
-  EXPECT_EQ(reg.Value(kEntry, "DisplayName"), "Corvane");
-
+TEST(QuoteCommandPath, QuotesOnlyAnUnquotedPathWithASpace) {
   EXPECT_EQ(QuoteCommandPath("C:\\a\\u.exe"), "C:\\a\\u.exe");
   EXPECT_EQ(QuoteCommandPath("\"C:\\a b\\u.exe\""), "\"C:\\a b\\u.exe\"");
   EXPECT_EQ(QuoteCommandPath(""), "");

@@ -72,80 +72,64 @@ class FakeStartWays : public StartWays {
 const std::string kKvx = "C:\\P\\kvx.exe";
 
 // The elevated setup starts a program through the user's desktop shell, or, where that does not
-// answer, with the token of the shell's process; never with its own token, so without a shell
-// process nothing starts (a user can end their own shell).
-TEST(StartProgramTest, NeverWithTheSetupsOwnToken) {
+// answer, with the token of the shell's process: only while the shell's window still belongs to
+// the process that was opened, and only where that token is an ordinary user's. Never with its
+// own token, so without a shell process nothing starts (a user can end their own shell).
+TEST(StartProgramTest, ThroughTheDesktopOrAsTheUsersShellNeverWithItsOwnToken) {
+  using Desktop = StartWays::Desktop;
+  using Token = StartWays::TokenFacts;
   const std::string asked = kKvx + "|C:\\P|9";
-  const std::vector<std::string> asShell7 = {"desktop " + asked, "shell window of 7", "open 7",
-                                             "shell window of 7", "start as 7 " + asked};
+  const std::vector<std::string> opened7 = {"desktop " + asked, "shell window of 7", "open 7"};
+  std::vector<std::string> checked7 = opened7;
+  checked7.push_back("shell window of 7");
+  std::vector<std::string> asShell7 = checked7;
+  asShell7.push_back("start as 7 " + asked);
+  const ShellStart notStarted{false, StartWay::NotStarted};
+  const ShellStart asShell{true, StartWay::ShellUser};
   struct Case {
-    StartWays::Desktop desktop;
-    std::vector<std::uint32_t> shellIds;
-    bool starts;
+    const char* name;
+    Desktop desktop = Desktop::NoAnswer;
+    std::vector<std::uint32_t> shellIds = {7};
+    bool opens = true;
+    Token token{false, kMediumIntegrity, false};
+    bool starts = true;
     ShellStart result;
     std::vector<std::string> tried;
   } cases[] = {
-      {StartWays::Desktop::Started,
-       {7},
-       true,
-       {true, StartWay::DesktopShell},
-       {"desktop " + asked}},
-      {StartWays::Desktop::Failed,
-       {7},
-       true,
-       {false, StartWay::DesktopShell},
-       {"desktop " + asked}},
-      {StartWays::Desktop::NoAnswer, {7}, true, {true, StartWay::ShellUser}, asShell7},
-      {StartWays::Desktop::NoAnswer, {7}, false, {false, StartWay::NotStarted}, asShell7},
-      {StartWays::Desktop::NoAnswer,
-       {},
-       true,
-       {false, StartWay::NotStarted},
-       {"desktop " + asked, "shell window of 0"}},
+      {.name = "desktop", .desktop = Desktop::Started, .result = {true, StartWay::DesktopShell},
+       .tried = {"desktop " + asked}},
+      {.name = "desktop failed", .desktop = Desktop::Failed,
+       .result = {false, StartWay::DesktopShell}, .tried = {"desktop " + asked}},
+      {.name = "medium", .result = asShell, .tried = asShell7},
+      {.name = "start failed", .starts = false, .result = notStarted, .tried = asShell7},
+      {.name = "no shell", .shellIds = {}, .result = notStarted,
+       .tried = {"desktop " + asked, "shell window of 0"}},
+      {.name = "low integrity", .token = {false, 0x1000, false}, .result = asShell,
+       .tried = asShell7},
+      {.name = "not opened", .opens = false, .result = notStarted, .tried = opened7},
+      {.name = "window now another process's", .shellIds = {7, 8}, .result = notStarted,
+       .tried = {"desktop " + asked, "shell window of 7", "open 7", "shell window of 8"}},
+      {.name = "elevated", .token = {true, kMediumIntegrity, false}, .result = notStarted,
+       .tried = checked7},
+      {.name = "high integrity", .token = {false, 0x3000, false}, .result = notStarted,
+       .tried = checked7},
+      {.name = "medium plus", .token = {false, kMediumIntegrity + 0x100, false},
+       .result = notStarted, .tried = checked7},
+      {.name = "the setup's own", .token = {false, kMediumIntegrity, true}, .result = notStarted,
+       .tried = checked7},
+      {.name = "not read", .token = Token{}, .result = notStarted, .tried = checked7},
   };
   for (const Case& c : cases) {
     FakeStartWays ways;
     ways.desktop = c.desktop;
     ways.shellIds = c.shellIds;
-    ways.starts = c.starts;
-    const ShellStart start = StartProgram(ways, kKvx, "C:\\P", kShowRestore);
-    EXPECT_EQ(start.started, c.result.started) << ways.tried.size();
-    EXPECT_EQ(start.way, c.result.way) << ways.tried.size();
-    EXPECT_EQ(ways.tried, c.tried);
-  }
-}
-
-// The shell's token is taken only while the shell's window still belongs to the process that was
-// opened, and only where it is an ordinary user's; a token that cannot be read is refused.
-TEST(StartProgramTest, ShellTokenOnlyWhereItIsAnOrdinaryUsers) {
-  using Token = StartWays::TokenFacts;
-  const Token medium{false, kMediumIntegrity, false};
-  struct Case {
-    const char* name;
-    std::vector<std::uint32_t> shellIds;
-    bool opens;
-    Token token;
-    bool started;
-  } cases[] = {
-      {"medium", {7}, true, medium, true},
-      {"low integrity", {7}, true, {false, 0x1000, false}, true},
-      {"not opened", {7}, false, medium, false},
-      {"window now another process's", {7, 8}, true, medium, false},
-      {"elevated", {7}, true, {true, kMediumIntegrity, false}, false},
-      {"high integrity", {7}, true, {false, 0x3000, false}, false},
-      {"medium plus", {7}, true, {false, kMediumIntegrity + 0x100, false}, false},
-      {"the setup's own", {7}, true, {false, kMediumIntegrity, true}, false},
-      {"not read", {7}, true, Token{}, false},
-  };
-  for (const Case& c : cases) {
-    FakeStartWays ways;
-    ways.shellIds = c.shellIds;
     ways.opens = c.opens;
     ways.token = c.token;
+    ways.starts = c.starts;
     const ShellStart start = StartProgram(ways, kKvx, "C:\\P", kShowRestore);
-    EXPECT_EQ(start.started, c.started) << c.name;
-    EXPECT_EQ(start.way, c.started ? StartWay::ShellUser : StartWay::NotStarted) << c.name;
-    EXPECT_EQ(ways.tried.back() == "start as 7 " + kKvx + "|C:\\P|9", c.started) << c.name;
+    EXPECT_EQ(start.started, c.result.started) << c.name;
+    EXPECT_EQ(start.way, c.result.way) << c.name;
+    EXPECT_EQ(ways.tried, c.tried) << c.name;
   }
 }
 

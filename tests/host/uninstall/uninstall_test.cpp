@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_payload_services.h"
 #include "support/fake_registry.h"
 #include "support/fake_shell.h"
 #include "system/product.h"
@@ -26,19 +27,7 @@ const std::string kUninstall = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 
 // The special folders of an administrator's account.
 struct Folders : FakeKnownFolderSource {
-  Folders() {
-    special = {{23, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
-               {25, "C:\\users\\Public\\Desktop"},
-               {26, "C:\\users\\admin\\AppData\\Roaming"},
-               {28, "C:\\users\\admin\\AppData\\Local"},
-               {35, "C:\\ProgramData"},
-               {36, "C:\\windows"},
-               {37, "C:\\windows\\system32"},
-               {38, "C:\\Program Files"},
-               {40, "C:\\users\\admin"},
-               {46, "C:\\users\\Public\\Documents"}};
-    temp = "C:\\users\\admin\\Temp\\";
-  }
+  Folders() : FakeKnownFolderSource(testing::AccountFolders("admin")) {}
 };
 
 // Files and folders by folded path. Open folders are numbered; a folder is removable only when
@@ -136,14 +125,6 @@ class Ui : public UninstallUi {
   void Tell(std::string_view text) override { shown.emplace_back(text); }
 };
 
-class Log : public SetupLog {
- public:
-  std::vector<std::string> lines;
-
- protected:
-  void WriteLine(std::string_view line) override { lines.emplace_back(line); }
-};
-
 // A machine with a complete installation in the default folder.
 struct Machine {
   FakeRegistry registry;
@@ -151,7 +132,7 @@ struct Machine {
   Files files;
   Lock lock;
   Ui ui;
-  Log log;
+  testing::MemoryLog log;
   UninstallServices services{registry, folders, files, lock, ui, log};
 
   explicit Machine(const std::string& path = "C:\\Program Files\\Tamarind Software\\Corvane") {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "e2e/driver/win_driver.h"
 #include "host/app/app_doubles.h"
-#include "system/win32/app_message_box.h"
 #include "system/win32/wide.h"
 
 namespace corvane {
@@ -29,45 +29,14 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
   (*g_step)(dlg);
 }
 
-struct ControlInfo {
-  std::wstring cls;
-  std::string text;
-  LONG style = 0;
-  RECT units{};  // rectangle in dialog units
-  bool visible = false;
-  bool enabled = false;
-};
-
-std::string TextOf(HWND h) {
-  wchar_t buf[512] = {};
-  GetWindowTextW(h, buf, 512);
-  return FromWide(buf);
-}
-
-ControlInfo Inspect(HWND dlg, HWND h) {
-  ControlInfo c;
-  wchar_t cls[64] = {};
-  GetClassNameW(h, cls, 64);
-  c.cls = cls;
-  c.text = TextOf(h);
-  c.style = GetWindowLongW(h, GWL_STYLE);
-  c.visible = IsWindowVisible(h) != FALSE;
-  c.enabled = IsWindowEnabled(h) != FALSE;
-  RECT r{};
-  GetWindowRect(h, &r);
-  MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
-  RECT unit{0, 0, 4, 8};
-  MapDialogRect(dlg, &unit);
-  c.units = RECT{MulDiv(r.left, 4, unit.right), MulDiv(r.top, 8, unit.bottom),
-                 MulDiv(r.right - r.left, 4, unit.right), MulDiv(r.bottom - r.top, 8, unit.bottom)};
-  return c;
-}
+using e2e::Control;
+using e2e::ControlText;
 
 // Every child with the given id, in z-order (the icon frame and the browse button share 1000).
-std::vector<ControlInfo> ControlsWithId(HWND dlg, int id) {
-  std::vector<ControlInfo> out;
-  for (HWND h = GetWindow(dlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    if (GetDlgCtrlID(h) == id) out.push_back(Inspect(dlg, h));
+std::vector<Control> ControlsWithId(HWND dlg, int id) {
+  std::vector<Control> out;
+  for (const Control& c : e2e::Controls(dlg)) {
+    if (c.id == id) out.push_back(c);
   }
   return out;
 }
@@ -146,9 +115,9 @@ TEST_F(SetupDialogTest, TemplateControlsAndInitialState) {
       SCOPED_TRACE(e.id);
       const auto found = ControlsWithId(dlg, e.id);
       ASSERT_EQ(found.size(), 1u);
-      const ControlInfo& c = found[0];
+      const Control& c = found[0];
       EXPECT_EQ(_wcsicmp(c.cls.c_str(), e.cls), 0);
-      EXPECT_EQ(c.text, e.text);
+      EXPECT_EQ(e2e::Utf8(c.text), e.text);
       EXPECT_NEAR(c.units.left, e.units.left, 1);
       EXPECT_NEAR(c.units.top, e.units.top, 1);
       EXPECT_NEAR(c.units.right, e.units.right, 1);
@@ -163,8 +132,8 @@ TEST_F(SetupDialogTest, TemplateControlsAndInitialState) {
     // Icon frame and browse button: same id, same rectangle; the button is disabled.
     const auto both = ControlsWithId(dlg, IDC_SETUP_ICON_FRAME);
     ASSERT_EQ(both.size(), 2u);
-    const ControlInfo* button = nullptr;
-    const ControlInfo* frame = nullptr;
+    const Control* button = nullptr;
+    const Control* frame = nullptr;
     for (const auto& c : both) (_wcsicmp(c.cls.c_str(), L"Button") == 0 ? button : frame) = &c;
     ASSERT_NE(button, nullptr);
     ASSERT_NE(frame, nullptr);
@@ -190,19 +159,19 @@ TEST_F(SetupDialogTest, InstallThenNextThenRunProgram) {
     EXPECT_EQ(dialogLogic->state, 1);
     GetWindowRect(GetDlgItem(dlg, IDC_SETUP_DESCRIPTION), &r);
     description1 = r.top;
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), "Next");
+    EXPECT_EQ(ControlText(dlg, IDOK), "Next");
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDCANCEL)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_INSTALL_PATH)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_PATH_LABEL)));
     for (const auto& c : ControlsWithId(dlg, IDC_SETUP_ICON_FRAME)) EXPECT_FALSE(c.visible);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_UPDATE_INFO)));
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDC_SETUP_DESCRIPTION))
+    EXPECT_EQ(ControlText(dlg, IDC_SETUP_DESCRIPTION)
                   .rfind("The program is successfully installed", 0),
               0u);
 
     SendMessageW(dlg, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDOK)), "Run Program");
-    EXPECT_EQ(TextOf(GetDlgItem(dlg, IDCANCEL)), "Close");
+    EXPECT_EQ(ControlText(dlg, IDOK), "Run Program");
+    EXPECT_EQ(ControlText(dlg, IDCANCEL), "Close");
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDCANCEL)));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_SETUP_UPDATE_INFO)));
     ASSERT_EQ(shell.owners.size(), 1u);
@@ -240,9 +209,6 @@ TEST_F(SetupDialogTest, MinimisedDialogGivesItsIconForDragging) {
   EXPECT_EQ(dragIcon, bigIcon);
 }
 
-TEST(AppMessageBoxTest, TitleIsTheModuleNameWithoutExtension) {
-  EXPECT_EQ(AppTitle(), "win32_app_tests");
-}
 
 }  // namespace
 }  // namespace corvane

@@ -12,7 +12,9 @@
 #include "folderdlg/folder_chooser.h"
 #include "folderdlg/win32/win32_chooser_file_system.h"
 #include "folderdlg/win32/win32_tree_view.h"
+#include "host/folderdlg/fake_chooser_platform.h"
 #include "system/win32/wide.h"
+#include "win32/payload/scratch_folder.h"
 
 namespace corvane {
 namespace {
@@ -24,48 +26,14 @@ const char kUnicodeName[] =
     "\xc3\x9c"
     "ber \xd0\x94\xd0\xb0\xd0\xbd\xd0\xbd\xd1\x8b\xd0\xb5";
 
-// A scratch folder tree below the temporary folder, removed again afterwards.
-class ScratchTree {
- public:
-  ScratchTree() {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    root_ = FromWide(temp) + "chooser-adapters-" + std::to_string(GetCurrentProcessId());
-    Make(root_, 0);
-  }
-  ~ScratchTree() {
-    for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
-      const std::wstring wide = ToWide(it->first);
-      SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (it->second) {
-        DeleteFileW(wide.c_str());
-      } else {
-        RemoveDirectoryW(wide.c_str());
-      }
-    }
-  }
-  const std::string& Root() const { return root_; }
-  std::string Make(const std::string& path, DWORD attributes) {
-    const std::wstring wide = ToWide(path);
-    EXPECT_TRUE(CreateDirectoryW(wide.c_str(), nullptr)) << path;
-    if (attributes != 0) {
-      EXPECT_TRUE(SetFileAttributesW(wide.c_str(), attributes)) << path;
-    }
-    made_.emplace_back(path, false);
-    return path;
-  }
-  void MakeFile(const std::string& path) {
-    HANDLE file = CreateFileW(ToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
-    made_.emplace_back(path, true);
-  }
+using testing::ScratchFolder;
 
- private:
-  std::string root_;
-  std::vector<std::pair<std::string, bool>> made_;
-};
+std::string MakeFolder(const std::string& path, DWORD attributes = 0) {
+  const std::wstring wide = ToWide(path);
+  EXPECT_TRUE(CreateDirectoryW(wide.c_str(), nullptr)) << path;
+  EXPECT_TRUE(attributes == 0 || SetFileAttributesW(wide.c_str(), attributes)) << path;
+  return path;
+}
 
 std::map<std::string, std::uint32_t> ListAll(ChooserFileSystem& fs, const std::string& pattern) {
   std::map<std::string, std::uint32_t> entries;
@@ -78,15 +46,15 @@ std::map<std::string, std::uint32_t> ListAll(ChooserFileSystem& fs, const std::s
 }
 
 TEST(Win32ChooserFileSystemTest, EnumeratesNamesAndAttributesOnTheWideApi) {
-  ScratchTree scratch;
-  scratch.Make(scratch.Root() + "\\Plain", 0);
-  scratch.Make(scratch.Root() + "\\Hidden", FILE_ATTRIBUTE_HIDDEN);
-  scratch.Make(scratch.Root() + "\\Guarded", FILE_ATTRIBUTE_SYSTEM);
-  scratch.Make(scratch.Root() + "\\" + kUnicodeName, 0);
-  scratch.MakeFile(scratch.Root() + "\\file.txt");
+  ScratchFolder scratch("chooser");
+  MakeFolder(scratch.Path() + "Plain");
+  MakeFolder(scratch.Path() + "Hidden", FILE_ATTRIBUTE_HIDDEN);
+  MakeFolder(scratch.Path() + "Guarded", FILE_ATTRIBUTE_SYSTEM);
+  MakeFolder(scratch.Path() + kUnicodeName);
+  ASSERT_TRUE(testing::WriteAll(scratch.Path() + "file.txt", {}));
 
   Win32ChooserFileSystem fs;
-  const auto entries = ListAll(fs, scratch.Root() + "\\*.*");
+  const auto entries = ListAll(fs, scratch.Path() + "*.*");
   std::vector<std::string> names;
   for (const auto& [name, attributes] : entries) names.push_back(name);
   EXPECT_THAT(names, UnorderedElementsAre(".", "..", "Plain", "Hidden", "Guarded", kUnicodeName,
@@ -99,12 +67,11 @@ TEST(Win32ChooserFileSystemTest, EnumeratesNamesAndAttributesOnTheWideApi) {
 }
 
 TEST(Win32ChooserFileSystemTest, EnumerationThatCannotStart) {
-  ScratchTree scratch;
+  ScratchFolder scratch("chooser");
   Win32ChooserFileSystem fs;
-  EXPECT_FALSE(fs.Enumerate(scratch.Root() + "\\Missing\\*.*"));
+  EXPECT_FALSE(fs.Enumerate(scratch.Path() + "Missing\\*.*"));
   // An existing folder that holds nothing matching still starts (and yields nothing).
-  scratch.Make(scratch.Root() + "\\Empty", 0);
-  auto empty = fs.Enumerate(scratch.Root() + "\\Empty\\*.txt");
+  auto empty = fs.Enumerate(scratch.Path() + "*.txt");
   ASSERT_TRUE(empty);
   DirEntry entry;
   EXPECT_FALSE(empty->Next(entry));
@@ -247,32 +214,21 @@ TEST_F(Win32TreeViewTest, SelectionAndLongTexts) {
 }
 
 // The logic over the real file system: the folder filter and the expand-button probe.
-class NullUi : public ChooserUi {
- public:
-  void ShowMessage(const std::string& text) override { messages.push_back(text); }
-  void Beep(std::uint32_t, std::uint32_t) override {}
-  void BeginWait() override {}
-  void EndWait() override {}
-  void SetPathDisplay(const std::string&) override {}
-  void SetFreeSpaceText(const std::string&) override {}
-  std::vector<std::string> messages;
-};
-
 TEST_F(Win32TreeViewTest, ChooserReadsARealFolderLevel) {
-  ScratchTree scratch;
-  const std::string base = scratch.Make(scratch.Root() + "\\Level", 0);
-  scratch.Make(base + "\\Plain", 0);
-  scratch.Make(base + "\\Plain\\Inner", 0);
-  scratch.Make(base + "\\Hidden", FILE_ATTRIBUTE_HIDDEN);
-  scratch.Make(base + "\\Guarded", FILE_ATTRIBUTE_SYSTEM);
-  scratch.Make(base + "\\OnlyGuarded", 0);
-  scratch.Make(base + "\\OnlyGuarded\\Sys", FILE_ATTRIBUTE_SYSTEM);
-  scratch.Make(base + "\\" + kUnicodeName, 0);
-  scratch.MakeFile(base + "\\file.txt");
+  ScratchFolder scratch("chooser");
+  const std::string base = MakeFolder(scratch.Path() + "Level");
+  MakeFolder(base + "\\Plain");
+  MakeFolder(base + "\\Plain\\Inner");
+  MakeFolder(base + "\\Hidden", FILE_ATTRIBUTE_HIDDEN);
+  MakeFolder(base + "\\Guarded", FILE_ATTRIBUTE_SYSTEM);
+  MakeFolder(base + "\\OnlyGuarded");
+  MakeFolder(base + "\\OnlyGuarded\\Sys", FILE_ATTRIBUTE_SYSTEM);
+  MakeFolder(base + "\\" + kUnicodeName);
+  ASSERT_TRUE(testing::WriteAll(base + "\\file.txt", {}));
 
   Win32TreeView tree(window_);
   Win32ChooserFileSystem fs;
-  NullUi ui;
+  testing::FakeChooserUi ui;
   FolderChooser chooser(tree, fs, ui, true);
   chooser.FillDriveList();
   const TreeNode node = chooser.ExpandPath(base + "\\");

@@ -13,6 +13,7 @@
 
 #include "payload/win32/module_resources.h"
 #include "payload/win32/win32_file_system.h"
+#include "support/fake_payload_services.h"
 #include "win32/payload/scratch_folder.h"
 
 namespace corvane {
@@ -42,12 +43,6 @@ std::vector<std::string> NamesIn(const std::string& folder) {
   std::sort(names.begin(), names.end());
   return names;
 }
-
-class RecordingErrors : public ErrorReporter {
- public:
-  void ShowError(std::string_view text) override { messages.emplace_back(text); }
-  std::vector<std::string> messages;
-};
 
 // A build-machine path as this program sees it through Wine's Z: drive.
 std::string FromBuildMachine(const std::string& unixPath) {
@@ -110,7 +105,7 @@ class ExtractWin32Test : public ::testing::Test {
   std::vector<std::string> packed;
   Win32FileSystem files;
   ModuleResources resources;
-  RecordingErrors errors;
+  testing::RecordingErrorReporter errors;
   ExtractServices services{files, resources, errors};
 };
 

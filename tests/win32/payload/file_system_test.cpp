@@ -174,15 +174,6 @@ TEST(Win32FileSystemTest, HardLinkKeepsTheOldFileAcrossAReplace) {
   EXPECT_NE(fs.RandomNumber(), fs.RandomNumber());
 }
 
-bool Exists(const std::string& path) {
-  return GetFileAttributesW(ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsFolder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // A chain from a base: a folder made shut and held from its first moment, then files made,
 // linked, renamed and removed relative to it, each effect read back by path. A held folder
 // cannot be renamed or deleted by anyone until it is released; bare names only.
@@ -221,7 +212,7 @@ TEST(Win32FolderSecurityTest, ChainOfHeldFoldersWorksRelativeToEachHandle) {
     EXPECT_FALSE(held->LinkFile("a.txt", bad)) << bad;
     EXPECT_FALSE(held->RenameFile("a.txt", bad, true)) << bad;
   }
-  EXPECT_FALSE(Exists(dir.Path() + "a.txt"));
+  EXPECT_FALSE(testing::Exists(ToWide(dir.Path() + "a.txt")));
 
   // A second name makes the file no longer the administrators' own; one name again makes it so.
   std::string contents;
@@ -232,7 +223,7 @@ TEST(Win32FolderSecurityTest, ChainOfHeldFoldersWorksRelativeToEachHandle) {
   EXPECT_FALSE(held->RemoveAtRestart("b.txt"));
   EXPECT_TRUE(held->RemoveFile("b.txt"));
   EXPECT_FALSE(held->Has("b.txt"));
-  EXPECT_FALSE(Exists(folder + "\\b.txt"));
+  EXPECT_FALSE(testing::Exists(ToWide(folder + "\\b.txt")));
   EXPECT_TRUE(held->ReadOwnFile("a.txt", contents));
   EXPECT_EQ(contents, "a");
 
@@ -251,7 +242,7 @@ TEST(Win32FolderSecurityTest, ChainOfHeldFoldersWorksRelativeToEachHandle) {
   EXPECT_FALSE(held->RenameFile("Old", "Aside", false));
   inner.reset();
   EXPECT_TRUE(held->RenameFile("Old", "Aside", false));
-  EXPECT_TRUE(IsFolder(folder + "\\Aside"));
+  EXPECT_TRUE(testing::IsFolder(ToWide(folder + "\\Aside")));
   EXPECT_TRUE(held->Has("Aside"));
   ASSERT_EQ(held->OpenFolder("Aside", inner), PinResult::Pinned);
   EXPECT_FALSE(held->RemoveFolder("Aside"));  // held, by this program too

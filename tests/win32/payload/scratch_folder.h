@@ -65,6 +65,15 @@ class ScratchFolder {
   std::wstring path_;
 };
 
+// Read with the system's own call, apart from the code under test.
+inline bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+inline bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
   std::vector<std::uint8_t> data;
   HANDLE h = CreateFileW(ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

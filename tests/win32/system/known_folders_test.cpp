@@ -10,6 +10,7 @@
 #include "system/known_folders.h"
 #include "system/win32/wide.h"
 #include "system/win32/win32_registry.h"
+#include "win32/payload/scratch_folder.h"
 
 namespace corvane {
 namespace {
@@ -18,11 +19,6 @@ const std::string kSub = "\\Tamarind Software\\Corvane\\";
 const wchar_t kShellFolders[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const wchar_t kLowId[] = L"{A520A1A4-1780-4FF6-BD18-167343C5AF16}";
-
-bool IsFolder(const std::string& path) {
-  const DWORD a = GetFileAttributesW(ToWide(path).c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 std::string Base(const std::string& entry, const std::string& appended) {
   if (entry.size() < appended.size() ||
@@ -74,7 +70,7 @@ TEST_F(KnownFoldersTest, TableOfAFreshPrefix) {
        {Base(f.commonData, kSub), Base(f.localData, kSub), Base(f.userData, kSub),
         Base(f.commonDesktop, "\\"), Base(f.commonPrograms, "\\"), Base(f.desktop, "\\"),
         Base(f.programs, "\\"), Base(f.documents, "\\"), Base(f.startup, "\\")}) {
-    EXPECT_TRUE(IsFolder(base)) << base;
+    EXPECT_TRUE(testing::IsFolder(ToWide(base))) << base;
     EXPECT_EQ(base.rfind("C:\\", 0), 0u) << base;
   }
   // The prefix records LocalAppDataLow under its id, as Windows does; the work folder stays the

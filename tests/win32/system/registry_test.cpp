@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "support/registry_cases.h"
 #include "system/registry.h"
+#include "system/win32/wide.h"
 
 namespace corvane {
 namespace {
@@ -57,44 +59,26 @@ class RegistryTest : public ::testing::Test {
   Win32Registry reg;
 };
 
-TEST_F(RegistryTest, AppPathWrittenAndReadBackIncludingNonAsciiText) {
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Path"), "");  // no previous installation
+// The table of tests/support/registry_cases.h, which the host tests run against their double.
+TEST_F(RegistryTest, TheSharedCases) { testing::RunRegistrySteps(reg); }
 
-  // "C:\Program Files\Tamarind Software\Caf<e acute> <U+1F600>"
-  const std::string folder =
-      "C:\\Program Files\\Tamarind Software\\Caf\xC3\xA9 \xF0\x9F\x98\x80\xE4\xB8\xAD";
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "Path", folder), 0);
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "", folder + "\\kvx.exe"), 0);
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Path"), folder);
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", ""), folder + "\\kvx.exe");
-
-  const RawValue raw = ReadRaw(kKvxKey, L"Path");
-  ASSERT_EQ(raw.status, ERROR_SUCCESS);
-  EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(AsText(raw), L"C:\\Program Files\\Tamarind Software\\Caf\u00e9 \U0001F600\u4e2d");
-  // The stored size counts the terminating zero unit.
-  EXPECT_EQ(raw.data.size(), (AsText(raw).size() + 1) * sizeof(wchar_t));
-}
-
-TEST_F(RegistryTest, EmptyValueIsOneTerminatingZero) {
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "SpecialBuild", ""), 0);
-  const RawValue raw = ReadRaw(kKvxKey, L"SpecialBuild");
-  ASSERT_EQ(raw.status, ERROR_SUCCESS);
-  EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-  ASSERT_EQ(raw.data.size(), sizeof(wchar_t));
-  EXPECT_EQ(raw.data[0], 0);
-  EXPECT_EQ(raw.data[1], 0);
-}
-
-TEST_F(RegistryTest, ValueLongerThanTheReadBufferReadsAsEmpty) {
-  const std::string fits(260, 'f');
-  const std::string tooLong(261, 't');
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "Fits", fits), 0);
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "TooLong", tooLong), 0);
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Fits"), fits);
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "TooLong"), "");
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Missing"), "");
-  EXPECT_EQ(ReadAppPath(reg, "nosuch.exe", "Path"), "");
+// Values are stored as REG_SZ in UTF-16 with their terminating zero, also when empty.
+TEST_F(RegistryTest, ValuesAreStoredAsUtf16WithTheirTerminator) {
+  struct Case {
+    const wchar_t* name;
+    std::string text;
+    std::wstring stored;
+  } cases[] = {{L"Path", testing::kRegistryNonAscii,
+                L"C:\\Program Files\\Tamarind Software\\Caf\u00e9 \U0001F600\u4e2d"},
+               {L"SpecialBuild", "", L""}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(WriteAppPath(reg, "kvx.exe", FromWide(c.name), c.text), 0);
+    const RawValue raw = ReadRaw(kKvxKey, c.name);
+    ASSERT_EQ(raw.status, ERROR_SUCCESS);
+    EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(raw.data.size(), (c.stored.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(AsText(raw), c.stored);
+  }
 }
 
 TEST_F(RegistryTest, UnterminatedValueIsReadNoFurtherThanItsData) {
@@ -122,27 +106,6 @@ TEST_F(RegistryTest, UnterminatedValueIsReadNoFurtherThanItsData) {
             ERROR_SUCCESS);
   RegCloseKey(key);
   EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Short"), std::string(10, 's'));
-}
-
-TEST_F(RegistryTest, RewritingOneValueKeepsTheOthers) {
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "C:\\old"), 0);
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "FileVersion", "6, 1, 0, 0"), 0);
-  ASSERT_EQ(WriteAppPath(reg, "kvx.exe", "Path", "C:\\new"), 0);
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "Path"), "C:\\new");
-  EXPECT_EQ(ReadAppPath(reg, "kvx.exe", "FileVersion"), "6, 1, 0, 0");
-}
-
-TEST_F(RegistryTest, UninstallEntryValues) {
-  const std::string path = "C:\\Program Files\\Tamarind Software\\Corvane\\Uninstall.exe";
-  ASSERT_EQ(WriteUninstallEntry(reg, "Corvane", path), 0);
-  EXPECT_EQ(AsText(ReadRaw(kEntryKey, L"DisplayName")), L"Corvane");
-  EXPECT_EQ(AsText(ReadRaw(kEntryKey, L"DisplayIcon")),
-            L"C:\\Program Files\\Tamarind Software\\Corvane\\Uninstall.exe");
-  EXPECT_EQ(AsText(ReadRaw(kEntryKey, L"UninstallString")),
-            L"\"C:\\Program Files\\Tamarind Software\\Corvane\\Uninstall.exe\"");
-
-  ASSERT_EQ(WriteUninstallEntry(reg, "Corvane", "C:\\Apps\\Uninstall.exe"), 0);
-  EXPECT_EQ(AsText(ReadRaw(kEntryKey, L"UninstallString")), L"C:\\Apps\\Uninstall.exe");
 }
 
 }  // namespace

@@ -10,13 +10,12 @@
 
 #include "system/win32/file_paths.h"
 #include "system/win32/wide.h"
+#include "win32/payload/scratch_folder.h"
 
 namespace corvane {
 namespace {
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+using testing::Exists;
 
 bool WriteText(const std::wstring& path) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
