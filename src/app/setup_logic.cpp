@@ -70,9 +70,9 @@ void SetupLogic::PushDescription() { view_.SetText(kIdDescription, descriptionTe
 void SetupLogic::InitDialog() {
   paths_.known = SetUpKnownFolders(services_.folders, services_.registry,
                                    std::string(kProductFolderName), false);
-  paths_.previousInstallFolder =
-      ReadAppPath(services_.registry, std::string(kMainProgram), "Path") + "\\";
-  installPathText = StripTrailingBackslash(paths_.previousInstallFolder);
+  const std::string recorded = ReadAppPath(services_.registry, std::string(kMainProgram), "Path");
+  paths_.previousInstallFolder = WithBackslash(recorded);
+  installPathText = recorded;
 
   // The install folder is fixed: nothing enables these again.
   view_.Enable(kIdInstallPath, false);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "payload/paths.h"
+#include "payload/secure_folders.h"
 #include "system/product.h"
 #include "system/system_folders.h"
 #include "system/text.h"
@@ -13,32 +14,9 @@ namespace {
 
 using Folder = RemovalFileSystem::Folder;
 
-// The product's folders are two levels below their base: "Tamarind Software\Corvane".
-constexpr std::size_t kProductFolderLevels = 2;
 // The first three names of the product's file list go into the install folder, the rest into
 // the data folder.
 constexpr std::size_t kProgramCount = 3;
-
-std::string WithBackslash(std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path;
-}
-
-// `inner` is `outer` or lies below it; both end with a backslash and are folded.
-bool Within(const std::string& inner, const std::string& outer) {
-  return inner.compare(0, outer.size(), outer) == 0;
-}
-
-std::string Parent(const std::string& folder) {
-  const std::string stripped = StripTrailingBackslash(folder);
-  const auto cut = stripped.rfind('\\');
-  return cut == std::string::npos ? std::string() : stripped.substr(0, cut + 1);
-}
-
-std::string LastName(const std::string& folder) {
-  const std::string stripped = StripTrailingBackslash(folder);
-  return stripped.substr(stripped.rfind('\\') + 1);
-}
 
 // The product's folder in `base`: "Tamarind Software\Corvane".
 RemovalTree ProductTree(const std::string& productFolder, std::vector<std::string> files) {
@@ -46,7 +24,7 @@ RemovalTree ProductTree(const std::string& productFolder, std::vector<std::strin
   tree.base = Parent(Parent(productFolder));
   tree.levels = {std::string(kMakerFolderName), std::string(kProductFolderName)};
   tree.files = std::move(files);
-  tree.removableLevels = kProductFolderLevels;
+  tree.removableLevels = kProductLevels;
   return tree;
 }
 
@@ -132,10 +110,10 @@ class OpenLevels {
 
 // What the removal found, over all trees.
 struct Removal {
-  std::string selfPath;  // folded
+  std::string selfPath;
   bool failed = false;
   bool selfLeft = false;
-  std::vector<std::string> atRestart;  // folded
+  std::vector<std::string> atRestart;
   std::vector<Folder> leftFolders;
 };
 
@@ -169,14 +147,14 @@ void RemoveFiles(UninstallServices& services, const RemovalTree& tree, const std
                  Folder open, Removal& removal) {
   for (const std::string& name : tree.files) {
     const std::string file = folder + name;
-    if (Fold(file) == removal.selfPath) {
+    if (SameText(file, removal.selfPath)) {
       removal.selfLeft = true;
       services.log.Line({"delete ", file, ": after this program has ended"});
       continue;
     }
     const RemoveResult result = services.files.RemoveFile(open, name);
     if (result == RemoveResult::InUse && services.files.RemoveAtRestart(file)) {
-      removal.atRestart.push_back(Fold(file));
+      removal.atRestart.push_back(file);
       services.log.Line({"delete ", file, ": in use, removed when Windows restarts"});
       continue;
     }
@@ -194,11 +172,10 @@ void RemoveFiles(UninstallServices& services, const RemovalTree& tree, const std
 void RemoveLevels(UninstallServices& services, const RemovalTree& tree, std::string folder,
                   OpenLevels& open, Removal& removal) {
   const std::size_t count = std::min(tree.removableLevels, open.Count() - 1);
-  const bool leftForCopy = removal.selfLeft && Within(removal.selfPath, Fold(folder));
+  const bool leftForCopy = removal.selfLeft && Within(removal.selfPath, folder);
   for (std::size_t k = 0; k < count; ++k, folder = Parent(folder)) {
-    const std::string folded = Fold(folder);
     bool pending = false;
-    for (const std::string& path : removal.atRestart) pending = pending || Within(path, folded);
+    for (const std::string& path : removal.atRestart) pending = pending || Within(path, folder);
     RemoveResult result = RemoveResult::Failed;
     if (leftForCopy) {
       removal.leftFolders.push_back(open.TakeInnermost());
@@ -208,7 +185,7 @@ void RemoveLevels(UninstallServices& services, const RemovalTree& tree, std::str
     if (result == RemoveResult::Removed) {
       services.log.Line({"remove folder ", folder, ": removed"});
     } else if (pending && services.files.RemoveAtRestart(folder)) {
-      removal.atRestart.push_back(folded);
+      removal.atRestart.push_back(folder);
       services.log.Line({"remove folder ", folder, ": removed when Windows restarts"});
     } else if (!leftForCopy) {
       services.log.Line({"remove folder ", folder, ": kept, not empty"});
@@ -309,12 +286,7 @@ std::vector<RemovalTree> PlanRemoval(const std::string& installFolder, const Kno
   } else {
     RemovalTree tree;
     tree.base = installFolder.substr(0, 3);
-    const std::string below = StripTrailingBackslash(installFolder.substr(3));
-    for (std::size_t begin = 0; begin < below.size();) {
-      const std::size_t end = std::min(below.find('\\', begin), below.size());
-      tree.levels.push_back(below.substr(begin, end - begin));
-      begin = end + 1;
-    }
+    tree.levels = LevelsOf(tree.base, installFolder);
     tree.files = programs;
     tree.removableLevels = 1;
     trees.push_back(tree);
@@ -364,7 +336,7 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent, const std
   if (recorded.empty()) {
     return Finish(services, silent, UninstallOutcome::Failed, kNotInstalledText);
   }
-  const std::string installFolder = StripTrailingBackslash(recorded) + "\\";
+  const std::string installFolder = WithBackslash(recorded);
   log.Line({"install folder: ", recorded});
   if (!InstallFolderAcceptable(installFolder, SystemFolders(services.folders), services.files)) {
     log.Line({"install folder refused: ", recorded});
@@ -375,7 +347,7 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent, const std
   }
 
   Removal removal;
-  removal.selfPath = Fold(selfPath);
+  removal.selfPath = selfPath;
   for (const RemovalTree& tree : PlanRemoval(installFolder, UninstallKnownFolders(services))) {
     RemoveTree(services, tree, removal);
   }
@@ -393,7 +365,7 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent, const std
 }
 
 bool RemoveLeftUninstaller(UninstallServices& services, const std::vector<Folder>& folders) {
-  if (folders.empty() || folders.size() > kProductFolderLevels) return false;
+  if (folders.empty() || folders.size() > kProductLevels) return false;
   const std::string installFolder = services.files.PathOf(folders[0]);
   if (installFolder.empty() ||
       !InstallFolderAcceptable(installFolder, SystemFolders(services.folders), services.files)) {
