@@ -64,14 +64,42 @@ class FolderFs : public FileSystem {
 // n UTF-16 units of path under C:\ : "C:\" followed by 'a's.
 std::string PathOfUnits(std::size_t units) { return "C:\\" + std::string(units - 3, 'a'); }
 
-TEST(StripTrailingBackslash, RemovesExactlyOneBackslashAndNothingElse) {
-  EXPECT_EQ(StripTrailingBackslash("C:\\Program Files\\"), "C:\\Program Files");
-  EXPECT_EQ(StripTrailingBackslash("C:\\a\\\\"), "C:\\a\\");
-  EXPECT_EQ(StripTrailingBackslash("C:\\"), "C:");
-  EXPECT_EQ(StripTrailingBackslash("\\"), "");
-  EXPECT_EQ(StripTrailingBackslash(""), "");
-  EXPECT_EQ(StripTrailingBackslash("C:/a/"), "C:/a/");
-  EXPECT_EQ(StripTrailingBackslash("C:\\a \\ "), "C:\\a \\ ");
+// One table for the path string helpers: folders with and without their backslash, drive
+// roots, UNC shares, files, '/' from other systems, doubled and lone backslashes, nothing.
+TEST(PathStrings, OneBackslashEndsAFolder) {
+  struct Case {
+    const char *path, *stripped, *with, *parent, *last;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\", "C:\\Program Files", "C:\\Program Files\\", "C:\\", "Program Files"},
+      {"C:\\a\\kvx.exe", "C:\\a\\kvx.exe", "C:\\a\\kvx.exe\\", "C:\\a\\", "kvx.exe"},
+      {"C:\\a\\\\", "C:\\a\\", "C:\\a\\\\", "C:\\a\\", ""},
+      {"C:\\", "C:", "C:\\", "", "C:"},
+      {"\\\\server\\share", "\\\\server\\share", "\\\\server\\share\\", "\\\\server\\", "share"},
+      {"/tmp/out/kvx.exe", "/tmp/out/kvx.exe", "/tmp/out/kvx.exe\\", "/tmp/out/", "kvx.exe"},
+      {"C:/a/", "C:/a/", "C:/a/\\", "C:/a/", ""},
+      {"C:\\a \\ ", "C:\\a \\ ", "C:\\a \\ \\", "C:\\a \\", " "},
+      {"\\", "", "\\", "", ""},
+      {"", "", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(StripTrailingBackslash(c.path), c.stripped);
+    EXPECT_EQ(WithBackslash(c.path), c.with);
+    EXPECT_EQ(Parent(c.path), c.parent);
+    EXPECT_EQ(LastName(c.path), c.last);
+  }
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(LevelsOf("C:\\", "c:\\Apps\\Corvane\\"), (Names{"Apps", "Corvane"}));
+  EXPECT_EQ(LevelsOf("C:\\Apps\\", "C:\\apps\\Corvane"), Names{"Corvane"});
+  EXPECT_EQ(LevelsOf("C:\\Apps", "C:\\Apps\\"), Names{});    // the base itself
+  EXPECT_EQ(LevelsOf("C:\\Apps", "C:\\Apps2\\x"), Names{});  // a longer name is no folder below
+  EXPECT_EQ(LevelsOf("", "\\x"), Names{});                   // no base
+  EXPECT_TRUE(Within("c:\\apps\\corvane\\kvx.exe", "C:\\Apps\\Corvane"));
+  EXPECT_TRUE(Within("C:\\Apps\\Corvane", "C:\\Apps\\Corvane\\"));
+  EXPECT_FALSE(Within("C:\\Apps\\Corvane2", "C:\\Apps\\Corvane"));
+  EXPECT_FALSE(Within("C:\\Apps", "C:\\Apps\\Corvane"));
+  EXPECT_FALSE(Within("C:\\Apps", ""));
 }
 
 TEST(IsValidName, RefusesControlCharactersAndTheNineReservedOnes) {
