@@ -58,16 +58,14 @@ Answer UnattendedView::Ask(std::string_view text, Buttons buttons) {
 
 SetupOutcome RunUnattendedInstall(SetupServices& services, GlobalPaths& paths,
                                   const InstallSwitches& switches, SetupLog& log) {
-  LoggingFileSystem files(services.files, log);
-  LoggingRegistry registry(services.registry, log);
+  const auto files = MakeLoggingFileSystem(services.files, log);
+  const auto registry = MakeLoggingRegistry(services.registry, log);
   UnattendedShell shell(services.shell, log);
-  LoggingFolderSecurity security(services.security, log);
-  SetupServices logged{files,        services.resources, registry, services.folders, shell,
-                       services.com, security,           &log,     services.holders};
+  const auto security = MakeLoggingFolderSecurity(services.security, log);
+  SetupServices logged{*files,       services.resources, *registry, services.folders, shell,
+                       services.com, *security,          &log,      services.holders};
   // The install's own file work, done in the held folders, is logged as well.
-  logged.logFiles = [&log](FileSystem& inner) -> std::unique_ptr<FileSystem> {
-    return std::make_unique<LoggingFileSystem>(inner, log);
-  };
+  logged.logFiles = [&log](FileSystem& inner) { return MakeLoggingFileSystem(inner, log); };
   UnattendedView view(log);
   SetupLogic logic(view, logged, paths);
   logic.switches = switches;

@@ -84,90 +84,258 @@ class LoggingOutputFile final : public OutputFile {
   int timeSet_ = 0;  // 1 set, -1 failed, 0 not tried
 };
 
-PinResult Opened(PinResult result, const std::string& path, std::unique_ptr<PinnedFolder>& pinned,
-                 SetupLog& log);
-
-// A held folder of the guard's: its findings and the folders made in it are logged.
-class LoggingPin final : public PinnedFolder {
+// Queries (attributes, drive types) are not logged: the steps built on them are.
+class LoggingFileSystem final : public FileSystem {
  public:
-  LoggingPin(std::unique_ptr<PinnedFolder> inner, std::string path, SetupLog& log)
-      : inner_(std::move(inner)), path_(std::move(path)), log_(log) {}
-  bool ReadAccess(FolderAccess& access) override {
-    const bool ok = inner_->ReadAccess(access);
-    if (!ok)
-      log_.Line({"folder ", path_, ": owner and access list unreadable"});
-    else
-      log_.Line({"folder ", path_, ": owner ", access.owner});
-    return ok;
-  }
-  bool InheritFromParent() override {
-    const bool ok = inner_->InheritFromParent();
-    log_.Line({"folder ", path_, ": access from the folder above: ", ok ? "done" : "failed"});
-    return ok;
-  }
-  std::string FinalPath() override { return inner_->FinalPath(); }
-  bool HoldsOnlyAdministratorsEntries() override {
-    const bool ok = inner_->HoldsOnlyAdministratorsEntries();
-    if (!ok) log_.Line({"folder ", path_, ": holds files or folders others made"});
-    return ok;
-  }
-  PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
-    return Opened(inner_->OpenFolder(name, pinned), path_ + "\\" + name, pinned, log_);
-  }
-  CreateDirResult MakeFolder(const std::string& name, NewFolder security,
-                             std::unique_ptr<PinnedFolder>& pinned) override {
-    const CreateDirResult result = inner_->MakeFolder(name, security, pinned);
-    const std::string path = path_ + "\\" + name;
-    log_.Line({"create folder ", path,
-               security == NewFolder::Shut ? " shut to all but administrators: " : ": ",
-               CreateResultText(result)});
-    if (result == CreateDirResult::Created) {
-      pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log_);
+  LoggingFileSystem(FileSystem& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  std::unique_ptr<OutputFile> OpenForWriting(const std::string& path, ShareMode share,
+                                             OpenMode mode) override {
+    auto file = inner_.OpenForWriting(path, share, mode);
+    if (!file) {
+      log_.Line({"open for writing ", path, ": failed"});
+      return nullptr;
     }
-    return result;
+    return std::make_unique<LoggingOutputFile>(std::move(file), path, log_);
   }
-  std::unique_ptr<OutputFile> OpenFile(const std::string& name, ShareMode share,
-                                       OpenMode mode) override {
-    return inner_->OpenFile(name, share, mode);
-  }
-  bool Has(const std::string& name) override { return inner_->Has(name); }
-  bool RemoveFile(const std::string& name) override { return inner_->RemoveFile(name); }
-  bool RemoveFolder(const std::string& name) override {
-    const bool ok = inner_->RemoveFolder(name);
-    log_.Line({"remove folder ", path_, "\\", name, ok ? ": removed" : ": not removed"});
+  bool RemoveFile(const std::string& path) override {
+    const bool ok = inner_.RemoveFile(path);
+    log_.Line({"delete ", path, ok ? ": deleted" : ": not deleted"});
     return ok;
   }
-  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) override {
-    return inner_->HoldForReplacing(name);
+  std::unique_ptr<HeldFile> HoldForReplacing(const std::string& path) override {
+    auto held = inner_.HoldForReplacing(path);
+    if (!held) log_.Line({"hold ", path, " for replacing: failed, in use"});
+    return held;
+  }
+  bool ReadSmallFile(const std::string& path, std::string& contents) override {
+    return inner_.ReadSmallFile(path, contents);
   }
   bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
-    return inner_->RenameFile(from, to, replace);
+    const bool ok = inner_.RenameFile(from, to, replace);
+    log_.Line({"rename ", from, " to ", to, ok ? ": ok" : ": failed"});
+    return ok;
   }
   bool LinkFile(const std::string& existing, const std::string& link) override {
-    return inner_->LinkFile(existing, link);
+    const bool ok = inner_.LinkFile(existing, link);
+    log_.Line({"link ", link, " to ", existing, ok ? ": ok" : ": failed"});
+    return ok;
   }
-  bool ReadOwnFile(const std::string& name, std::string& contents) override {
-    return inner_->ReadOwnFile(name, contents);
+  bool RemoveAtRestart(const std::string& path) override {
+    const bool ok = inner_.RemoveAtRestart(path);
+    log_.Line({"delete ", path, " at the next restart: ",
+               ok ? "scheduled, a restart finishes the clean-up" : "failed"});
+    return ok;
   }
-  bool RemoveAtRestart(const std::string& name) override { return inner_->RemoveAtRestart(name); }
   bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
-    return inner_->ReplaceAtRestart(from, to);
+    const bool ok = inner_.ReplaceAtRestart(from, to);
+    log_.Line(
+        {"replace ", to, " with ", from, " at the next restart: ", ok ? "scheduled" : "failed"});
+    return ok;
+  }
+  std::uint64_t RandomNumber() override { return inner_.RandomNumber(); }
+  bool HasAttributes(const std::string& path) override { return inner_.HasAttributes(path); }
+  DriveType DriveTypeOf(const std::string& rootPath) override {
+    return inner_.DriveTypeOf(rootPath);
+  }
+  CreateDirResult MakeDirectory(const std::string& path) override {
+    const CreateDirResult result = inner_.MakeDirectory(path);
+    log_.Line({"create folder ", path, ": ", CreateResultText(result)});
+    return result;
   }
 
  private:
-  std::unique_ptr<PinnedFolder> inner_;
-  std::string path_;
+  FileSystem& inner_;
   SetupLog& log_;
 };
 
-PinResult Opened(PinResult result, const std::string& path, std::unique_ptr<PinnedFolder>& pinned,
-                 SetupLog& log) {
-  if (result == PinResult::Pinned) {
-    pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log);
+// The folder guard's findings: each level held, made or refused, its owner, and the shut
+// levels opened. File work inside the held folders is logged by LoggingFileSystem.
+class LoggingFolderSecurity final : public FolderSecurity {
+ public:
+  LoggingFolderSecurity(FolderSecurity& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  PinResult OpenBase(const std::string& path, std::unique_ptr<PinnedFolder>& pinned) override {
+    return Opened(inner_.OpenBase(path, pinned), StripTrailingBackslash(path), pinned, log_);
   }
-  log.Line({"folder ", path, ": ", PinResultText(result)});
-  return result;
-}
+
+ private:
+  static PinResult Opened(PinResult result, const std::string& path,
+                          std::unique_ptr<PinnedFolder>& pinned, SetupLog& log) {
+    if (result == PinResult::Pinned) {
+      pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log);
+    }
+    log.Line({"folder ", path, ": ", PinResultText(result)});
+    return result;
+  }
+
+  class LoggingPin final : public PinnedFolder {
+   public:
+    LoggingPin(std::unique_ptr<PinnedFolder> inner, std::string path, SetupLog& log)
+        : inner_(std::move(inner)), path_(std::move(path)), log_(log) {}
+    bool ReadAccess(FolderAccess& access) override {
+      const bool ok = inner_->ReadAccess(access);
+      if (!ok)
+        log_.Line({"folder ", path_, ": owner and access list unreadable"});
+      else
+        log_.Line({"folder ", path_, ": owner ", access.owner});
+      return ok;
+    }
+    bool InheritFromParent() override {
+      const bool ok = inner_->InheritFromParent();
+      log_.Line({"folder ", path_, ": access from the folder above: ", ok ? "done" : "failed"});
+      return ok;
+    }
+    std::string FinalPath() override { return inner_->FinalPath(); }
+    bool HoldsOnlyAdministratorsEntries() override {
+      const bool ok = inner_->HoldsOnlyAdministratorsEntries();
+      if (!ok) log_.Line({"folder ", path_, ": holds files or folders others made"});
+      return ok;
+    }
+    PinResult OpenFolder(const std::string& name, std::unique_ptr<PinnedFolder>& pinned) override {
+      return Opened(inner_->OpenFolder(name, pinned), path_ + "\\" + name, pinned, log_);
+    }
+    CreateDirResult MakeFolder(const std::string& name, NewFolder security,
+                               std::unique_ptr<PinnedFolder>& pinned) override {
+      const CreateDirResult result = inner_->MakeFolder(name, security, pinned);
+      const std::string path = path_ + "\\" + name;
+      log_.Line({"create folder ", path,
+                 security == NewFolder::Shut ? " shut to all but administrators: " : ": ",
+                 CreateResultText(result)});
+      if (result == CreateDirResult::Created) {
+        pinned = std::make_unique<LoggingPin>(std::move(pinned), path, log_);
+      }
+      return result;
+    }
+    std::unique_ptr<OutputFile> OpenFile(const std::string& name, ShareMode share,
+                                         OpenMode mode) override {
+      return inner_->OpenFile(name, share, mode);
+    }
+    bool Has(const std::string& name) override { return inner_->Has(name); }
+    bool RemoveFile(const std::string& name) override { return inner_->RemoveFile(name); }
+    bool RemoveFolder(const std::string& name) override {
+      const bool ok = inner_->RemoveFolder(name);
+      log_.Line({"remove folder ", path_, "\\", name, ok ? ": removed" : ": not removed"});
+      return ok;
+    }
+    std::unique_ptr<HeldFile> HoldForReplacing(const std::string& name) override {
+      return inner_->HoldForReplacing(name);
+    }
+    bool RenameFile(const std::string& from, const std::string& to, bool replace) override {
+      return inner_->RenameFile(from, to, replace);
+    }
+    bool LinkFile(const std::string& existing, const std::string& link) override {
+      return inner_->LinkFile(existing, link);
+    }
+    bool ReadOwnFile(const std::string& name, std::string& contents) override {
+      return inner_->ReadOwnFile(name, contents);
+    }
+    bool RemoveAtRestart(const std::string& name) override { return inner_->RemoveAtRestart(name); }
+    bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
+      return inner_->ReplaceAtRestart(from, to);
+    }
+
+   private:
+    std::unique_ptr<PinnedFolder> inner_;
+    std::string path_;
+    SetupLog& log_;
+  };
+
+  FolderSecurity& inner_;
+  SetupLog& log_;
+};
+
+// Names the keys it hands out, so that each line shows the whole key path. The registry code
+// holds a few keys at a time (a chain of at most seven), so a small table is enough; a key
+// beyond it is logged as "?".
+class LoggingRegistry final : public RegistryApi {
+ public:
+  LoggingRegistry(RegistryApi& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  Key LocalMachine() override { return localMachine_ = inner_.LocalMachine(); }
+  Key CurrentUser() override { return currentUser_ = inner_.CurrentUser(); }
+  long OpenKey(Key parent, const std::string& name, Key& result) override {
+    const long status = inner_.OpenKey(parent, name, result);
+    const std::string path = PathOf(parent, name);
+    if (result == kNullKey) {
+      log_.Line({"registry open ", path, ": ",
+                 status == kRegistryNotFound ? "not found" : StatusText(status)});
+    }
+    Remember(result, path);
+    return status;
+  }
+  long CreateKey(Key parent, const std::string& name, Key& result) override {
+    const long status = inner_.CreateKey(parent, name, result);
+    const std::string path = PathOf(parent, name);
+    log_.Line({"registry create ", path, ": ", StatusText(status)});
+    if (status == 0) Remember(result, path);
+    return status;
+  }
+  long SetString(Key key, const std::string& name, const std::string& value) override {
+    const long status = inner_.SetString(key, name, value);
+    log_.Line({"registry set ", NameOf(key), " [", name, "] = ", Quoted(value), ": ",
+               StatusText(status)});
+    return status;
+  }
+  long SetDword(Key key, const std::string& name, std::uint32_t value) override {
+    const long status = inner_.SetDword(key, name, value);
+    log_.Line({"registry set ", NameOf(key), " [", name, "] = ", std::to_string(value), ": ",
+               StatusText(status)});
+    return status;
+  }
+  long DeleteKey(Key parent, const std::string& name) override {
+    const long status = inner_.DeleteKey(parent, name);
+    log_.Line({"registry delete ", PathOf(parent, name), ": ", StatusText(status)});
+    return status;
+  }
+  long QueryString(Key key, const std::string& name, std::string& value) override {
+    const long status = inner_.QueryString(key, name, value);
+    if (status == 0) {
+      log_.Line({"registry read ", NameOf(key), " [", name, "]: ", Quoted(value)});
+    } else {
+      log_.Line({"registry read ", NameOf(key), " [", name, "]: ", StatusText(status)});
+    }
+    return status;
+  }
+  void CloseKey(Key key) override {
+    for (Slot& slot : names_) {
+      if (slot.key == key) slot = Slot{};
+    }
+    inner_.CloseKey(key);
+  }
+
+ private:
+  struct Slot {
+    Key key = kNullKey;
+    std::string name;
+  };
+
+  void Remember(Key key, const std::string& name) {
+    if (key == kNullKey) return;
+    for (Slot& slot : names_) {
+      if (slot.key == kNullKey) {
+        slot = Slot{key, name};
+        return;
+      }
+    }
+  }
+  std::string_view NameOf(Key key) const {
+    if (key == localMachine_) return "HKLM";
+    if (key == currentUser_) return "HKCU";
+    for (const Slot& slot : names_) {
+      if (slot.key == key) return slot.name;
+    }
+    return "?";
+  }
+  std::string PathOf(Key parent, const std::string& name) const {
+    std::string path(NameOf(parent));
+    path += '\\';
+    path += name;
+    return path;
+  }
+
+  RegistryApi& inner_;
+  SetupLog& log_;
+  Key localMachine_ = kNullKey, currentUser_ = kNullKey;
+  Slot names_[12];
+};
 
 void LogStart(SetupLog& log, const char* what, const std::string& path, const std::string& folder,
               ShellStart start) {
@@ -197,142 +365,16 @@ std::string StatusText(long status) {
   return hex;
 }
 
-std::unique_ptr<OutputFile> LoggingFileSystem::OpenForWriting(const std::string& path,
-                                                              ShareMode share, OpenMode mode) {
-  auto file = inner_.OpenForWriting(path, share, mode);
-  if (!file) {
-    log_.Line({"open for writing ", path, ": failed"});
-    return nullptr;
-  }
-  return std::make_unique<LoggingOutputFile>(std::move(file), path, log_);
+std::unique_ptr<FileSystem> MakeLoggingFileSystem(FileSystem& inner, SetupLog& log) {
+  return std::make_unique<LoggingFileSystem>(inner, log);
 }
 
-bool LoggingFileSystem::RemoveFile(const std::string& path) {
-  const bool ok = inner_.RemoveFile(path);
-  log_.Line({"delete ", path, ok ? ": deleted" : ": not deleted"});
-  return ok;
+std::unique_ptr<FolderSecurity> MakeLoggingFolderSecurity(FolderSecurity& inner, SetupLog& log) {
+  return std::make_unique<LoggingFolderSecurity>(inner, log);
 }
 
-std::unique_ptr<HeldFile> LoggingFileSystem::HoldForReplacing(const std::string& path) {
-  auto held = inner_.HoldForReplacing(path);
-  if (!held) log_.Line({"hold ", path, " for replacing: failed, in use"});
-  return held;
-}
-
-bool LoggingFileSystem::RenameFile(const std::string& from, const std::string& to, bool replace) {
-  const bool ok = inner_.RenameFile(from, to, replace);
-  log_.Line({"rename ", from, " to ", to, ok ? ": ok" : ": failed"});
-  return ok;
-}
-
-bool LoggingFileSystem::LinkFile(const std::string& existing, const std::string& link) {
-  const bool ok = inner_.LinkFile(existing, link);
-  log_.Line({"link ", link, " to ", existing, ok ? ": ok" : ": failed"});
-  return ok;
-}
-
-bool LoggingFileSystem::RemoveAtRestart(const std::string& path) {
-  const bool ok = inner_.RemoveAtRestart(path);
-  log_.Line({"delete ", path, " at the next restart: ",
-             ok ? "scheduled, a restart finishes the clean-up" : "failed"});
-  return ok;
-}
-
-bool LoggingFileSystem::ReplaceAtRestart(const std::string& from, const std::string& to) {
-  const bool ok = inner_.ReplaceAtRestart(from, to);
-  log_.Line(
-      {"replace ", to, " with ", from, " at the next restart: ", ok ? "scheduled" : "failed"});
-  return ok;
-}
-
-CreateDirResult LoggingFileSystem::MakeDirectory(const std::string& path) {
-  const CreateDirResult result = inner_.MakeDirectory(path);
-  log_.Line({"create folder ", path, ": ", CreateResultText(result)});
-  return result;
-}
-
-PinResult LoggingFolderSecurity::OpenBase(const std::string& path,
-                                          std::unique_ptr<PinnedFolder>& pinned) {
-  return Opened(inner_.OpenBase(path, pinned), StripTrailingBackslash(path), pinned, log_);
-}
-
-long LoggingRegistry::OpenKey(Key parent, const std::string& name, Key& result) {
-  const long status = inner_.OpenKey(parent, name, result);
-  const std::string path = PathOf(parent, name);
-  if (result == kNullKey) {
-    log_.Line({"registry open ", path, ": ",
-               status == kRegistryNotFound ? "not found" : StatusText(status)});
-  }
-  Remember(result, path);
-  return status;
-}
-
-long LoggingRegistry::CreateKey(Key parent, const std::string& name, Key& result) {
-  const long status = inner_.CreateKey(parent, name, result);
-  const std::string path = PathOf(parent, name);
-  log_.Line({"registry create ", path, ": ", StatusText(status)});
-  if (status == 0) Remember(result, path);
-  return status;
-}
-
-long LoggingRegistry::SetString(Key key, const std::string& name, const std::string& value) {
-  const long status = inner_.SetString(key, name, value);
-  log_.Line(
-      {"registry set ", NameOf(key), " [", name, "] = ", Quoted(value), ": ", StatusText(status)});
-  return status;
-}
-
-long LoggingRegistry::SetDword(Key key, const std::string& name, std::uint32_t value) {
-  const long status = inner_.SetDword(key, name, value);
-  log_.Line({"registry set ", NameOf(key), " [", name, "] = ", std::to_string(value), ": ",
-             StatusText(status)});
-  return status;
-}
-
-long LoggingRegistry::DeleteKey(Key parent, const std::string& name) {
-  const long status = inner_.DeleteKey(parent, name);
-  log_.Line({"registry delete ", PathOf(parent, name), ": ", StatusText(status)});
-  return status;
-}
-
-long LoggingRegistry::QueryString(Key key, const std::string& name, std::string& value) {
-  const long status = inner_.QueryString(key, name, value);
-  log_.Line({"registry read ", NameOf(key), " [", name,
-             "]: ", status == 0 ? Quoted(value) : StatusText(status)});
-  return status;
-}
-
-void LoggingRegistry::CloseKey(Key key) {
-  for (Slot& slot : names_) {
-    if (slot.key == key) slot = Slot{};
-  }
-  inner_.CloseKey(key);
-}
-
-void LoggingRegistry::Remember(Key key, const std::string& name) {
-  if (key == kNullKey) return;
-  for (Slot& slot : names_) {
-    if (slot.key == kNullKey) {
-      slot = Slot{key, name};
-      return;
-    }
-  }
-}
-
-std::string_view LoggingRegistry::NameOf(Key key) const {
-  if (key == localMachine_) return "HKLM";
-  if (key == currentUser_) return "HKCU";
-  for (const Slot& slot : names_) {
-    if (slot.key == key) return slot.name;
-  }
-  return "?";
-}
-
-std::string LoggingRegistry::PathOf(Key parent, const std::string& name) const {
-  std::string path(NameOf(parent));
-  path += '\\';
-  path += name;
-  return path;
+std::unique_ptr<RegistryApi> MakeLoggingRegistry(RegistryApi& inner, SetupLog& log) {
+  return std::make_unique<LoggingRegistry>(inner, log);
 }
 
 ShellStart LoggingShell::OpenPage(const std::string& address, WindowRef owner) {
