@@ -122,8 +122,7 @@ class LoggingFileSystem final : public FileSystem {
   }
   bool RemoveAtRestart(const std::string& path) override {
     const bool ok = inner_.RemoveAtRestart(path);
-    log_.Line({"delete ", path, " at the next restart: ",
-               ok ? "scheduled, a restart finishes the clean-up" : "failed"});
+    log_.Line({"delete ", path, " at the next restart: ", AtRestartText(ok)});
     return ok;
   }
   bool ReplaceAtRestart(const std::string& from, const std::string& to) override {
@@ -363,6 +362,10 @@ std::string StatusText(long status) {
   for (int shift = 28; shift >= 0; shift -= 4)
     hex += kHexDigits[(static_cast<unsigned long>(status) >> shift) & 0xF];
   return hex;
+}
+
+const char* AtRestartText(bool scheduled) {
+  return scheduled ? "scheduled, a restart finishes the clean-up" : "failed";
 }
 
 std::unique_ptr<FileSystem> MakeLoggingFileSystem(FileSystem& inner, SetupLog& log) {

@@ -19,6 +19,8 @@ namespace corvane {
 
 // A system call's status: "ok", or "error 0x" and eight hex digits.
 std::string StatusText(long status);
+// The result of a removal left to the next restart, for "delete <path> at the next restart: ".
+const char* AtRestartText(bool scheduled);
 
 // Files are logged when they are closed: what was written and whether their time was set.
 std::unique_ptr<FileSystem> MakeLoggingFileSystem(FileSystem& inner, SetupLog& log);

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "payload/logging_wrappers.h"
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
 #include "system/product.h"
 #include "system/system_folders.h"
 #include "system/text.h"
+#include "uninstall/logging_removal.h"
 
 namespace corvane {
 namespace {
@@ -28,34 +30,26 @@ RemovalTree ProductTree(const std::string& productFolder, std::vector<std::strin
   return tree;
 }
 
-const char* ResultText(RemoveResult result) {
-  switch (result) {
-    case RemoveResult::Removed:
-      return "removed";
-    case RemoveResult::Missing:
-      return "not there";
-    case RemoveResult::InUse:
-      return "in use";
-    case RemoveResult::Failed:
-      return "failed";
-  }
-  return "failed";
-}
+// Each outcome's exit code and its words in the log's last line.
+struct OutcomeRow {
+  int exitCode;
+  const char* text;
+};
 
-const char* OutcomeText(UninstallOutcome outcome) {
+OutcomeRow RowFor(UninstallOutcome outcome) {
   switch (outcome) {
     case UninstallOutcome::Removed:
-      return "removed";
+      return {kUninstallRemoved, "removed"};
     case UninstallOutcome::Declined:
-      return "declined";
+      return {kUninstallDeclined, "declined"};
     case UninstallOutcome::Failed:
-      return "not removed completely";
+      return {kUninstallFailed, "not removed completely"};
     case UninstallOutcome::AlreadyRunning:
-      return "a setup or uninstaller is running";
+      return {kUninstallBusy, "a setup or uninstaller is running"};
     case UninstallOutcome::RestartNeeded:
-      return "removed, restart needed";
+      return {kUninstallRestartNeeded, "removed, restart needed"};
   }
-  return "";
+  return {kUninstallFailed, ""};
 }
 
 // A decimal number, all of `text`; false for anything else.
@@ -76,8 +70,8 @@ UninstallResult Finish(UninstallServices& services, bool silent, UninstallOutcom
     services.log.Line({"message: ", text});
     if (!silent) services.ui.Tell(text);
   }
-  services.log.Line({"result: ", OutcomeText(outcome), ", exit code ",
-                     std::to_string(UninstallExitCode(outcome))});
+  const OutcomeRow row = RowFor(outcome);
+  services.log.Line({"result: ", row.text, ", exit code ", std::to_string(row.exitCode)});
   UninstallResult result;
   result.outcome = outcome;
   return result;
@@ -131,13 +125,7 @@ bool OpenTree(UninstallServices& services, const RemovalTree& tree, OpenLevels& 
     opened = services.files.OpenFolder(open.Innermost(), tree.levels[k], folder);
   }
   if (opened == FolderOpen::Opened) return true;
-  if (opened == FolderOpen::Missing) {
-    services.log.Line({"open folder ", path, ": not there"});
-    return false;
-  }
-  services.log.Line(
-      {"open folder ", path,
-       opened == FolderOpen::Refused ? ": refused, a link or not a folder" : ": failed"});
+  if (opened == FolderOpen::Missing) return false;
   services.log.Line({"not removed: ", path});
   removal.failed = true;
   return false;
@@ -155,10 +143,8 @@ void RemoveFiles(UninstallServices& services, const RemovalTree& tree, const std
     const RemoveResult result = services.files.RemoveFile(open, name);
     if (result == RemoveResult::InUse && services.files.RemoveAtRestart(file)) {
       removal.atRestart.push_back(file);
-      services.log.Line({"delete ", file, ": in use, removed when Windows restarts"});
       continue;
     }
-    services.log.Line({"delete ", file, ": ", ResultText(result)});
     if (result == RemoveResult::InUse || result == RemoveResult::Failed) {
       removal.failed = true;
       services.log.Line({"not removed: ", file});
@@ -176,19 +162,14 @@ void RemoveLevels(UninstallServices& services, const RemovalTree& tree, std::str
   for (std::size_t k = 0; k < count; ++k, folder = Parent(folder)) {
     bool pending = false;
     for (const std::string& path : removal.atRestart) pending = pending || Within(path, folder);
-    RemoveResult result = RemoveResult::Failed;
+    bool removed = false;
     if (leftForCopy) {
       removal.leftFolders.push_back(open.TakeInnermost());
     } else {
-      result = services.files.RemoveFolder(open.TakeInnermost());
+      removed = services.files.RemoveFolder(open.TakeInnermost()) == RemoveResult::Removed;
     }
-    if (result == RemoveResult::Removed) {
-      services.log.Line({"remove folder ", folder, ": removed"});
-    } else if (pending && services.files.RemoveAtRestart(folder)) {
+    if (!removed && pending && services.files.RemoveAtRestart(folder)) {
       removal.atRestart.push_back(folder);
-      services.log.Line({"remove folder ", folder, ": removed when Windows restarts"});
-    } else if (!leftForCopy) {
-      services.log.Line({"remove folder ", folder, ": kept, not empty"});
     }
   }
 }
@@ -208,10 +189,7 @@ bool RemoveRegistryEntries(UninstallServices& services) {
   const std::pair<const char*, std::string_view> kKeys[] = {{"App Paths", kMainProgram},
                                                             {"Uninstall", kUninstallEntryName}};
   for (const auto& [parent, name] : kKeys) {
-    const std::string key(name);
-    const long status = DeleteProductKey(services.registry, parent, key);
-    services.log.Line({"registry delete ", parent, "\\", key, status == 0 ? ": ok" : ": failed"});
-    removed = removed && status == 0;
+    removed = DeleteProductKey(services.registry, parent, std::string(name)) == 0 && removed;
   }
   return removed;
 }
@@ -228,21 +206,7 @@ KnownFolders UninstallKnownFolders(UninstallServices& services) {
 
 }  // namespace
 
-int UninstallExitCode(UninstallOutcome outcome) {
-  switch (outcome) {
-    case UninstallOutcome::Removed:
-      return kUninstallRemoved;
-    case UninstallOutcome::Declined:
-      return kUninstallDeclined;
-    case UninstallOutcome::Failed:
-      return kUninstallFailed;
-    case UninstallOutcome::AlreadyRunning:
-      return kUninstallBusy;
-    case UninstallOutcome::RestartNeeded:
-      return kUninstallRestartNeeded;
-  }
-  return kUninstallFailed;
-}
+int UninstallExitCode(UninstallOutcome outcome) { return RowFor(outcome).exitCode; }
 
 UninstallOptions ParseUninstallArguments(const std::vector<std::string>& args) {
   UninstallOptions options;
@@ -322,8 +286,10 @@ bool InstallFolderAcceptable(const std::string& installFolder,
   return !IsSystemFolderOrAbove(installFolder, systemFolders);
 }
 
-UninstallResult RunUninstall(UninstallServices& services, bool silent, const std::string& selfPath,
-                             bool redirectionGuarded) {
+namespace {
+
+UninstallResult Uninstall(UninstallServices& services, bool silent, const std::string& selfPath,
+                          bool redirectionGuarded) {
   SetupLog& log = services.log;
   log.Line(silent ? "Corvane uninstall, unattended" : "Corvane uninstall");
   log.Line(RedirectionGuardText(redirectionGuarded));
@@ -362,6 +328,18 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent, const std
       restart ? kRestartText : kRemovedText);
   result.leftFolders = std::move(removal.leftFolders);
   return result;
+}
+
+}  // namespace
+
+UninstallResult RunUninstall(UninstallServices& services, bool silent, const std::string& selfPath,
+                             bool redirectionGuarded) {
+  // Every registry and file step goes to the log with its result, in the setup's lines.
+  const auto registry = MakeLoggingRegistry(services.registry, services.log);
+  const auto files = MakeLoggingRemoval(services.files, services.log);
+  UninstallServices logged{*registry,     services.folders, *files,
+                           services.lock, services.ui,      services.log};
+  return Uninstall(logged, silent, selfPath, redirectionGuarded);
 }
 
 bool RemoveLeftUninstaller(UninstallServices& services, const std::vector<Folder>& folders) {
