@@ -70,9 +70,8 @@ void SetupLogic::PushDescription() { view_.SetText(kIdDescription, descriptionTe
 void SetupLogic::InitDialog() {
   paths_.known = SetUpKnownFolders(services_.folders, services_.registry,
                                    std::string(kProductFolderName), false);
-  const std::string recorded = ReadAppPath(services_.registry, std::string(kMainProgram), "Path");
-  paths_.previousInstallFolder = WithBackslash(recorded);
-  installPathText = recorded;
+  // The folder a previous installation recorded; empty when there is none.
+  installPathText = ReadAppPath(services_.registry, std::string(kMainProgram), "Path");
 
   // The install folder is fixed: nothing enables these again.
   view_.Enable(kIdInstallPath, false);

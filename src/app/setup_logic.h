@@ -37,7 +37,6 @@ inline constexpr Timestamp kInstallFileTime{2013, 8, 10, 7, 20, 0};
 // Process-wide path strings; folder strings end with a backslash once set (payload/paths.h).
 struct GlobalPaths {
   std::string installFolder;
-  std::string previousInstallFolder;  // empty when no installation is recorded
   KnownFolders known;
 };
 
