@@ -144,25 +144,30 @@ TEST(IsValidPath, LengthLimitIsCountedInUtf16Units) {
   EXPECT_FALSE(IsValidPath(astral + "a"));
 }
 
+// Drive roots by their type: a CD-ROM exists but takes no folders, a RAM disk or unknown drive
+// neither; white space is trimmed. EnsureFolder makes nothing for any of them.
 TEST(FolderExists, DriveTypesAndTrimming) {
   FolderFs fs;
   fs.drives = {{"A:\\", DriveType::Removable}, {"C:\\", DriveType::Fixed},
                {"N:\\", DriveType::Remote},    {"D:\\", DriveType::CdRom},
                {"R:\\", DriveType::RamDisk},   {"U:\\", DriveType::Unknown}};
-  EXPECT_TRUE(FolderExists(fs, "A:"));
-  EXPECT_TRUE(FolderExists(fs, "C:\\"));
-  EXPECT_TRUE(FolderExists(fs, "N:"));
-  EXPECT_TRUE(FolderExists(fs, "D:"));
-  EXPECT_TRUE(FolderExists(fs, "  D:\\ "));
-  EXPECT_FALSE(FolderExists(fs, "R:"));
-  EXPECT_FALSE(FolderExists(fs, "U:"));
-  EXPECT_FALSE(FolderExists(fs, "Q:"));  // no root directory
-  EXPECT_FALSE(FolderExists(fs, ""));
+  for (const char* root : {"A:", "C:\\", "N:", "D:", "D:\\", "  D:\\ "}) {
+    EXPECT_TRUE(FolderExists(fs, root)) << root;
+    EXPECT_TRUE(EnsureFolder(fs, root)) << root;
+  }
+  for (const char* root : {"R:", "U:", "Q:", "Q:\\", "x", ""}) {  // Q: has no root directory
+    EXPECT_FALSE(FolderExists(fs, root)) << root;
+    EXPECT_FALSE(EnsureFolder(fs, root)) << root;
+  }
+  EXPECT_TRUE(fs.made.empty());
 
   fs.folders.insert("C:\\Data");
   EXPECT_TRUE(FolderExists(fs, " C:\\Data\\\t"));
   EXPECT_EQ(fs.queried.back(), "C:\\Data");
   EXPECT_FALSE(FolderExists(fs, "C:\\Other"));
+  fs.files.insert("C:\\name");  // a file with the folder's name passes
+  EXPECT_TRUE(EnsureFolder(fs, "C:\\name\\"));
+  EXPECT_TRUE(fs.made.empty());
 }
 
 TEST(FolderExists, PathsOf252UnitsOrMoreCountAsMissing) {
@@ -209,23 +214,6 @@ TEST(CreateFolderTree, ParentThatIsAFileEndsWithAccessDenied) {
   EXPECT_EQ(CreateFolderTree(fs, "C:\\blocker\\sub\\leaf"), kFolderAccessDenied);
   EXPECT_LE(fs.made.size(), 6u);
   EXPECT_FALSE(EnsureFolder(fs, "C:\\blocker\\sub\\"));
-}
-
-TEST(EnsureFolder, DrivesAndExistingEntries) {
-  FolderFs fs;
-  fs.drives = {{"C:\\", DriveType::Fixed}, {"D:\\", DriveType::CdRom}};
-  EXPECT_TRUE(EnsureFolder(fs, "C:\\"));
-  EXPECT_TRUE(EnsureFolder(fs, "D:"));
-  EXPECT_TRUE(EnsureFolder(fs, "D:\\"));
-  EXPECT_FALSE(EnsureFolder(fs, "Q:"));
-  EXPECT_FALSE(EnsureFolder(fs, "Q:\\"));
-  EXPECT_FALSE(EnsureFolder(fs, "x"));
-  EXPECT_FALSE(EnsureFolder(fs, ""));
-  EXPECT_TRUE(fs.made.empty());
-
-  fs.files.insert("C:\\name");  // a file with the folder's name passes
-  EXPECT_TRUE(EnsureFolder(fs, "C:\\name\\"));
-  EXPECT_TRUE(fs.made.empty());
 }
 
 TEST(EnsureFolder, TwoCharacterPathUsesTheWritableDriveTable) {
