@@ -1,7 +1,7 @@
-// The logging wrappers: each passes every call on to the service it wraps and writes one line
-// per step that changes something, with its result ("delete C:\...\kvx.exe: deleted"). The
-// setup's unattended run and /LOG, and the uninstaller, log through these same wrappers, so a
-// step reads the same in every log. Queries are not logged: the steps built on them are.
+// The logging wrappers: each passes every call on to the service it wraps and writes a line
+// for each step with its result ("delete C:\...\kvx.exe: deleted"). The setup's unattended run
+// and /LOG, and the uninstaller, log through these same wrappers, so a step reads the same in
+// every log. File queries (attributes, drive types) are not logged: the steps built on them are.
 #pragma once
 
 #include <cstdint>

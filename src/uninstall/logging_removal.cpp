@@ -22,8 +22,8 @@ const char* RemoveResultText(RemoveResult result) {
   return "failed";
 }
 
-// Opens are logged when they fail; a missing level is no error (nothing of the product is
-// there), which the caller decides.
+// A folder is named by the path it was opened by. An open is logged when it fails (a missing
+// level means nothing of the product is there); the steps inside an open folder are logged.
 class LoggingRemoval final : public RemovalFileSystem {
  public:
   LoggingRemoval(RemovalFileSystem& inner, SetupLog& log) : inner_(inner), log_(log) {}
