@@ -70,9 +70,8 @@ void SetupLogic::PushDescription() { view_.SetText(kIdDescription, descriptionTe
 void SetupLogic::InitDialog() {
   paths_.known = SetUpKnownFolders(services_.folders, services_.registry,
                                    std::string(kProductFolderName), false);
-  paths_.previousInstallFolder =
-      ReadAppPath(services_.registry, std::string(kMainProgram), "Path") + "\\";
-  installPathText = StripTrailingBackslash(paths_.previousInstallFolder);
+  // The folder a previous installation recorded; empty when there is none.
+  installPathText = ReadAppPath(services_.registry, std::string(kMainProgram), "Path");
 
   // The install folder is fixed: nothing enables these again.
   view_.Enable(kIdInstallPath, false);

@@ -34,10 +34,9 @@ inline constexpr int kDescriptionGrowth = 80;
 // Every installed file gets this last-write time (stored as UTC: Unix time 1376119200).
 inline constexpr Timestamp kInstallFileTime{2013, 8, 10, 7, 20, 0};
 
-// Process-wide path strings; folder strings end with a backslash once set.
+// Process-wide path strings; folder strings end with a backslash once set (payload/paths.h).
 struct GlobalPaths {
   std::string installFolder;
-  std::string previousInstallFolder;
   KnownFolders known;
 };
 

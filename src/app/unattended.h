@@ -1,36 +1,18 @@
 // The unattended install (/S): the install sequence of one OK press without a window. The
 // previous-installation question is answered Yes, every message box OK; what would have been
 // shown, and every step of the services with its result, goes to a log. Nothing is started
-// and no page is opened: it may run with nobody logged on.
+// and no page is opened: it may run with nobody logged on. The interactive setup logs with /LOG
+// through LoggingShell (payload/logging_wrappers.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "app/setup_logic.h"
+#include "payload/logging_wrappers.h"
 #include "system/log.h"
 
 namespace corvane {
-
-// The interactive setup's shell when a log is asked for: everything passes through, and each
-// program or page started is logged with the way it was started.
-class LoggingShell final : public Shell {
- public:
-  LoggingShell(Shell& inner, SetupLog& log) : inner_(inner), log_(log) {}
-  long CreateShortcut(const std::string& target, const std::string& linkPath,
-                      const std::string& description, const std::string& arguments) override {
-    return inner_.CreateShortcut(target, linkPath, description, arguments);
-  }
-  ShellStart OpenPage(const std::string& address, WindowRef owner) override;
-  ShellStart Launch(const std::string& path, const std::string& folder, int show) override;
-  std::string RawVersionString(const std::string& name) override {
-    return inner_.RawVersionString(name);
-  }
-
- private:
-  Shell& inner_;
-  SetupLog& log_;
-};
 
 // Stands in for the setup dialog: keeps the install path, answers message boxes and writes
 // them to the log.

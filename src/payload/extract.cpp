@@ -56,12 +56,6 @@ namespace {
 constexpr std::size_t kMinRandomLetters = 4;
 constexpr int kNameAttempts = 8;
 
-// Both separators: the packaging tool installs with this code on other systems.
-std::string FolderOf(const std::string& path) {
-  const std::size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 int Base36(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'z') return c - 'a' + 10;
@@ -72,13 +66,13 @@ int Base36(char c) {
 // Random letters in a working name of the target: as many as keep it as long as the target's
 // own name.
 std::size_t RandomLettersFor(const std::string& target) {
-  const std::size_t nameLength = Utf16Length(target.substr(FolderOf(target).size()));
+  const std::size_t nameLength = Utf16Length(LastName(target));
   return nameLength > kMinRandomLetters + 3 ? nameLength - 3 : kMinRandomLetters;
 }
 
 std::string WorkingName(FileSystem& fs, const std::string& target, std::size_t index, char tag) {
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  return FolderOf(target) + '~' + tag + kDigits[index % 36] +
+  return Parent(target) + '~' + tag + kDigits[index % 36] +
          RandomName(fs, RandomLettersFor(target));
 }
 
@@ -105,7 +99,7 @@ int WorkingNameOwner(const std::vector<std::string>& targets, const std::string&
   const int index = Base36(name[2]);
   if (index < 0 || static_cast<std::size_t>(index) >= targets.size()) return -1;
   const std::string& target = targets[static_cast<std::size_t>(index)];
-  if (!SameText(FolderOf(target), folder) || name.size() != 3 + RandomLettersFor(target)) {
+  if (!SameText(Parent(target), folder) || name.size() != 3 + RandomLettersFor(target)) {
     return -1;
   }
   return index;
@@ -117,7 +111,7 @@ int WorkingNameOwner(const std::vector<std::string>& targets, const std::string&
 class WorkingList {
  public:
   WorkingList(FileSystem& fs, const std::vector<std::string>& targets)
-      : fs_(fs), path_(targets.empty() ? std::string() : FolderOf(targets[0]) +
+      : fs_(fs), path_(targets.empty() ? std::string() : Parent(targets[0]) +
                                                              std::string(kWorkingListName)) {}
 
   // The names a previous run left in the list.
@@ -183,11 +177,11 @@ void ResolveLeftovers(FileSystem& fs, const std::vector<std::string>& targets,
                       WorkingList& list) {
   std::vector<std::string> ours;
   for (const std::string& path : list.Read()) {
-    const std::string folder = FolderOf(path);
+    const std::string folder = Parent(path);
     if (WorkingNameOwner(targets, folder, path.substr(folder.size())) >= 0) ours.push_back(path);
   }
   for (const std::string& path : ours) {
-    const std::string folder = FolderOf(path);
+    const std::string folder = Parent(path);
     const int index = WorkingNameOwner(targets, folder, path.substr(folder.size()));
     const std::string& target = targets[static_cast<std::size_t>(index)];
     if (path[folder.size() + 1] == kBackupTag && !fs.HasAttributes(target)) {
@@ -434,7 +428,7 @@ bool ExtractPayload(ExtractServices& services, const std::vector<std::string>& t
     const std::span<const std::uint8_t> expanded(buffer.get(), static_cast<std::size_t>(n));
     const std::string& target = targets[index];
     if (verified && !matches(expanded, digests.RecordDigest(index),
-                             target.substr(FolderOf(target).size()) + " expands to"))
+                             LastName(target) + " expands to"))
       return fail();
     if (!staging.Stage(index, target, expanded, stamp)) return false;
   }

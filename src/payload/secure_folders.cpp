@@ -59,30 +59,10 @@ void Note(SetupLog* log, std::initializer_list<std::string_view> parts) {
   if (log != nullptr) log->Line(parts);
 }
 
-// The names of the levels of `folder` below `base`; empty when `folder` is not below it.
-std::vector<std::string> NamesBelow(const std::string& base, const std::string& folder) {
-  const std::string b = StripTrailingBackslash(base) + "\\";
-  const std::string f = StripTrailingBackslash(folder) + "\\";
-  std::vector<std::string> names;
-  if (f.size() <= b.size() || !SameText(f.substr(0, b.size()), b)) return names;
-  std::size_t start = b.size();
-  while (start < f.size()) {
-    const std::size_t end = f.find('\\', start);
-    names.push_back(f.substr(start, end - start));
-    start = end + 1;
-  }
-  return names;
-}
-
 // The folder `levels` levels above `folder` (no trailing backslash); empty when there is none.
-std::string Above(const std::string& folder, int levels) {
-  std::string path = StripTrailingBackslash(folder);
-  for (int k = 0; k < levels; ++k) {
-    const std::size_t cut = path.rfind('\\');
-    if (cut == std::string::npos) return {};
-    path.resize(cut);
-  }
-  return path;
+std::string Above(std::string folder, std::size_t levels) {
+  for (std::size_t k = 0; k < levels && !folder.empty(); ++k) folder = Parent(folder);
+  return StripTrailingBackslash(folder);
 }
 
 // A drive letter, colon and backslash: the root of a local drive.
@@ -320,7 +300,7 @@ bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pi
   // The default folder lies in Program Files, itself a system folder.
   if (!defaultLayout && !AcceptablePath(folder, systemFolders, log)) return false;
   const std::string base = defaultLayout ? Above(folder, kProductLevels) : DriveRootOf(folder);
-  const std::vector<std::string> names = NamesBelow(base, folder);
+  const std::vector<std::string> names = LevelsOf(base, folder);
   if (base.empty() || names.empty() || (defaultLayout && names.size() != kProductLevels)) {
     Note(log, {"folder ", installFolder, ": not an absolute folder on a local drive"});
     return false;
@@ -350,7 +330,7 @@ bool GuardInstallFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pi
 bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
                      const std::string& commonDataFolder, SetupLog* log) {
   const std::string base = Above(commonDataFolder, kProductLevels);
-  const std::vector<std::string> names = NamesBelow(base, commonDataFolder);
+  const std::vector<std::string> names = LevelsOf(base, commonDataFolder);
   if (base.empty() || names.size() != kProductLevels) return false;
   Walk walk;
   if (!StartAt(security, pins, base, walk, log) ||
@@ -360,7 +340,7 @@ bool GuardDataFolder(FileSystem& fs, FolderSecurity& security, FolderPins& pins,
   // Users may add files to the data folder: only the folder itself is checked.
   pins.data = GuardProductLevel(fs, pins, walk, names[1], UsersCannotReplace, false, true, log);
   if (pins.data == nullptr) return false;
-  pins.dataPath = StripTrailingBackslash(commonDataFolder) + "\\";
+  pins.dataPath = WithBackslash(commonDataFolder);
   return true;
 }
 
@@ -394,7 +374,7 @@ void UndoMovedAside(FolderPins& pins, SetupLog* log) {
 
 bool EnsureUserFolder(FolderSecurity& security, const std::string& profileFolder,
                       const std::string& folder, SetupLog* log) {
-  const std::vector<std::string> names = NamesBelow(profileFolder, folder);
+  const std::vector<std::string> names = LevelsOf(profileFolder, folder);
   if (profileFolder.empty() || names.empty() || HasAmbiguousComponents(folder)) {
     Note(log, {"work folder ", folder, ": not made, it is not below the user's profile folder ",
                profileFolder});

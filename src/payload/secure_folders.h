@@ -9,6 +9,7 @@
 // install is done, and the install's files are written relative to the held folders.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,7 +29,7 @@ inline constexpr std::string_view kTrustedInstallerSid =
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 // "Tamarind Software" and the product folder below it.
-inline constexpr int kProductLevels = 2;
+inline constexpr std::size_t kProductLevels = 2;
 
 // Inserted between a folder's name and a random part when a folder made by someone else is
 // moved aside: "Corvane.moved-k3x9q2ab".

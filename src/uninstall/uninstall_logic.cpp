@@ -3,42 +3,22 @@
 #include <algorithm>
 #include <utility>
 
+#include "payload/logging_wrappers.h"
 #include "payload/paths.h"
+#include "payload/secure_folders.h"
 #include "system/product.h"
 #include "system/system_folders.h"
 #include "system/text.h"
+#include "uninstall/logging_removal.h"
 
 namespace corvane {
 namespace {
 
 using Folder = RemovalFileSystem::Folder;
 
-// The product's folders are two levels below their base: "Tamarind Software\Corvane".
-constexpr std::size_t kProductFolderLevels = 2;
 // The first three names of the product's file list go into the install folder, the rest into
 // the data folder.
 constexpr std::size_t kProgramCount = 3;
-
-std::string WithBackslash(std::string path) {
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path;
-}
-
-// `inner` is `outer` or lies below it; both end with a backslash and are folded.
-bool Within(const std::string& inner, const std::string& outer) {
-  return inner.compare(0, outer.size(), outer) == 0;
-}
-
-std::string Parent(const std::string& folder) {
-  const std::string stripped = StripTrailingBackslash(folder);
-  const auto cut = stripped.rfind('\\');
-  return cut == std::string::npos ? std::string() : stripped.substr(0, cut + 1);
-}
-
-std::string LastName(const std::string& folder) {
-  const std::string stripped = StripTrailingBackslash(folder);
-  return stripped.substr(stripped.rfind('\\') + 1);
-}
 
 // The product's folder in `base`: "Tamarind Software\Corvane".
 RemovalTree ProductTree(const std::string& productFolder, std::vector<std::string> files) {
@@ -46,38 +26,30 @@ RemovalTree ProductTree(const std::string& productFolder, std::vector<std::strin
   tree.base = Parent(Parent(productFolder));
   tree.levels = {std::string(kMakerFolderName), std::string(kProductFolderName)};
   tree.files = std::move(files);
-  tree.removableLevels = kProductFolderLevels;
+  tree.removableLevels = kProductLevels;
   return tree;
 }
 
-const char* ResultText(RemoveResult result) {
-  switch (result) {
-    case RemoveResult::Removed:
-      return "removed";
-    case RemoveResult::Missing:
-      return "not there";
-    case RemoveResult::InUse:
-      return "in use";
-    case RemoveResult::Failed:
-      return "failed";
-  }
-  return "failed";
-}
+// Each outcome's exit code and its words in the log's last line.
+struct OutcomeRow {
+  int exitCode;
+  const char* text;
+};
 
-const char* OutcomeText(UninstallOutcome outcome) {
+OutcomeRow RowFor(UninstallOutcome outcome) {
   switch (outcome) {
     case UninstallOutcome::Removed:
-      return "removed";
+      return {kUninstallRemoved, "removed"};
     case UninstallOutcome::Declined:
-      return "declined";
+      return {kUninstallDeclined, "declined"};
     case UninstallOutcome::Failed:
-      return "not removed completely";
+      return {kUninstallFailed, "not removed completely"};
     case UninstallOutcome::AlreadyRunning:
-      return "a setup or uninstaller is running";
+      return {kUninstallBusy, "a setup or uninstaller is running"};
     case UninstallOutcome::RestartNeeded:
-      return "removed, restart needed";
+      return {kUninstallRestartNeeded, "removed, restart needed"};
   }
-  return "";
+  return {kUninstallFailed, ""};
 }
 
 // A decimal number, all of `text`; false for anything else.
@@ -98,8 +70,8 @@ UninstallResult Finish(UninstallServices& services, bool silent, UninstallOutcom
     services.log.Line({"message: ", text});
     if (!silent) services.ui.Tell(text);
   }
-  services.log.Line({"result: ", OutcomeText(outcome), ", exit code ",
-                     std::to_string(UninstallExitCode(outcome))});
+  const OutcomeRow row = RowFor(outcome);
+  services.log.Line({"result: ", row.text, ", exit code ", std::to_string(row.exitCode)});
   UninstallResult result;
   result.outcome = outcome;
   return result;
@@ -132,10 +104,10 @@ class OpenLevels {
 
 // What the removal found, over all trees.
 struct Removal {
-  std::string selfPath;  // folded
+  std::string selfPath;
   bool failed = false;
   bool selfLeft = false;
-  std::vector<std::string> atRestart;  // folded
+  std::vector<std::string> atRestart;
   std::vector<Folder> leftFolders;
 };
 
@@ -153,13 +125,7 @@ bool OpenTree(UninstallServices& services, const RemovalTree& tree, OpenLevels& 
     opened = services.files.OpenFolder(open.Innermost(), tree.levels[k], folder);
   }
   if (opened == FolderOpen::Opened) return true;
-  if (opened == FolderOpen::Missing) {
-    services.log.Line({"open folder ", path, ": not there"});
-    return false;
-  }
-  services.log.Line(
-      {"open folder ", path,
-       opened == FolderOpen::Refused ? ": refused, a link or not a folder" : ": failed"});
+  if (opened == FolderOpen::Missing) return false;
   services.log.Line({"not removed: ", path});
   removal.failed = true;
   return false;
@@ -169,18 +135,16 @@ void RemoveFiles(UninstallServices& services, const RemovalTree& tree, const std
                  Folder open, Removal& removal) {
   for (const std::string& name : tree.files) {
     const std::string file = folder + name;
-    if (Fold(file) == removal.selfPath) {
+    if (SameText(file, removal.selfPath)) {
       removal.selfLeft = true;
       services.log.Line({"delete ", file, ": after this program has ended"});
       continue;
     }
     const RemoveResult result = services.files.RemoveFile(open, name);
     if (result == RemoveResult::InUse && services.files.RemoveAtRestart(file)) {
-      removal.atRestart.push_back(Fold(file));
-      services.log.Line({"delete ", file, ": in use, removed when Windows restarts"});
+      removal.atRestart.push_back(file);
       continue;
     }
-    services.log.Line({"delete ", file, ": ", ResultText(result)});
     if (result == RemoveResult::InUse || result == RemoveResult::Failed) {
       removal.failed = true;
       services.log.Line({"not removed: ", file});
@@ -194,24 +158,18 @@ void RemoveFiles(UninstallServices& services, const RemovalTree& tree, const std
 void RemoveLevels(UninstallServices& services, const RemovalTree& tree, std::string folder,
                   OpenLevels& open, Removal& removal) {
   const std::size_t count = std::min(tree.removableLevels, open.Count() - 1);
-  const bool leftForCopy = removal.selfLeft && Within(removal.selfPath, Fold(folder));
+  const bool leftForCopy = removal.selfLeft && Within(removal.selfPath, folder);
   for (std::size_t k = 0; k < count; ++k, folder = Parent(folder)) {
-    const std::string folded = Fold(folder);
     bool pending = false;
-    for (const std::string& path : removal.atRestart) pending = pending || Within(path, folded);
-    RemoveResult result = RemoveResult::Failed;
+    for (const std::string& path : removal.atRestart) pending = pending || Within(path, folder);
+    bool removed = false;
     if (leftForCopy) {
       removal.leftFolders.push_back(open.TakeInnermost());
     } else {
-      result = services.files.RemoveFolder(open.TakeInnermost());
+      removed = services.files.RemoveFolder(open.TakeInnermost()) == RemoveResult::Removed;
     }
-    if (result == RemoveResult::Removed) {
-      services.log.Line({"remove folder ", folder, ": removed"});
-    } else if (pending && services.files.RemoveAtRestart(folder)) {
-      removal.atRestart.push_back(folded);
-      services.log.Line({"remove folder ", folder, ": removed when Windows restarts"});
-    } else if (!leftForCopy) {
-      services.log.Line({"remove folder ", folder, ": kept, not empty"});
+    if (!removed && pending && services.files.RemoveAtRestart(folder)) {
+      removal.atRestart.push_back(folder);
     }
   }
 }
@@ -231,10 +189,7 @@ bool RemoveRegistryEntries(UninstallServices& services) {
   const std::pair<const char*, std::string_view> kKeys[] = {{"App Paths", kMainProgram},
                                                             {"Uninstall", kUninstallEntryName}};
   for (const auto& [parent, name] : kKeys) {
-    const std::string key(name);
-    const long status = DeleteProductKey(services.registry, parent, key);
-    services.log.Line({"registry delete ", parent, "\\", key, status == 0 ? ": ok" : ": failed"});
-    removed = removed && status == 0;
+    removed = DeleteProductKey(services.registry, parent, std::string(name)) == 0 && removed;
   }
   return removed;
 }
@@ -251,21 +206,7 @@ KnownFolders UninstallKnownFolders(UninstallServices& services) {
 
 }  // namespace
 
-int UninstallExitCode(UninstallOutcome outcome) {
-  switch (outcome) {
-    case UninstallOutcome::Removed:
-      return kUninstallRemoved;
-    case UninstallOutcome::Declined:
-      return kUninstallDeclined;
-    case UninstallOutcome::Failed:
-      return kUninstallFailed;
-    case UninstallOutcome::AlreadyRunning:
-      return kUninstallBusy;
-    case UninstallOutcome::RestartNeeded:
-      return kUninstallRestartNeeded;
-  }
-  return kUninstallFailed;
-}
+int UninstallExitCode(UninstallOutcome outcome) { return RowFor(outcome).exitCode; }
 
 UninstallOptions ParseUninstallArguments(const std::vector<std::string>& args) {
   UninstallOptions options;
@@ -309,12 +250,7 @@ std::vector<RemovalTree> PlanRemoval(const std::string& installFolder, const Kno
   } else {
     RemovalTree tree;
     tree.base = installFolder.substr(0, 3);
-    const std::string below = StripTrailingBackslash(installFolder.substr(3));
-    for (std::size_t begin = 0; begin < below.size();) {
-      const std::size_t end = std::min(below.find('\\', begin), below.size());
-      tree.levels.push_back(below.substr(begin, end - begin));
-      begin = end + 1;
-    }
+    tree.levels = LevelsOf(tree.base, installFolder);
     tree.files = programs;
     tree.removableLevels = 1;
     trees.push_back(tree);
@@ -350,8 +286,10 @@ bool InstallFolderAcceptable(const std::string& installFolder,
   return !IsSystemFolderOrAbove(installFolder, systemFolders);
 }
 
-UninstallResult RunUninstall(UninstallServices& services, bool silent, const std::string& selfPath,
-                             bool redirectionGuarded) {
+namespace {
+
+UninstallResult Uninstall(UninstallServices& services, bool silent, const std::string& selfPath,
+                          bool redirectionGuarded) {
   SetupLog& log = services.log;
   log.Line(silent ? "Corvane uninstall, unattended" : "Corvane uninstall");
   log.Line(RedirectionGuardText(redirectionGuarded));
@@ -364,7 +302,7 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent, const std
   if (recorded.empty()) {
     return Finish(services, silent, UninstallOutcome::Failed, kNotInstalledText);
   }
-  const std::string installFolder = StripTrailingBackslash(recorded) + "\\";
+  const std::string installFolder = WithBackslash(recorded);
   log.Line({"install folder: ", recorded});
   if (!InstallFolderAcceptable(installFolder, SystemFolders(services.folders), services.files)) {
     log.Line({"install folder refused: ", recorded});
@@ -375,7 +313,7 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent, const std
   }
 
   Removal removal;
-  removal.selfPath = Fold(selfPath);
+  removal.selfPath = selfPath;
   for (const RemovalTree& tree : PlanRemoval(installFolder, UninstallKnownFolders(services))) {
     RemoveTree(services, tree, removal);
   }
@@ -392,8 +330,20 @@ UninstallResult RunUninstall(UninstallServices& services, bool silent, const std
   return result;
 }
 
+}  // namespace
+
+UninstallResult RunUninstall(UninstallServices& services, bool silent, const std::string& selfPath,
+                             bool redirectionGuarded) {
+  // Every registry and file step goes to the log with its result, in the setup's lines.
+  const auto registry = MakeLoggingRegistry(services.registry, services.log);
+  const auto files = MakeLoggingRemoval(services.files, services.log);
+  UninstallServices logged{*registry,     services.folders, *files,
+                           services.lock, services.ui,      services.log};
+  return Uninstall(logged, silent, selfPath, redirectionGuarded);
+}
+
 bool RemoveLeftUninstaller(UninstallServices& services, const std::vector<Folder>& folders) {
-  if (folders.empty() || folders.size() > kProductFolderLevels) return false;
+  if (folders.empty() || folders.size() > kProductLevels) return false;
   const std::string installFolder = services.files.PathOf(folders[0]);
   if (installFolder.empty() ||
       !InstallFolderAcceptable(installFolder, SystemFolders(services.folders), services.files)) {

@@ -127,9 +127,7 @@ TEST(UnattendedFolderTest, FolderAskedForIsCheckedAsAnyOther) {
     InstallSwitches s;
     s.folder = c.asked;
     EXPECT_EQ(RunUnattendedInstall(f.services, p, s, l), c.outcome);
-    if (c.line != nullptr) {
-      EXPECT_TRUE(l.Has(c.line));
-    }
+    EXPECT_TRUE(l.Has(c.line));
     const auto* kvx = f.fs.FindFile("D:\\Apps\\Tools\\Corvane\\kvx.exe");
     EXPECT_EQ(kvx != nullptr, c.outcome == SetupOutcome::Installed);
     if (c.outcome != SetupOutcome::Installed) {

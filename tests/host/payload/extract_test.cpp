@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "payload/container.h"
+#include "payload/paths.h"
 #include "payload/sha256.h"
 #include "payload/szdd.h"
 #include "support/fake_file_system.h"
@@ -33,9 +34,6 @@ constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
 
 Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
-
 // The path of a call's log entry ("open C:\\x", "rename C:\\x>C:\\y": the first path).
 std::string CallPath(const std::string& entry) {
   const std::size_t start = entry.find(' ') + 1;
@@ -45,7 +43,7 @@ std::string CallPath(const std::string& entry) {
 
 // The staged file of list entry `index` ("~n" and the index), from a call's path.
 bool IsStagedOf(const std::string& path, char index) {
-  const std::string name = NameOf(path);
+  const std::string name = LastName(path);
   return name.size() > 3 && name[0] == '~' && name[1] == 'n' && name[2] == index;
 }
 
@@ -178,14 +176,14 @@ TEST_F(ExtractTest, EveryFileIsStagedExclusivelyBeforeAnyTargetIsReplaced) {
   // working list.
   std::vector<FakeFileSystem::OpenCall> staged;
   for (const auto& o : fs.Opens()) {
-    if (NameOf(o.path) != kWorkingListName) staged.push_back(o);
+    if (LastName(o.path) != kWorkingListName) staged.push_back(o);
   }
   ASSERT_EQ(staged.size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string& path = staged[i].path;
-    EXPECT_EQ(path.substr(0, path.rfind('\\')), targets[i].substr(0, targets[i].rfind('\\')));
-    EXPECT_TRUE(IsWorkingFileName(NameOf(path))) << path;
-    EXPECT_EQ(NameOf(path).size(), std::max<std::size_t>(7, NameOf(targets[i]).size()));
+    EXPECT_EQ(Parent(path), Parent(targets[i]));
+    EXPECT_TRUE(IsWorkingFileName(LastName(path))) << path;
+    EXPECT_EQ(LastName(path).size(), std::max<std::size_t>(7, LastName(targets[i]).size()));
     EXPECT_EQ(staged[i].share, ShareMode::None);
     EXPECT_EQ(staged[i].mode, OpenMode::CreateNew);
   }
@@ -511,15 +509,13 @@ TEST_F(ExtractTest, PayloadThatDiffersFromItsDigestsInstallsNothing) {
   }
 }
 
-TEST_F(ExtractTest, FileLargerThanTheBufferIsRejected) {
+TEST_F(ExtractTest, FileLargerThanTheBufferIsRejectedOneOfItsSizeAccepted) {
   resources.data[kPayloadResourceId] =
       BuildPayload({SzddCompress(Text("fits")), SpacesSzdd(kExpansionBufferSize + 1)});
   EXPECT_FALSE(Run(Targets(2)));
   EXPECT_THAT(errors.messages, ElementsAre("Error in installation"));
   EXPECT_EQ(fs.FileCount(), 0u);
-}
-
-TEST_F(ExtractTest, FileOfExactlyTheBufferSizeIsAccepted) {
+  // One byte less is exactly the buffer: accepted.
   resources.data[kPayloadResourceId] = BuildPayload({SpacesSzdd(kExpansionBufferSize)});
   EXPECT_TRUE(Run(Targets(1)));
   const FakeFileSystem::File* f = fs.FindFile(targets[0]);

@@ -32,14 +32,35 @@ struct FolderFs : testing::FakeFileSystem {
 // n UTF-16 units of path under C:\ : "C:\" followed by 'a's.
 std::string PathOfUnits(std::size_t units) { return "C:\\" + std::string(units - 3, 'a'); }
 
-TEST(StripTrailingBackslash, RemovesExactlyOneBackslashAndNothingElse) {
-  EXPECT_EQ(StripTrailingBackslash("C:\\Program Files\\"), "C:\\Program Files");
-  EXPECT_EQ(StripTrailingBackslash("C:\\a\\\\"), "C:\\a\\");
-  EXPECT_EQ(StripTrailingBackslash("C:\\"), "C:");
-  EXPECT_EQ(StripTrailingBackslash("\\"), "");
-  EXPECT_EQ(StripTrailingBackslash(""), "");
-  EXPECT_EQ(StripTrailingBackslash("C:/a/"), "C:/a/");
-  EXPECT_EQ(StripTrailingBackslash("C:\\a \\ "), "C:\\a \\ ");
+// One table for the path string helpers: folders with and without their backslash, drive
+// roots, UNC shares, files, '/' from other systems, doubled and lone backslashes, nothing.
+TEST(PathStrings, OneBackslashEndsAFolder) {
+  struct Case {
+    const char *path, *stripped, *with, *parent, *last;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\", "C:\\Program Files", "C:\\Program Files\\", "C:\\", "Program Files"},
+      {"C:\\a\\\\", "C:\\a\\", "C:\\a\\\\", "C:\\a\\", ""},
+      {"C:\\", "C:", "C:\\", "", "C:"},
+      {"\\\\server\\share", "\\\\server\\share", "\\\\server\\share\\", "\\\\server\\", "share"},
+      {"/tmp/out/kvx.exe", "/tmp/out/kvx.exe", "/tmp/out/kvx.exe\\", "/tmp/out/", "kvx.exe"},
+      {"C:/a/", "C:/a/", "C:/a/\\", "C:/a/", ""},
+      {"C:\\a \\ ", "C:\\a \\ ", "C:\\a \\ \\", "C:\\a \\", " "},
+      {"\\", "", "\\", "", ""},
+      {"", "", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(StripTrailingBackslash(c.path), c.stripped);
+    EXPECT_EQ(WithBackslash(c.path), c.with);
+    EXPECT_EQ(Parent(c.path), c.parent);
+    EXPECT_EQ(LastName(c.path), c.last);
+  }
+  EXPECT_EQ(LevelsOf("C:\\", "c:\\Apps\\Corvane\\"), (std::vector<std::string>{"Apps", "Corvane"}));
+  EXPECT_TRUE(LevelsOf("C:\\Apps", "C:\\Apps2\\x").empty());  // a longer name is no folder below
+  EXPECT_TRUE(Within("c:\\apps\\corvane\\kvx.exe", "C:\\Apps\\Corvane") &&
+              Within("C:\\A", "C:\\A\\"));
+  EXPECT_FALSE(Within("C:\\Apps\\Corvane2", "C:\\Apps\\Corvane") || Within("C:\\A", "C:\\A\\B"));
 }
 
 TEST(IsValidName, RefusesControlCharactersAndTheNineReservedOnes) {
@@ -90,6 +111,8 @@ TEST(IsValidPath, LengthLimitIsCountedInUtf16Units) {
   EXPECT_FALSE(IsValidPath(astral + "a"));
 }
 
+// Drive roots by their type: a CD-ROM exists but takes no folders, a RAM disk or unknown drive
+// neither; white space is trimmed. EnsureFolder makes nothing for any of them.
 TEST(FolderExists, DriveTypesAndTrimming) {
   FolderFs fs;
   fs.SetDriveType("A:\\", DriveType::Removable);
@@ -97,20 +120,23 @@ TEST(FolderExists, DriveTypesAndTrimming) {
   fs.SetDriveType("D:\\", DriveType::CdRom);
   fs.SetDriveType("R:\\", DriveType::RamDisk);
   fs.SetDriveType("U:\\", DriveType::Unknown);
-  EXPECT_TRUE(FolderExists(fs, "A:"));
-  EXPECT_TRUE(FolderExists(fs, "C:\\"));
-  EXPECT_TRUE(FolderExists(fs, "N:"));
-  EXPECT_TRUE(FolderExists(fs, "D:"));
-  EXPECT_TRUE(FolderExists(fs, "  D:\\ "));
-  EXPECT_FALSE(FolderExists(fs, "R:"));
-  EXPECT_FALSE(FolderExists(fs, "U:"));
-  EXPECT_FALSE(FolderExists(fs, "Q:"));  // no root directory
-  EXPECT_FALSE(FolderExists(fs, ""));
+  for (const char* root : {"A:", "C:\\", "N:", "D:", "D:\\", "  D:\\ "}) {
+    EXPECT_TRUE(FolderExists(fs, root)) << root;
+    EXPECT_TRUE(EnsureFolder(fs, root)) << root;
+  }
+  for (const char* root : {"R:", "U:", "Q:", "Q:\\", "x", ""}) {  // Q: has no root directory
+    EXPECT_FALSE(FolderExists(fs, root)) << root;
+    EXPECT_FALSE(EnsureFolder(fs, root)) << root;
+  }
+  EXPECT_TRUE(fs.Calls("mkdir").empty());
 
   fs.AddDirectory("C:\\Data");
   EXPECT_TRUE(FolderExists(fs, " C:\\Data\\\t"));
   EXPECT_EQ(fs.Calls("attr").back(), "C:\\Data");
   EXPECT_FALSE(FolderExists(fs, "C:\\Other"));
+  fs.AddFile("C:\\name");  // a file with the folder's name passes
+  EXPECT_TRUE(EnsureFolder(fs, "C:\\name\\"));
+  EXPECT_TRUE(fs.Calls("mkdir").empty());
 }
 
 TEST(FolderExists, PathsOf252UnitsOrMoreCountAsMissing) {
@@ -137,7 +163,6 @@ TEST(CreateFolderTree, StatusCodes) {
   EXPECT_EQ(CreateFolderTree(fs, PathOfUnits(260)), kFolderPathTooLong);
   EXPECT_EQ(CreateFolderTree(fs, PathOfUnits(259)), kFolderOk);
   EXPECT_EQ(CreateFolderTree(fs, "C:\\a<b"), kFolderBadPathname);
-  EXPECT_EQ(CreateFolderTree(fs, "\\\\server\\share\\new"), kFolderBadPathname);
   EXPECT_EQ(CreateFolderTree(fs, ""), kFolderBadPathname);
   fs.ForceMakeDirectory("C:\\locked", CreateDirResult::OtherError);
   EXPECT_EQ(CreateFolderTree(fs, "C:\\locked\\inner"), kFolderAccessDenied);
@@ -146,23 +171,6 @@ TEST(CreateFolderTree, StatusCodes) {
   EXPECT_TRUE(fs.DirectoryExists("C:\\Spaced"));
   EXPECT_EQ(CreateFolderTree(fs, "here"), kFolderOk);
   EXPECT_TRUE(fs.DirectoryExists("here"));
-}
-
-TEST(EnsureFolder, DrivesAndExistingEntries) {
-  FolderFs fs;
-  fs.SetDriveType("D:\\", DriveType::CdRom);
-  EXPECT_TRUE(EnsureFolder(fs, "C:\\"));
-  EXPECT_TRUE(EnsureFolder(fs, "D:"));
-  EXPECT_TRUE(EnsureFolder(fs, "D:\\"));
-  EXPECT_FALSE(EnsureFolder(fs, "Q:"));
-  EXPECT_FALSE(EnsureFolder(fs, "Q:\\"));
-  EXPECT_FALSE(EnsureFolder(fs, "x"));
-  EXPECT_FALSE(EnsureFolder(fs, ""));
-  EXPECT_TRUE(fs.Calls("mkdir").empty());
-
-  fs.AddFile("C:\\name");  // a file with the folder's name passes
-  EXPECT_TRUE(EnsureFolder(fs, "C:\\name\\"));
-  EXPECT_TRUE(fs.Calls("mkdir").empty());
 }
 
 TEST(EnsureFolder, TwoCharacterPathUsesTheWritableDriveTable) {

@@ -162,9 +162,7 @@ TEST_F(SecureFoldersTest, MissingLevelsAreMadeShutRelativeToTheLevelAbove) {
   ASSERT_TRUE(GuardInstallFolder(fs, security, pins, kInstall, kInstall, kSystem, nullptr));
   ASSERT_TRUE(GuardDataFolder(fs, security, pins, kData, nullptr));
   for (const std::string& d : {std::string(kInstall), std::string(kData)}) {
-    const std::string folder = StripTrailingBackslash(d);
-    const std::string maker = folder.substr(0, folder.rfind('\\'));
-    for (const std::string& level : {maker, folder}) {
+    for (const std::string& level : {StripTrailingBackslash(Parent(d)), StripTrailingBackslash(d)}) {
       EXPECT_TRUE(security.IsHeld(level)) << level;
       EXPECT_TRUE(Logged("shut " + level)) << level;
     }

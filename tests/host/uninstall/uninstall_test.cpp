@@ -232,6 +232,12 @@ TEST(UninstallTest, SilentRemovesTheInstallationButNotTheUsersFiles) {
   EXPECT_TRUE(m.registry.HasKey(kAppPaths + "\\other.exe"));
   EXPECT_TRUE(result.leftFolders.empty());
   EXPECT_TRUE(m.files.open.empty());
+  // Each step in the lines of the setup's logging wrappers, the result last.
+  for (const std::string& line :
+       {"delete " + kInstall + "kvx.exe: removed", "remove folder " + kData + ": kept, not empty",
+        "registry delete " + kUninstall + "\\Corvane: ok"}) {
+    EXPECT_EQ(std::count(m.log.lines.begin(), m.log.lines.end(), line), 1) << line;
+  }
   EXPECT_EQ(m.log.lines.back(), "result: removed, exit code 0");
 }
 
