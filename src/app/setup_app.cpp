@@ -1,5 +1,6 @@
 #include "app/setup_app.h"
 
+#include "system/exit_codes.h"
 #include "system/text.h"
 
 namespace corvane {
@@ -12,30 +13,30 @@ Platform PlatformFor(unsigned long platformId) {
 
 namespace {
 
-// Each outcome's exit code and its words in the log's last line; the first row also stands for
-// a value outside the enumeration.
+// Each outcome's exit code and its words in the log's last line.
 struct OutcomeRow {
-  SetupOutcome outcome;
   int exitCode;
   const char* text;
 };
-constexpr OutcomeRow kOutcomeRows[] = {
-    {SetupOutcome::ExtractionFailed, kExitExtractionFailed, "installation failed"},
-    {SetupOutcome::Installed, kExitInstalled, "installed"},
-    {SetupOutcome::InstalledAtRestart, kExitRestartNeeded,
-     "installed, the files in use are replaced at the next restart"},
-    {SetupOutcome::Declined, kExitDeclined, "not installed"},
-    {SetupOutcome::FolderNotWritable, kExitFolderNotWritable, "install folder not writable"},
-    {SetupOutcome::PlatformRefused, kExitPlatformRefused, "platform not supported"},
-    {SetupOutcome::AlreadyRunning, kExitAlreadyRunning,
-     "another setup or the uninstaller is running"},
-};
 
-const OutcomeRow& RowFor(SetupOutcome outcome) {
-  for (const OutcomeRow& row : kOutcomeRows) {
-    if (row.outcome == outcome) return row;
+OutcomeRow RowFor(SetupOutcome outcome) {
+  switch (outcome) {
+    case SetupOutcome::Installed:
+      return {kExitSuccess, "installed"};
+    case SetupOutcome::InstalledAtRestart:
+      return {kExitRestartRequired, "installed, the files in use are replaced at the next restart"};
+    case SetupOutcome::Declined:
+      return {kExitUserExit, "not installed"};
+    case SetupOutcome::FolderNotWritable:
+      return {kExitAccessDenied, "install folder not writable"};
+    case SetupOutcome::PlatformRefused:
+      return {kExitPlatformUnsupported, "platform not supported"};
+    case SetupOutcome::AlreadyRunning:
+      return {kExitAlreadyRunning, "another setup or the uninstaller is running"};
+    case SetupOutcome::ExtractionFailed:
+      break;
   }
-  return kOutcomeRows[0];
+  return {kExitInstallFailure, "installation failed"};
 }
 
 }  // namespace

@@ -26,15 +26,7 @@ struct SetupOptions {
 // The arguments after the program name, as the system splits them (UTF-8).
 SetupOptions ParseArguments(const std::vector<std::string>& args);
 
-// The process exit status of each outcome: error numbers that deployment tools already treat
-// as an installer's results.
-inline constexpr int kExitInstalled = 0;
-inline constexpr int kExitRestartNeeded = 3010;    // ERROR_SUCCESS_REBOOT_REQUIRED
-inline constexpr int kExitFolderNotWritable = 5;    // ERROR_ACCESS_DENIED
-inline constexpr int kExitDeclined = 1602;          // ERROR_INSTALL_USEREXIT
-inline constexpr int kExitExtractionFailed = 1603;  // ERROR_INSTALL_FAILURE
-inline constexpr int kExitPlatformRefused = 1633;   // ERROR_INSTALL_PLATFORM_UNSUPPORTED
-inline constexpr int kExitAlreadyRunning = 1618;    // ERROR_INSTALL_ALREADY_RUNNING
+// The process exit status of each outcome (system/exit_codes.h).
 int ExitCodeFor(SetupOutcome outcome);
 
 // What Start needs of the system.

@@ -248,14 +248,17 @@ class LoggingFolderSecurity final : public FolderSecurity {
 class LoggingRegistry final : public RegistryApi {
  public:
   LoggingRegistry(RegistryApi& inner, SetupLog& log) : inner_(inner), log_(log) {}
+  // A key that is not there is no failure for a look-up or a removal.
+  static std::string KeyStatusText(long status) {
+    return status == kRegistryNotFound ? "not found" : StatusText(status);
+  }
   Key LocalMachine() override { return localMachine_ = inner_.LocalMachine(); }
   Key CurrentUser() override { return currentUser_ = inner_.CurrentUser(); }
   long OpenKey(Key parent, const std::string& name, Key& result) override {
     const long status = inner_.OpenKey(parent, name, result);
     const std::string path = PathOf(parent, name);
     if (result == kNullKey) {
-      log_.Line({"registry open ", path, ": ",
-                 status == kRegistryNotFound ? "not found" : StatusText(status)});
+      log_.Line({"registry open ", path, ": ", KeyStatusText(status)});
     }
     Remember(result, path);
     return status;
@@ -281,7 +284,7 @@ class LoggingRegistry final : public RegistryApi {
   }
   long DeleteKey(Key parent, const std::string& name) override {
     const long status = inner_.DeleteKey(parent, name);
-    log_.Line({"registry delete ", PathOf(parent, name), ": ", StatusText(status)});
+    log_.Line({"registry delete ", PathOf(parent, name), ": ", KeyStatusText(status)});
     return status;
   }
   long QueryString(Key key, const std::string& name, std::string& value) override {

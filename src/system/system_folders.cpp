@@ -3,34 +3,16 @@
 #include <algorithm>
 #include <utility>
 
+#include "system/path_strings.h"
 #include "system/product.h"
 #include "system/text.h"
 
 namespace corvane {
-namespace {
-
-std::string WithoutBackslash(std::string path) {
-  while (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
-
-// Folded, with one trailing backslash, so that a prefix is a whole folder.
-std::string FolderKey(std::string_view path) {
-  return Fold(WithoutBackslash(std::string(path))) + "\\";
-}
-
-// `inner` is `outer` or lies below it.
-bool Within(std::string_view inner, std::string_view outer) {
-  const std::string in = FolderKey(inner), out = FolderKey(outer);
-  return in.compare(0, out.size(), out) == 0;
-}
-
-}  // namespace
 
 std::vector<std::string> SystemFolders(KnownFolderSource& source) {
   std::vector<std::string> folders;
   auto add = [&folders](std::string folder) {
-    folder = WithoutBackslash(std::move(folder));
+    folder = StripTrailingBackslash(std::move(folder));
     if (!folder.empty()) folders.push_back(std::move(folder));
   };
   for (const int csidl :
@@ -53,7 +35,7 @@ std::vector<std::string> SystemFolders(KnownFolderSource& source) {
   // The product's data folders: an install folder there, or above one, would mix the programs
   // with data that users may change.
   for (const int csidl : {kCsidlCommonAppData, kCsidlAppData, kCsidlLocalAppData}) {
-    const std::string base = WithoutBackslash(source.SpecialFolder(csidl));
+    const std::string base = StripTrailingBackslash(source.SpecialFolder(csidl));
     if (!base.empty()) {
       add(base + "\\" + std::string(kMakerFolderName) + "\\" + std::string(kProductFolderName));
     }

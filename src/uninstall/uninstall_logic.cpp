@@ -6,6 +6,7 @@
 #include "payload/logging_wrappers.h"
 #include "payload/paths.h"
 #include "payload/secure_folders.h"
+#include "system/exit_codes.h"
 #include "system/product.h"
 #include "system/system_folders.h"
 #include "system/text.h"
@@ -39,17 +40,17 @@ struct OutcomeRow {
 OutcomeRow RowFor(UninstallOutcome outcome) {
   switch (outcome) {
     case UninstallOutcome::Removed:
-      return {kUninstallRemoved, "removed"};
+      return {kExitSuccess, "removed"};
     case UninstallOutcome::Declined:
-      return {kUninstallDeclined, "declined"};
+      return {kExitUserExit, "declined"};
     case UninstallOutcome::Failed:
-      return {kUninstallFailed, "not removed completely"};
+      return {kExitInstallFailure, "not removed completely"};
     case UninstallOutcome::AlreadyRunning:
-      return {kUninstallBusy, "a setup or uninstaller is running"};
+      return {kExitAlreadyRunning, "a setup or uninstaller is running"};
     case UninstallOutcome::RestartNeeded:
-      return {kUninstallRestartNeeded, "removed, restart needed"};
+      return {kExitRestartRequired, "removed, restart needed"};
   }
-  return {kUninstallFailed, ""};
+  return {kExitInstallFailure, ""};
 }
 
 // A decimal number, all of `text`; false for anything else.

@@ -30,13 +30,6 @@ inline constexpr std::string_view kRefusedText =
 inline constexpr std::string_view kBusyText =
     "A setup or uninstaller of Corvane is running. Try again when it has finished.";
 
-// Exit codes, as the setup's: numbers deployment tools read as an installer's results.
-inline constexpr int kUninstallRemoved = 0;
-inline constexpr int kUninstallDeclined = 1602;       // ERROR_INSTALL_USEREXIT
-inline constexpr int kUninstallFailed = 1603;         // ERROR_INSTALL_FAILURE
-inline constexpr int kUninstallBusy = 1618;           // ERROR_INSTALL_ALREADY_RUNNING
-inline constexpr int kUninstallRestartNeeded = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
-
 enum class UninstallOutcome { Removed, Declined, Failed, AlreadyRunning, RestartNeeded };
 int UninstallExitCode(UninstallOutcome outcome);
 
