@@ -7,9 +7,18 @@ APP='HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\kvx.exe'
 ENTRY=$UNINSTALL_KEY
 UNINSTALLER="$INSTALL\\Uninstall.exe"
 
-install_silently() { timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1; }
-# The uninstaller's whole exit code, through cmd as a deployment tool sees it.
-uninstall_silently() { status_via_cmd 180 "\"$UNINSTALLER\" /S"; }
+# Wine's helpers may still read kvx.exe for the new shortcuts' icon after the setup has ended (as
+# in the kill scenario); an uninstall then finds it in use. The wait ends when they have.
+install_silently() { timeout 180 wine 'C:\e2e\CorvaneSetup.exe' /S >/dev/null 2>&1; wineserver -w; }
+# The uninstaller's whole exit code, through cmd as a deployment tool sees it; its log when it
+# did not remove everything.
+uninstall_silently() {
+  local status
+  rm -f "$DRIVE_C/e2e/uninstall.log"
+  status=$(status_via_cmd 180 "\"$UNINSTALLER\" /S /LOG=C:\\e2e\\uninstall.log")
+  [ "$status" = status=0 ] || tr -d '\r' <"$DRIVE_C/e2e/uninstall.log" | sed 's/^/  log: /' >&2
+  echo "$status"
+}
 # Waits until the uninstaller's copy has removed the installed uninstaller and its folder.
 uninstaller_gone() {
   local i
